@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds everything and runs the whole test suite twice: a g++ build, and a
+# clang build under AddressSanitizer and UndefinedBehaviorSanitizer (which also
+# builds the libFuzzer targets and runs their smoke runs). Installs missing
+# Debian packages first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+bash "$root/scripts/deps.sh"
+
+echo "== g++ build (build/)"
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DPB_WERROR=ON >/dev/null
+cmake --build "$root/build" -j"$jobs"
+ctest --test-dir "$root/build" -j"$jobs" --output-on-failure
+
+echo "== clang ASan+UBSan build (build-san/)"
+cmake -S "$root" -B "$root/build-san" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DPB_WERROR=ON -DPB_SANITIZE=ON >/dev/null
+cmake --build "$root/build-san" -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir "$root/build-san" -j"$jobs" --output-on-failure

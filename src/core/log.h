@@ -1,0 +1,32 @@
+#pragma once
+// The process-wide log: ordinary lines, levelled debug lines and error reports.
+// Where lines go is itself steered by command lines written through the same
+// channel ("STDERR 0", "LOG_CREATE #report.txt", "LOG_PATH ..", "MUTE 1" ...).
+//
+// Status convention: a failing function returns logError(failureValue,
+// "%s: what went wrong", "ITS_NAME()"), so failures leave a chain of lines
+// from the innermost outwards.
+
+#define PB_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
+
+// Formats a line; a command is obeyed and returns nonzero, a muted line returns
+// nonzero; otherwise the line goes to standard error (console counter >= 0) and
+// to the log file (when named). Returns 1 when this line cleared the
+// truncate-next flag, else 0.
+int logPrint(const char* format, ...) PB_PRINTF(1, 2);
+
+// Writes "D<level>: text" to the log file only, when level <= the debug level.
+int logDebug(int level, const char* format, ...) PB_PRINTF(2, 3);
+
+// Like logPrint, but always returns status unchanged.
+int logError(int status, const char* format, ...) PB_PRINTF(2, 3);
+
+// 1 when the text was a log command that was obeyed, else 0.
+int logCommand(const char* text);
+
+void logSetDebugLevel(int level);
+int logGetDebugLevel();
+
+// Back to the state at program load (no file, console on, not muted, debug 0).
+// For tests and tools that run several independent jobs in one process.
+void logReset();

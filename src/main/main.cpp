@@ -1,0 +1,169 @@
+#include "main/main.h"
+
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/conf.h"
+#include "core/log.h"
+#include "core/mem.h"
+#include "core/text.h"
+#include "core/time.h"
+#include "platform/msgbox.h"
+#include "platform/sys.h"
+
+namespace {
+
+const char* const kVersionName = "MILE3-056";
+const char* const kVersionDates = "may14 may15 may17 may21";
+
+// Each switch: its classic spelling, the GNU-style spelling Linux users expect,
+// and the option it sets.
+struct SwitchDesc {
+  const char* word;
+  const char* gnu;
+  bool StartOptions::*flag;
+};
+
+constexpr SwitchDesc kSwitches[] = {
+    {"/w", "--windowed", &StartOptions::windowed},
+    {"/c", "--choose-mode", &StartOptions::chooseMode},
+    {"/log", "--log", &StartOptions::log},
+    {"/mkbin", "--mkbin", &StartOptions::mkbin},
+    {"/debug", "--debug", &StartOptions::debug},
+    {"/nosnd", "--nosound", &StartOptions::noSound},
+    {"/nomenu", "--nomenu", &StartOptions::noMenu},
+    {"/record", "--record", &StartOptions::record},
+    {"--help", "-h", &StartOptions::help},
+};
+
+// Texts shown to the player are Windows-1251; the sources keep them readable.
+std::string playerText(const char* utf8) { return utf8ToCp1251(utf8); }
+
+void errorBox(const char* utf8Text) {
+  sysMessageBox(playerText("Ошибка").c_str(), playerText(utf8Text).c_str());
+}
+
+// Makes the program's own directory the working directory, so every data path
+// is relative to the game folder whatever directory it was started from.
+void enterProgramDir(const char* argv0) {
+  std::string dir = sysProgramDir();
+  if (dir.empty() && argv0) {
+    char path[260];
+    strCopyN(path, argv0, sizeof path);
+    if (char* slash = std::strrchr(path, '/')) {
+      *slash = '\0';
+      dir = path[0] ? path : "/";
+    }
+  }
+  if (!dir.empty()) sysChangeDir(dir.c_str());
+}
+
+// Preloads run before the video mode is set; each takes the write-binary flag.
+using PreloadFn = int (*)(int writeBinary);
+
+int emptyPreload(int) { return 0; }
+
+constexpr PreloadFn kPreloads[] = {
+    emptyPreload,
+};
+
+}  // namespace
+
+StartOptions parseStartOptions(int argc, char** argv) {
+  StartOptions o{};
+  int freeArgs = 0;
+  for (int i = 1; i < argc && freeArgs < 2; i++) {
+    const char* a = argv[i];
+    const SwitchDesc* hit = nullptr;
+    for (const SwitchDesc& s : kSwitches) {
+      if (strcasecmp(a, s.word) == 0 || strcmp(a, s.gnu) == 0) {
+        hit = &s;
+        break;
+      }
+    }
+    if (hit) {
+      o.*(hit->flag) = true;
+    } else if (freeArgs++ == 0) {
+      o.playback = a;
+    }
+  }
+  return o;
+}
+
+const char* startUsage() {
+  return "Usage: pinball [SWITCH]... [RECORDING]\n"
+         "Plays the pinball game from the directory the program lies in.\n"
+         "\n"
+         "  /w,      --windowed      play in a window instead of the default mode\n"
+         "  /c,      --choose-mode   always show the video mode chooser\n"
+         "  /log,    --log           write the log to '#report.txt' and the console\n"
+         "  /mkbin,  --mkbin         rewrite the binary twins (.bcf) of configuration files\n"
+         "  /debug,  --debug         write debug lines (levels 1 to 10) to the log file\n"
+         "  /nosnd,  --nosound       play without sound\n"
+         "  /nomenu, --nomenu        skip the logos and the menu and play one table\n"
+         "  /record, --record        record the session's input to '#session.rec'\n"
+         "  --help,  -h              show this help and exit\n"
+         "\n"
+         "RECORDING names a session recording to replay with /nomenu (or a saved game\n"
+         "state whose name contains '.rec.st'). Switches are matched without regard to\n"
+         "case; arguments after a second free argument are ignored.\n";
+}
+
+void COMMON_INIT(int soundOn) {
+  (void)soundOn;
+  memInit();
+  tmInit();
+  tmSetTime(0);
+  tmSetRate(60, 0);
+}
+
+int MAIN(int argc, char** argv) {
+  enterProgramDir(argc > 0 ? argv[0] : nullptr);
+
+  StartOptions opt = parseStartOptions(argc, argv);
+  if (opt.help) {
+    std::fputs(startUsage(), stdout);
+    return 0;
+  }
+
+  logPrint(opt.log ? "LOG_CREATE #report.txt" : "STDERR 0");
+  if (opt.debug) logSetDebugLevel(10);
+  logPrint("%s (pbl %d.%d %d) [%s]", kVersionName, 0, 51, 75, kVersionDates);
+
+  logDebug(1, "at common_init()");
+  COMMON_INIT(!opt.noSound);
+
+  logDebug(1, "at *_preload()");
+  bool preloadFailed = false;
+  for (PreloadFn preload : kPreloads) {
+    if (preload(opt.mkbin) < 0) preloadFailed = true;
+  }
+  if (preloadFailed) {
+    errorBox("Ошибка предварительной загрузки данных. Переустановите игру или обратитесь в "
+             "службу техподдержки");
+    return 1;
+  }
+
+  int result = 0;
+  if (opt.noMenu) {
+    ConfSet global{};
+    conf_anyread(&global, "MAIN()", "conf/global.conf", "conf/global.bcf", opt.mkbin);
+    // The regime the table session starts in.
+    int regime = conf_getint(&global, "startup.regime", 0);
+    (void)regime;
+    conf_free(&global);
+  }
+
+  if (result == 0) {
+    logPrint("GAME EXITS SUCCESSFULLY");
+  } else {
+    logPrint("UNKNOWN EXIT RESULT %d", result);
+  }
+
+  memMute();
+  memUnmute();
+  return 0;
+}

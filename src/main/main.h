@@ -1,0 +1,29 @@
+#pragma once
+// The program entry and the start-up sequence of the game.
+
+// Runs the game; the result is the process exit code (0 after a session, 1
+// when start-up failed with a message box).
+int MAIN(int argc, char** argv);
+
+// Shared-service set-up.
+void COMMON_INIT(int soundOn);
+
+// Start-up options, as parsed from the command line.
+struct StartOptions {
+  bool windowed;     // "/w"
+  bool chooseMode;   // "/c"
+  bool log;          // "/log"
+  bool mkbin;        // "/mkbin"
+  bool debug;        // "/debug"
+  bool noSound;      // "/nosnd"
+  bool noMenu;       // "/nomenu"
+  bool record;       // "/record"
+  bool help;         // "--help"
+  const char* playback;  // first free argument, or null
+};
+
+// Parses argv[1..]; a second free argument ends the parsing.
+StartOptions parseStartOptions(int argc, char** argv);
+
+// The usage summary printed by --help.
+const char* startUsage();

@@ -1,0 +1,160 @@
+// The game program as a user runs it: switches, the log file, the version
+// line, the working directory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "main/main.h"
+#include "support/testutil.h"
+
+namespace {
+
+const std::string kVersionLine = "MILE3-056 (pbl 0.51 75) [may14 may15 may17 may21]";
+
+// A game folder of its own for each test, so runs never touch build/game.
+struct GameFolder {
+  TempDir dir;
+  TempDir elsewhere;  // the directory the program is started from
+  std::string exe;
+  GameFolder() : exe(dir.file("pinball")) { copyFile(std::string(PB_GAME_DIR) + "/pinball", exe); }
+  RunResult run(const std::vector<std::string>& args) { return runProgram(exe, args, elsewhere.path); }
+  std::string report() const { return readFile(dir.file("#report.txt")); }
+};
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t nl = text.find('\n', start);
+    if (nl == std::string::npos) nl = text.size();
+    out.push_back(text.substr(start, nl - start));
+    start = nl + 1;
+  }
+  return out;
+}
+
+TEST(PinballProgram, HelpPrintsUsageAndExitsZero) {
+  GameFolder g;
+  for (const char* flag : {"--help", "-h"}) {
+    RunResult r = g.run({flag});
+    EXPECT_EQ(r.exitCode, 0) << flag;
+    EXPECT_NE(r.out.find("Usage: pinball"), std::string::npos) << flag;
+    EXPECT_NE(r.out.find("/nomenu"), std::string::npos);
+    EXPECT_NE(r.out.find("--nosound"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+  }
+  EXPECT_FALSE(pathExists(g.dir.file("#report.txt")));
+}
+
+TEST(PinballProgram, LogWritesReportInProgramFolderFromAnyDirectory) {
+  GameFolder g;
+  writeFile(g.dir.file("#report.txt"), "stale contents of an earlier run\n");
+  RunResult r = g.run({"/log"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::vector<std::string> report = lines(g.report());
+  ASSERT_GE(report.size(), 2u);
+  EXPECT_EQ(report.front(), kVersionLine);
+  EXPECT_EQ(g.report().find("stale"), std::string::npos);
+  EXPECT_NE(g.report().find("GAME EXITS SUCCESSFULLY\nmemMute {\nmemMute }\n"), std::string::npos);
+  // The log also reaches the console, and nothing lands in the start directory.
+  EXPECT_EQ(lines(r.err).front(), kVersionLine);
+  EXPECT_FALSE(pathExists(g.elsewhere.file("#report.txt")));
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(PinballProgram, SilentWithoutLog) {
+  struct Case {
+    std::vector<std::string> args;
+  };
+  const Case cases[] = {
+      {{}},
+      {{"/debug"}},                      // debug lines go to the log file only
+      {{"recording.rec", "other", "/log"}},  // a switch after two free arguments is ignored
+  };
+  for (const Case& c : cases) {
+    GameFolder g;
+    RunResult r = g.run(c.args);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_FALSE(pathExists(g.dir.file("#report.txt")));
+  }
+}
+
+TEST(PinballProgram, SwitchesIgnoreCaseAndDebugTracesSteps) {
+  GameFolder g;
+  RunResult r = g.run({"/LoG", "/DEBUG"});
+  ASSERT_EQ(r.exitCode, 0);
+  std::string report = g.report();
+  EXPECT_NE(report.find(kVersionLine + "\nD1: at common_init()\nD1: at *_preload()\n"),
+            std::string::npos)
+      << report;
+  // Debug lines never reach the console.
+  EXPECT_EQ(r.err.find("D1:"), std::string::npos);
+}
+
+TEST(PinballProgram, GnuSpellingsAreTheSameSwitches) {
+  GameFolder g;
+  RunResult r = g.run({"--log", "--debug"});
+  ASSERT_EQ(r.exitCode, 0);
+  EXPECT_NE(g.report().find("D1: at common_init()"), std::string::npos);
+}
+
+TEST(PinballProgram, NoMenuReadsGlobalConfiguration) {
+  GameFolder g;
+  RunResult missing = g.run({"/nomenu", "/log"});
+  EXPECT_EQ(missing.exitCode, 0);
+  EXPECT_NE(g.report().find("MAIN(): configuration file 'conf/global.conf' or "
+                            "'conf/global.bcf' not found\n"),
+            std::string::npos)
+      << g.report();
+
+  // With /mkbin the binary twin is written beside the text file.
+  std::string conf = g.dir.file("conf");
+  std::filesystem::create_directory(conf);
+  writeFile(conf + "/global.conf", "[startup]\nregime = 2\n");
+  RunResult r = g.run({"/nomenu", "/mkbin", "/log"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(g.report().find("not found"), std::string::npos);
+  EXPECT_TRUE(pathExists(conf + "/global.bcf"));
+}
+
+TEST(StartOptions, ParsesSwitchesAndFreeArguments) {
+  struct Case {
+    std::vector<const char*> args;
+    bool log, debug, noMenu, noSound, record, mkbin, windowed, chooseMode;
+    const char* playback;
+  };
+  const Case cases[] = {
+      {{}, false, false, false, false, false, false, false, false, nullptr},
+      {{"/LOG", "/Debug", "/NOMENU"}, true, true, true, false, false, false, false, false, nullptr},
+      {{"/nosnd", "/record", "/mkbin", "/w", "/c"}, false, false, false, true, true, true, true, true, nullptr},
+      {{"--nosound", "--record", "--windowed", "--choose-mode"}, false, false, false, true, true, false, true, true, nullptr},
+      {{"game.rec", "/log"}, true, false, false, false, false, false, false, false, "game.rec"},
+      {{"a.rec", "b.rec", "/log"}, false, false, false, false, false, false, false, false, "a.rec"},
+      // Only the whole argument counts, and GNU spellings are case-sensitive.
+      {{"/logx", "--LOG"}, false, false, false, false, false, false, false, false, "/logx"},
+  };
+  for (const Case& c : cases) {
+    std::vector<char*> argv{const_cast<char*>("pinball")};
+    for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+    StartOptions o = parseStartOptions(static_cast<int>(argv.size()), argv.data());
+    SCOPED_TRACE(c.args.empty() ? std::string("(none)") : std::string(c.args[0]));
+    EXPECT_EQ(o.log, c.log);
+    EXPECT_EQ(o.debug, c.debug);
+    EXPECT_EQ(o.noMenu, c.noMenu);
+    EXPECT_EQ(o.noSound, c.noSound);
+    EXPECT_EQ(o.record, c.record);
+    EXPECT_EQ(o.mkbin, c.mkbin);
+    EXPECT_EQ(o.windowed, c.windowed);
+    EXPECT_EQ(o.chooseMode, c.chooseMode);
+    if (c.playback)
+      EXPECT_STREQ(o.playback, c.playback);
+    else
+      EXPECT_EQ(o.playback, nullptr);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+// pbtool: inspects and builds game data. Every subcommand prints one item a
+// line, fields separated by one TAB, nothing else on standard output; failures
+// leave the log chain on standard error and exit with 1.
+#include <strings.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "core/conf.h"
+#include "core/log.h"
+#include "core/text.h"
+
+namespace {
+
+struct Command {
+  const char* group;  // first word
+  const char* name;   // second word, or null for one-word commands
+  int args;           // operands after the command words
+  const char* usage;
+  int (*run)(char** args);
+};
+
+bool endsWith(const char* text, const char* suffix) {
+  size_t n = std::strlen(text), m = std::strlen(suffix);
+  return n >= m && strcasecmp(text + n - m, suffix) == 0;
+}
+
+// A .bcf is read as a binary twin, anything else as text.
+int readConf(ConfSet* set, const char* path) {
+  return endsWith(path, ".bcf") ? CONF_BINREAD(set, path) : CONF_READ(set, path);
+}
+
+int cmdHash(char** a) {
+  std::printf("%08X\n", static_cast<unsigned>(strHash(a[0])));
+  return 0;
+}
+
+int cmdSectionId(char** a) {
+  std::printf("%08X\n", static_cast<unsigned>(pfSectionId(a[0])));
+  return 0;
+}
+
+int cmdInt(char** a) {
+  if (const long* v = strToLong(a[0]))
+    std::printf("%ld\n", *v);
+  else
+    std::printf("null\n");
+  return 0;
+}
+
+int cmdDouble(char** a) {
+  if (const double* v = strToDouble(a[0]))
+    std::printf("%.17g\n", *v);
+  else
+    std::printf("null\n");
+  return 0;
+}
+
+int cmdConfDump(char** a) {
+  ConfSet set{};
+  int rc = readConf(&set, a[0]);
+  for (const ConfVar* v = set.first; v; v = v->next) {
+    switch (v->type) {
+      case CONF_INT: std::printf("%s\tint\t%d\n", v->name, v->value.i); break;
+      case CONF_DOUBLE: std::printf("%s\tdouble\t%.17g\n", v->name, v->value.d); break;
+      default: std::printf("%s\tstring\t%s\n", v->name, v->value.s); break;
+    }
+  }
+  conf_free(&set);
+  return rc < 0 ? 1 : 0;
+}
+
+int cmdConfToBcf(char** a) {
+  ConfSet set{};
+  int rc = CONF_READ(&set, a[0]);
+  if (rc >= 0) rc = CONF_BINWRITE(&set, a[1]);
+  conf_free(&set);
+  if (rc < 0) return logError(1, "%s: can't convert '%s' to '%s'", "pbtool conf tobcf", a[0], a[1]);
+  return 0;
+}
+
+int listMatches(char** a, const char* (*first)(ConfSet*, const char*), const char* (*next)(ConfSet*)) {
+  ConfSet set{};
+  if (readConf(&set, a[0]) < 0) {
+    conf_free(&set);
+    return 1;
+  }
+  for (const char* n = first(&set, a[1]); n; n = next(&set)) std::printf("%s\n", n);
+  conf_free(&set);
+  return 0;
+}
+
+int cmdConfSections(char** a) { return listMatches(a, conf_firstsection, conf_nextsection); }
+int cmdConfFind(char** a) { return listMatches(a, conf_findfirst, conf_findnext); }
+
+int cmdWild(char** a) {
+  std::printf("%d\n", wildMatch(a[0], a[1]) ? 1 : 0);
+  return 0;
+}
+
+constexpr Command kCommands[] = {
+    {"hash", nullptr, 1, "hash TEXT", cmdHash},
+    {"sectionid", nullptr, 1, "sectionid NAME", cmdSectionId},
+    {"int", nullptr, 1, "int TEXT", cmdInt},
+    {"double", nullptr, 1, "double TEXT", cmdDouble},
+    {"conf", "dump", 1, "conf dump FILE", cmdConfDump},
+    {"conf", "tobcf", 2, "conf tobcf IN OUT", cmdConfToBcf},
+    {"conf", "sections", 2, "conf sections FILE PATTERN", cmdConfSections},
+    {"conf", "find", 2, "conf find FILE PATTERN", cmdConfFind},
+    {"wild", nullptr, 2, "wild TEXT PATTERN", cmdWild},
+};
+
+void printUsage(FILE* out) {
+  std::fputs("Usage: pbtool COMMAND [ARGS]\nInspects and builds game data.\n\nCommands:\n", out);
+  for (const Command& c : kCommands) std::fprintf(out, "  pbtool %s\n", c.usage);
+  std::fputs("\nOutput: one item a line, fields separated by TAB. Exit 0 on success, 1 on\n"
+             "failure with the error chain on standard error.\n",
+             out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    printUsage(argc < 2 ? stderr : stdout);
+    return argc < 2 ? 1 : 0;
+  }
+  for (const Command& c : kCommands) {
+    if (std::strcmp(argv[1], c.group) != 0) continue;
+    int first = 2;
+    if (c.name) {
+      if (argc < 3 || std::strcmp(argv[2], c.name) != 0) continue;
+      first = 3;
+    }
+    if (argc - first != c.args) {
+      std::fprintf(stderr, "usage: pbtool %s\n", c.usage);
+      return 1;
+    }
+    return c.run(argv + first) == 0 ? 0 : 1;
+  }
+  std::fprintf(stderr, "pbtool: unknown command '%s'\n", argv[1]);
+  printUsage(stderr);
+  return 1;
+}
