@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 enum ConfType : int32_t { CONF_INT = 0, CONF_DOUBLE = 1, CONF_STRING = 2 };
 
@@ -32,6 +33,8 @@ struct ConfSet {
   ConfCursor sections;
 };
 
+// The readers start by zeroing the set (it may be uninitialised); a set that
+// still holds variables must be freed with conf_free before it is read again.
 int conf_anyread(ConfSet* set, const char* caller, const char* textPath, const char* binPath,
                  int writeBinary);
 int CONF_READ(ConfSet* set, const char* path);
@@ -39,9 +42,13 @@ int CONF_BINREAD(ConfSet* set, const char* path);
 int CONF_BINWRITE(ConfSet* set, const char* path);
 
 // The parsers behind CONF_READ and CONF_BINREAD, over bytes already in memory.
-// name is the file name used in messages.
+// name is the file name used in messages. confParseBinary checks every count,
+// type and offset; a damaged image fails with -1 and leaves the set empty.
 int confParseText(ConfSet* set, std::span<const uint8_t> bytes, const char* name);
 int confParseBinary(ConfSet* set, std::span<const uint8_t> bytes, const char* name);
+// The binary twin of a set, byte for byte as CONF_BINWRITE writes it. False
+// when it would not fit the format's 32-bit offsets.
+bool confBuildBinary(const ConfSet* set, std::vector<uint8_t>* image);
 
 void conf_free(ConfSet* set);
 ConfVar* conf_find(ConfSet* set, const char* key);
@@ -54,6 +61,8 @@ int32_t conf_getintf(ConfSet* set, const char* format, int32_t defaultValue, int
 double conf_getdoublef(ConfSet* set, const char* format, double defaultValue, int n);
 const char* conf_getstrf(ConfSet* set, const char* format, const char* defaultValue, int n);
 
+// Walks the full names (and, below, the section names) that match a wildMatch
+// pattern, in list order; a null pattern matches every name.
 const char* conf_findfirst(ConfSet* set, const char* pattern);
 const char* conf_findnext(ConfSet* set);
 const char* conf_firstsection(ConfSet* set, const char* pattern);
