@@ -11,6 +11,8 @@
 #include "core/mem.h"
 #include "core/text.h"
 #include "core/time.h"
+#include "gfx/screen.h"
+#include "main/graphics.h"
 #include "platform/msgbox.h"
 #include "platform/sys.h"
 
@@ -118,6 +120,7 @@ void COMMON_INIT(int soundOn) {
   tmInit();
   tmSetTime(0);
   tmSetRate(60, 0);
+  gsBuildBlendTable();
 }
 
 int MAIN(int argc, char** argv) {
@@ -147,7 +150,20 @@ int MAIN(int argc, char** argv) {
     return 1;
   }
 
+  logDebug(1, "at setup_graphics()");
+  int graphics = SETUP_GRAPHICS(opt.windowed ? "windowed" : "default", opt.chooseMode, opt.mkbin);
+  logDebug(1, "setup_graphics() ret %d", graphics);
+  if (graphics < 0) {
+    logError(0, "%s: error setting up graphics", "MAIN()");
+    errorBox("Ошибка инициализации графики. Обратитесь в службу техподдержки");
+    return 1;
+  }
+
   int result = 0;
+  if (!opt.noMenu) {
+    logDebug(1, "at play_logos()");
+    PLAY_LOGOS();
+  }
   if (opt.noMenu) {
     ConfSet global{};
     conf_anyread(&global, "MAIN()", "conf/global.conf", "conf/global.bcf", opt.mkbin);
@@ -164,6 +180,7 @@ int MAIN(int argc, char** argv) {
   }
 
   memMute();
+  SHUTDOWN_GRAPHICS();
   memUnmute();
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/text.h"
@@ -12,6 +14,11 @@ void sysMessageBox(const char* caption, const char* text) {
   std::string t = cp1251ToUtf8(text ? text : "");
   std::fprintf(stderr, "%s: %s\n", c.c_str(), t.c_str());
   std::fflush(stderr);
-  // Without a display this fails at once; the line above already told the user.
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, c.c_str(), t.c_str(), nullptr);
+  // A window only where a desktop can show one: headless runs (no display, or
+  // SDL's dummy and offscreen drivers) have the line above.
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  bool headless = driver && (std::strcmp(driver, "dummy") == 0 || std::strcmp(driver, "offscreen") == 0);
+  bool desktop = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+  if (desktop && !headless)
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, c.c_str(), t.c_str(), nullptr);
 }

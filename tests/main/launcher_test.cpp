@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -57,8 +58,11 @@ TEST(Launcher, StartsTheRealGame) {
   // nothing, so it is told apart by the directory it ends up in — the launcher
   // gives it none, and it must still find its folder.
   TempDir game, elsewhere;
+  setenv("SDL_VIDEODRIVER", "dummy", 1);
   copyFile(std::string(PB_GAME_DIR) + "/launcher", game.file("launcher"));
   copyFile(std::string(PB_GAME_DIR) + "/pinball", game.file("pinball-real"));
+  std::filesystem::create_directories(game.file("conf"));
+  copyFile(std::string(PB_GAME_DIR) + "/conf/vidmode.conf", game.file("conf/vidmode.conf"));
   writeFile(game.file("pinball"),
             "#!/bin/sh\n"
             "./pinball-real /log\n"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/vid.h"
 #include "main/main.h"
 #include "support/testutil.h"
 
@@ -13,12 +14,19 @@ namespace {
 
 const std::string kVersionLine = "MILE3-056 (pbl 0.51 75) [may14 may15 may17 may21]";
 
-// A game folder of its own for each test, so runs never touch build/game.
+// A game folder of its own for each test, so runs never touch build/game:
+// the program and the shipped video mode configuration. The window opens on
+// SDL's dummy driver.
 struct GameFolder {
   TempDir dir;
   TempDir elsewhere;  // the directory the program is started from
   std::string exe;
-  GameFolder() : exe(dir.file("pinball")) { copyFile(std::string(PB_GAME_DIR) + "/pinball", exe); }
+  GameFolder() : exe(dir.file("pinball")) {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    copyFile(std::string(PB_GAME_DIR) + "/pinball", exe);
+    std::filesystem::create_directories(dir.file("conf"));
+    copyFile(std::string(PB_GAME_DIR) + "/conf/vidmode.conf", dir.file("conf/vidmode.conf"));
+  }
   RunResult run(const std::vector<std::string>& args) { return runProgram(exe, args, elsewhere.path); }
   std::string report() const { return readFile(dir.file("#report.txt")); }
 };
@@ -119,6 +127,44 @@ TEST(PinballProgram, NoMenuReadsGlobalConfiguration) {
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(g.report().find("not found"), std::string::npos);
   EXPECT_TRUE(pathExists(conf + "/global.bcf"));
+}
+
+TEST(PinballProgram, PlaysLogoClipsWhenTheyExist) {
+  GameFolder g;
+  std::filesystem::create_directories(g.dir.file("data"));
+  std::vector<uint16_t> pal(256, 0x07E0);
+  std::vector<uint8_t> f0(8 * 6, 1), f1(8 * 6, 2);
+  std::vector<VidFrameIn> frames = {{f0.data(), pal.data()}, {f1.data(), nullptr}, {f0.data(), nullptr}};
+  for (const char* clip : {"data/lumo-logo.vid", "data/empty.vid", "data/ortan-logo.vid"})
+    ASSERT_EQ(vidWrite(g.dir.file(clip).c_str(), 8, 6, VID_MODEL_ZLIB, 1, frames), 0);
+  RunResult r = g.run({"/log", "/debug"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  std::string report = g.report();
+  EXPECT_NE(report.find("D2: loadclip 2\nD2: at vidOpen('data/ortan-logo.vid')\n"), std::string::npos)
+      << report;
+  EXPECT_EQ(report.find("PLAY_LOGOS()"), std::string::npos) << report;
+}
+
+TEST(PinballProgram, LogosAreAbandonedWhenAClipIsMissing) {
+  GameFolder g;
+  RunResult r = g.run({"/log"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(g.report().find("PLAY_LOGOS(): error opening video 'data/lumo-logo.vid', aborting\n"
+                            "GAME EXITS SUCCESSFULLY\n"),
+            std::string::npos)
+      << g.report();
+}
+
+TEST(PinballProgram, GraphicsFailureShowsMessageAndExitsOne) {
+  GameFolder g;
+  writeFile(g.dir.file("conf/vidmode.conf"), "[default]\nwidth = 123\n");
+  RunResult r = g.run({"/log"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("Ошибка: Ошибка инициализации графики. Обратитесь в службу техподдержки\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(g.report().find("MAIN(): error setting up graphics\n"), std::string::npos) << g.report();
+  EXPECT_EQ(g.report().find("GAME EXITS"), std::string::npos);
 }
 
 TEST(StartOptions, ParsesSwitchesAndFreeArguments) {

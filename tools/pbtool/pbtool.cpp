@@ -11,14 +11,24 @@
 #include "core/log.h"
 #include "core/text.h"
 
+int cmdPackList(char** args);  // pack_cmd.cpp
+int cmdVidInfo(char** args);   // vid_cmd.cpp
+int cmdVidFrames(char** args);
+
+int cmdGspInfo(char** args);  // gsp_cmd.cpp
+int cmdGspBuild(char** args);
+int cmdGspFrames(char** args);
+int cmdFnpInfo(char** args);  // fnp_cmd.cpp
+int cmdFnpBuild(char** args);
+
 namespace {
 
 struct Command {
   const char* group;  // first word
   const char* name;   // second word, or null for one-word commands
-  int args;           // operands after the command words
+  int args;           // operands after the command words; -n: n or more
   const char* usage;
-  int (*run)(char** args);
+  int (*run)(char** args);  // args ends with a null pointer
 };
 
 bool endsWith(const char* text, const char* suffix) {
@@ -109,6 +119,14 @@ constexpr Command kCommands[] = {
     {"conf", "sections", 2, "conf sections FILE PATTERN", cmdConfSections},
     {"conf", "find", 2, "conf find FILE PATTERN", cmdConfFind},
     {"wild", nullptr, 2, "wild TEXT PATTERN", cmdWild},
+    {"pack", "list", 1, "pack list FILE", cmdPackList},
+    {"vid", "info", 1, "vid info FILE", cmdVidInfo},
+    {"vid", "frames", 2, "vid frames FILE OUTDIR", cmdVidFrames},
+    {"gsp", "info", 1, "gsp info FILE", cmdGspInfo},
+    {"gsp", "build", -3, "gsp build OUT.gsp CM FRAME.png...|DIR", cmdGspBuild},
+    {"gsp", "frames", 2, "gsp frames FILE.gsp OUTDIR", cmdGspFrames},
+    {"fnp", "info", 1, "fnp info FILE", cmdFnpInfo},
+    {"fnp", "build", -4, "fnp build OUT.fnp CM CHARS GLYPH.png...", cmdFnpBuild},
 };
 
 void printUsage(FILE* out) {
@@ -133,7 +151,8 @@ int main(int argc, char** argv) {
       if (argc < 3 || std::strcmp(argv[2], c.name) != 0) continue;
       first = 3;
     }
-    if (argc - first != c.args) {
+    int given = argc - first;
+    if (c.args >= 0 ? given != c.args : given < -c.args) {
       std::fprintf(stderr, "usage: pbtool %s\n", c.usage);
       return 1;
     }
