@@ -265,6 +265,19 @@ int vbSetSprite(VBOBJ* obj, Sprite* sprite) {
   if (obj->sprite == sprite) return 1;
   int ok = 1;
   if (obj->smart) {
+    // A baked object's picture is part of the background: put the background
+    // saved under it back before the clone holding it goes, and repair the
+    // screen where it stood, or the old picture would stay behind as a ghost.
+    VBOARD* board = vbCurrent;
+    if (obj->smartState == VB_SMART_BAKED && board && gsCurrent && obj >= board->objects &&
+        obj < board->objects + VB_MAX_OBJECTS && obj->clone && frameOk(obj->prevSprite, obj->prevFrame)) {
+      gscr* screen = gsCurrent;
+      gscr bg = backgroundScreen(board, screen);
+      gsSelect(&bg);
+      SPR_PUT_COMMON(obj->clone, 0, obj->prevX, obj->prevY);
+      gsSelect(screen);
+      restoreBox(board, screen, spriteExtent(obj->prevSprite, obj->prevFrame, obj->prevX, obj->prevY, obj->mFlag));
+    }
     freeClone(obj);
     if (sprite) {
       // Without a clone the object is never baked: it is restored and drawn

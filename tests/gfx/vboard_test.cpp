@@ -388,6 +388,28 @@ TEST_F(VBoardTest, DeadBakedObjectLeavesNothingInTheBackground) {
   EXPECT_EQ(spritesInUse(), baseline + 1);  // the clone went with the object
 }
 
+TEST_F(VBoardTest, BakedObjectChangingSpriteLeavesNoGhost) {
+  Sprite* a = makeSprite({solid(4, 4, 0, 0, 255, 0, 0)});
+  Sprite* b = makeSprite({solid(2, 2, 1, 1, 0, 0, 255)});
+  VBOBJ* o = vbAddObject(a, 0, 5, 5);
+  ASSERT_EQ(vbMakeSmart(o), 1);
+  frame();
+  frame();
+  ASSERT_EQ(o->smartState, VB_SMART_BAKED);
+  // The old picture leaves the background at once, and the screen with the
+  // next restore; the new sprite is drawn (then baked) in its place.
+  frame(0, [&] { ASSERT_EQ(vbSetSprite(o, b), 1); });
+  EXPECT_IMAGE(backgroundNow(), bgStart);
+  Image expected = bgStart;
+  fill(&expected, 6, 6, 2, 2, kBlue);
+  EXPECT_IMAGE(screenNow(), expected);
+  frame();
+  frame();
+  EXPECT_EQ(o->smartState, VB_SMART_BAKED);
+  EXPECT_IMAGE(screenNow(), expected);
+  EXPECT_IMAGE(backgroundNow(), expected);
+}
+
 TEST_F(VBoardTest, SmartStateFollowsSpriteChangesAndWakeUps) {
   Sprite* a = makeSprite({solid(2, 2, 0, 0, 255, 0, 0)});
   Sprite* b = makeSprite({solid(3, 3, 0, 0, 0, 255, 0)});
