@@ -359,6 +359,18 @@ int wrongDepth(const char* fn, const Blit& b) {
   return logError(-1, "%s: gsCurrent is %d bpp, SE", fn, b.g->bpp);
 }
 
+// The entry points bound to one screen depth: the common checks, then the
+// drawing when the frame is visible at all.
+template <int Bpp, class Draw>
+int depthVariant(Sprite* s, int frame, const char* fn, int flags, Draw draw) {
+  Blit b;
+  int rc = begin(s, frame, fn, flags, &b);
+  if (rc < 0) return rc;
+  if (b.g->bpp != Bpp) return wrongDepth(fn, b);
+  if (rc) draw(b);
+  return 0;
+}
+
 }  // namespace
 
 int SPR_PUT_COMMON(Sprite* s, int frame, int x, int y) {
@@ -420,33 +432,15 @@ int SPR_PUT_ALPHA(Sprite* s, int frame, int x, int y) {
 }
 
 int SPR_PUT_ALPHA15(Sprite* s, int frame, int x, int y) {
-  const char* fn = "SPR_PUT_ALPHA15()";
-  Blit b;
-  int rc = begin(s, frame, fn, 0, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 15) return wrongDepth(fn, b);
-  if (rc) putAlphaWord<Word15>(b, x, y);
-  return 0;
+  return depthVariant<15>(s, frame, "SPR_PUT_ALPHA15()", 0, [&](const Blit& b) { putAlphaWord<Word15>(b, x, y); });
 }
 
 int SPR_PUT_ALPHA16(Sprite* s, int frame, int x, int y) {
-  const char* fn = "SPR_PUT_ALPHA16()";
-  Blit b;
-  int rc = begin(s, frame, fn, 0, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 16) return wrongDepth(fn, b);
-  if (rc) putAlphaWord<Word16>(b, x, y);
-  return 0;
+  return depthVariant<16>(s, frame, "SPR_PUT_ALPHA16()", 0, [&](const Blit& b) { putAlphaWord<Word16>(b, x, y); });
 }
 
 int SPR_PUT_ALPHA24(Sprite* s, int frame, int x, int y) {
-  const char* fn = "SPR_PUT_ALPHA24()";
-  Blit b;
-  int rc = begin(s, frame, fn, 0, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 24) return wrongDepth(fn, b);
-  if (rc) putAlpha24(b, x, y);
-  return 0;
+  return depthVariant<24>(s, frame, "SPR_PUT_ALPHA24()", 0, [&](const Blit& b) { putAlpha24(b, x, y); });
 }
 
 int SPR_PUT_MALPHA(Sprite* s, int frame, int x, int y) {
@@ -462,23 +456,11 @@ int SPR_PUT_MALPHA(Sprite* s, int frame, int x, int y) {
 }
 
 int SPR_PUT_MALPHA15(Sprite* s, int frame, int x, int y) {
-  const char* fn = "SPR_PUT_MALPHA15()";
-  Blit b;
-  int rc = begin(s, frame, fn, 0, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 15) return wrongDepth(fn, b);
-  if (rc) putMAlphaWord<Word15>(b, x, y);
-  return 0;
+  return depthVariant<15>(s, frame, "SPR_PUT_MALPHA15()", 0, [&](const Blit& b) { putMAlphaWord<Word15>(b, x, y); });
 }
 
 int SPR_PUT_MALPHA16(Sprite* s, int frame, int x, int y) {
-  const char* fn = "SPR_PUT_MALPHA16()";
-  Blit b;
-  int rc = begin(s, frame, fn, 0, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 16) return wrongDepth(fn, b);
-  if (rc) putMAlphaWord<Word16>(b, x, y);
-  return 0;
+  return depthVariant<16>(s, frame, "SPR_PUT_MALPHA16()", 0, [&](const Blit& b) { putMAlphaWord<Word16>(b, x, y); });
 }
 
 int SPR_PUT_ZXALPHA(Sprite* s, int frame, int x, int y, int z) {
@@ -499,33 +481,15 @@ int SPR_PUT_ZXALPHA(Sprite* s, int frame, int x, int y, int z) {
 }
 
 int SPR_PUT_ZXALPHA15(Sprite* s, int frame, int x, int y, int z) {
-  const char* fn = "SPR_PUT_ZXALPHA15()";
-  Blit b;
-  int rc = begin(s, frame, fn, NEEDS_DEPTH | LAST_COLUMN_OUT, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 15) return wrongDepth(fn, b);
-  if (rc) putZXAlphaWord<Word15>(b, x, y, depth16(z));
-  return 0;
+  return depthVariant<15>(s, frame, "SPR_PUT_ZXALPHA15()", NEEDS_DEPTH | LAST_COLUMN_OUT, [&](const Blit& b) { putZXAlphaWord<Word15>(b, x, y, depth16(z)); });
 }
 
 int SPR_PUT_ZXALPHA16(Sprite* s, int frame, int x, int y, int z) {
-  const char* fn = "SPR_PUT_ZXALPHA16()";
-  Blit b;
-  int rc = begin(s, frame, fn, NEEDS_DEPTH | LAST_COLUMN_OUT, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 16) return wrongDepth(fn, b);
-  if (rc) putZXAlphaWord<Word16>(b, x, y, depth16(z));
-  return 0;
+  return depthVariant<16>(s, frame, "SPR_PUT_ZXALPHA16()", NEEDS_DEPTH | LAST_COLUMN_OUT, [&](const Blit& b) { putZXAlphaWord<Word16>(b, x, y, depth16(z)); });
 }
 
 int SPR_PUT_ZXALPHA24(Sprite* s, int frame, int x, int y, int z) {
-  const char* fn = "SPR_PUT_ZXALPHA24()";
-  Blit b;
-  int rc = begin(s, frame, fn, NEEDS_DEPTH | LAST_COLUMN_OUT, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 24) return wrongDepth(fn, b);
-  if (rc) putZXAlpha24(b, x, y, depth16(z));
-  return 0;
+  return depthVariant<24>(s, frame, "SPR_PUT_ZXALPHA24()", NEEDS_DEPTH | LAST_COLUMN_OUT, [&](const Blit& b) { putZXAlpha24(b, x, y, depth16(z)); });
 }
 
 int SPR_ADD_ZALPHA(Sprite* s, int frame, int x, int y, int z) {
@@ -546,31 +510,13 @@ int SPR_ADD_ZALPHA(Sprite* s, int frame, int x, int y, int z) {
 }
 
 int SPR_ADD_ZALPHA15(Sprite* s, int frame, int x, int y, int z) {
-  const char* fn = "SPR_ADD_ZALPHA15()";
-  Blit b;
-  int rc = begin(s, frame, fn, NEEDS_DEPTH | LAST_COLUMN_OUT, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 15) return wrongDepth(fn, b);
-  if (rc) addZAlphaWord<Word15>(b, x, y, depth16(z));
-  return 0;
+  return depthVariant<15>(s, frame, "SPR_ADD_ZALPHA15()", NEEDS_DEPTH | LAST_COLUMN_OUT, [&](const Blit& b) { addZAlphaWord<Word15>(b, x, y, depth16(z)); });
 }
 
 int SPR_ADD_ZALPHA16(Sprite* s, int frame, int x, int y, int z) {
-  const char* fn = "SPR_ADD_ZALPHA16()";
-  Blit b;
-  int rc = begin(s, frame, fn, NEEDS_DEPTH | LAST_COLUMN_OUT, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 16) return wrongDepth(fn, b);
-  if (rc) addZAlphaWord<Word16>(b, x, y, depth16(z));
-  return 0;
+  return depthVariant<16>(s, frame, "SPR_ADD_ZALPHA16()", NEEDS_DEPTH | LAST_COLUMN_OUT, [&](const Blit& b) { addZAlphaWord<Word16>(b, x, y, depth16(z)); });
 }
 
 int SPR_ADD_ZALPHA24(Sprite* s, int frame, int x, int y, int z) {
-  const char* fn = "SPR_ADD_ZALPHA24()";
-  Blit b;
-  int rc = begin(s, frame, fn, NEEDS_DEPTH | LAST_COLUMN_OUT, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp != 24) return wrongDepth(fn, b);
-  if (rc) addZAlpha24(b, x, y, depth16(z));
-  return 0;
+  return depthVariant<24>(s, frame, "SPR_ADD_ZALPHA24()", NEEDS_DEPTH | LAST_COLUMN_OUT, [&](const Blit& b) { addZAlpha24(b, x, y, depth16(z)); });
 }
