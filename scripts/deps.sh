@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsdl2-dev zlib1g-dev libminizip-dev libpng-dev
+  libsdl2-dev zlib1g-dev libminizip-dev libpng-dev libopenmpt-dev
 )
 
 missing=()

@@ -33,6 +33,8 @@ struct TimerState {
   double fpsAccumulated; // variable mode: raw deltas since the last fps text
   double busyTime;       // fixed mode: work time of the frames counted
   int framesCounted;
+  bool turbo;            // frames back to back on a virtual clock
+  double virtualNow;     // turbo: the clock, advanced one nominal frame per frame
 };
 
 TimerState gTimer;
@@ -48,6 +50,7 @@ int toInt(double v) {
 }
 
 double readClock() {
+  if (gTimer.turbo) return gTimer.virtualNow;
   const SysClock* clock = sysClock();
   if (gTimer.counter) {
     double ticks = static_cast<double>(clock->counterTicks());
@@ -116,6 +119,7 @@ double tmGetRate() { return gTimer.rate; }
 int tmIsFixed() { return gTimer.fixed ? 1 : 0; }
 
 void tmBeginFrame() {
+  if (gTimer.turbo) gTimer.virtualNow += nominalDelta();
   if (gTimer.inSelfLoop) {
     tmUpdate();
     tmTime = gTimer.now - gTimer.offset;
@@ -148,6 +152,7 @@ void tmMarkFrame() { gTimer.frameStart = gTimer.now; }
 void tmEndFrame() {
   if (gTimer.paused) return;
   tmUpdate();
+  if (gTimer.turbo) return;  // no pacing: the virtual clock already moved one frame
 
   if (!gTimer.fixed) {
     gTimer.fpsAccumulated += gTimer.rawDelta;
@@ -212,3 +217,22 @@ const char* tmStatusText(int slot) {
 }
 
 void tmSetRecordBridge(const TmRecordBridge* bridge) { gBridge = bridge; }
+
+// Switching keeps the game time where it was. The virtual clock starts at 0
+// so that game time stays an exact multiple of the nominal frame.
+void tmSetTurbo(int on) {
+  double t = gTimer.now - gTimer.offset;
+  if (on) {
+    gTimer.turbo = true;
+    gTimer.virtualNow = 0;
+    gTimer.now = 0;
+    gTimer.offset = -t;
+  } else if (gTimer.turbo) {
+    gTimer.turbo = false;
+    double reading = readClock();
+    gTimer.now = reading;
+    gTimer.offset = reading - t;
+  }
+}
+
+int tmIsTurbo() { return gTimer.turbo ? 1 : 0; }

@@ -20,6 +20,12 @@ int tmIsPaused();
 void tmBeginSelfLoop();
 void tmEndSelfLoop();
 
+// Turbo: frames run back to back on a virtual clock that advances exactly one
+// nominal frame (1000/rate ms) per tmBeginFrame, and tmEndFrame never waits.
+// Runs are deterministic and as fast as the machine allows.
+void tmSetTurbo(int on);
+int tmIsTurbo();
+
 // Status texts; slot 0 holds the fps text.
 enum { TM_STATUS_SLOTS = 17, TM_STATUS_LEN = 256 };
 const char* tmStatusText(int slot);

@@ -8,6 +8,7 @@
 #include "gfx/screen.h"
 #include "gfx/vid.h"
 #include "platform/gdev.h"
+#include "sound/fx.h"
 
 namespace {
 
@@ -76,6 +77,15 @@ int PLAY_LOGOS() {
     if (!vidOpen(&clip, entry.clip))
       return logError(0, "%s: error opening video '%s', aborting", "PLAY_LOGOS()", entry.clip);
     open = true;
+    bool samplePending = false;
+    if (entry.sample) {
+      if (i > 0) fxFreeSample(0);
+      if (!fxLoadSampleWav(0, entry.sample)) {
+        vidClose(&clip);
+        return logError(0, "%s: error loading sample '%s', aborting", "PLAY_LOGOS()", entry.sample);
+      }
+      samplePending = true;
+    }
     tmSetRate(entry.rate, 1);
 
     int frame = 0;
@@ -96,14 +106,20 @@ int PLAY_LOGOS() {
           break;
         }
       }
+      if (samplePending && frame >= entry.sampleFrame) {
+        fxPlaySample(0, 100, 0, 0);
+        samplePending = false;
+      }
       tmBeginFrame();
       tmMarkFrame();
       if (vidPutFrame(&clip, VID_DRAW_PLAIN, frame, 0, 0)) gsAddDirty(0, 0, clip.width, clip.height);
+      fxUpdate();
       gsUpdate(0);
       tmEndFrame();
       frame++;
     }
   }
+  fxFreeSample(0);
   if (open) vidClose(&clip);
   return 1;
 }

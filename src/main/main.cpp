@@ -11,7 +11,11 @@
 #include "core/mem.h"
 #include "core/text.h"
 #include "core/time.h"
+#include "frontend/menu.h"
+#include "game/stats.h"
 #include "gfx/screen.h"
+#include "main/session.h"
+#include "sound/fx.h"
 #include "main/graphics.h"
 #include "platform/msgbox.h"
 #include "platform/sys.h"
@@ -39,7 +43,23 @@ constexpr SwitchDesc kSwitches[] = {
     {"/nomenu", "--nomenu", &StartOptions::noMenu},
     {"/record", "--record", &StartOptions::record},
     {"--help", "-h", &StartOptions::help},
+    {"/turbo", "--turbo", &StartOptions::turbo},
 };
+
+// Switches with a value: "/frames N" and "--frames=N", "/statdump FILE" and
+// "--statdump=FILE".
+bool takeValue(const char* word, const char* gnu, int argc, char** argv, int* i,
+               const char** value) {
+  const char* a = argv[*i];
+  size_t n = strlen(gnu);
+  if (strncmp(a, gnu, n) == 0 && a[n] == '=') {
+    *value = a + n + 1;
+    return true;
+  }
+  if (strcasecmp(a, word) != 0) return false;
+  *value = *i + 1 < argc ? argv[++*i] : nullptr;
+  return true;
+}
 
 // Texts shown to the player are Windows-1251; the sources keep them readable.
 std::string playerText(const char* utf8) { return utf8ToCp1251(utf8); }
@@ -70,6 +90,8 @@ int emptyPreload(int) { return 0; }
 
 constexpr PreloadFn kPreloads[] = {
     emptyPreload,
+    MENU_PRELOAD,
+    gstatPreload,
 };
 
 }  // namespace
@@ -79,6 +101,22 @@ StartOptions parseStartOptions(int argc, char** argv) {
   int freeArgs = 0;
   for (int i = 1; i < argc && freeArgs < 2; i++) {
     const char* a = argv[i];
+    const char* value = nullptr;
+    if (takeValue("/frames", "--frames", argc, argv, &i, &value)) {
+      const long* n = value ? strToLong(value) : nullptr;
+      if (n && *n > 0 && *n <= 0x7FFFFFFF)
+        o.frames = static_cast<int>(*n);
+      else
+        o.badValue = a;
+      continue;
+    }
+    if (takeValue("/statdump", "--statdump", argc, argv, &i, &value)) {
+      if (value && *value)
+        o.statDump = value;
+      else
+        o.badValue = a;
+      continue;
+    }
     const SwitchDesc* hit = nullptr;
     for (const SwitchDesc& s : kSwitches) {
       if (strcasecmp(a, s.word) == 0 || strcmp(a, s.gnu) == 0) {
@@ -107,6 +145,11 @@ const char* startUsage() {
          "  /nosnd,  --nosound       play without sound\n"
          "  /nomenu, --nomenu        skip the logos and the menu and play one table\n"
          "  /record, --record        record the session's input to '#session.rec'\n"
+         "  /frames N, --frames=N    end each table session after N frames (for tests)\n"
+         "  /turbo,  --turbo         run frames back to back, each one nominal frame of\n"
+         "                           game time (deterministic and as fast as possible)\n"
+         "  /statdump FILE, --statdump=FILE\n"
+         "                           also write the statistics of each session to FILE\n"
          "  --help,  -h              show this help and exit\n"
          "\n"
          "RECORDING names a session recording to replay with /nomenu (or a saved game\n"
@@ -121,6 +164,12 @@ void COMMON_INIT(int soundOn) {
   tmSetTime(0);
   tmSetRate(60, 0);
   gsBuildBlendTable();
+  logDebug(2, "at fxInit()");
+  fxInit(!soundOn);
+  logDebug(2, "at fxSetSampleSID()");
+  fxSetSampleSID(sampleSID);
+  logDebug(2, "at setupMusic()");
+  if (!setupMusic()) logError(0, "%s: error setting up game music", "COMMON_INIT()");
 }
 
 int MAIN(int argc, char** argv) {
@@ -131,6 +180,10 @@ int MAIN(int argc, char** argv) {
     std::fputs(startUsage(), stdout);
     return 0;
   }
+  if (opt.badValue) {
+    std::fprintf(stderr, "pinball: '%s' needs a value (see --help)\n", opt.badValue);
+    return 1;
+  }
 
   logPrint(opt.log ? "LOG_CREATE #report.txt" : "STDERR 0");
   if (opt.debug) logSetDebugLevel(10);
@@ -138,6 +191,9 @@ int MAIN(int argc, char** argv) {
 
   logDebug(1, "at common_init()");
   COMMON_INIT(!opt.noSound);
+  if (opt.turbo) tmSetTurbo(1);
+  sessionSetFrameLimit(opt.frames);
+  sessionSetStatDump(opt.statDump);
 
   logDebug(1, "at *_preload()");
   bool preloadFailed = false;
@@ -160,17 +216,19 @@ int MAIN(int argc, char** argv) {
   }
 
   int result = 0;
-  if (!opt.noMenu) {
-    logDebug(1, "at play_logos()");
-    PLAY_LOGOS();
-  }
   if (opt.noMenu) {
     ConfSet global{};
     conf_anyread(&global, "MAIN()", "conf/global.conf", "conf/global.bcf", opt.mkbin);
-    // The regime the table session starts in.
-    int regime = conf_getint(&global, "startup.regime", 0);
-    (void)regime;
+    logDebug(1, "at mile3()");
+    result = MILE3(opt.playback, opt.record, opt.mkbin, conf_getint(&global, "startup.regime", 0));
+    logDebug(1, "mile3() ret %d", result);
     conf_free(&global);
+  } else {
+    logDebug(1, "at play_logos()");
+    PLAY_LOGOS();
+    logDebug(1, "at menu()");
+    result = MENU(opt.mkbin, opt.record);
+    logDebug(1, "menu() ret %d", result);
   }
 
   if (result == 0) {
@@ -179,8 +237,15 @@ int MAIN(int argc, char** argv) {
     logPrint("UNKNOWN EXIT RESULT %d", result);
   }
 
+  fxShutdown();
   memMute();
   SHUTDOWN_GRAPHICS();
   memUnmute();
+  // A table that could not be loaded leaves nothing to play: say so, rather
+  // than ending silently.
+  if (result < 0) {
+    errorBox("Ошибка загрузки данных игры. Переустановите игру или обратитесь в службу техподдержки");
+    return 1;
+  }
   return 0;
 }

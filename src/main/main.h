@@ -19,7 +19,11 @@ struct StartOptions {
   bool noMenu;       // "/nomenu"
   bool record;       // "/record"
   bool help;         // "--help"
+  bool turbo;        // "/turbo": frames back to back, one nominal frame each
+  int frames;        // "/frames N": sessions end after N frames (0: no limit)
+  const char* statDump;  // "/statdump FILE": statistics written there too
   const char* playback;  // first free argument, or null
+  const char* badValue;  // a switch whose value is missing or wrong, or null
 };
 
 // Parses argv[1..]; a second free argument ends the parsing.

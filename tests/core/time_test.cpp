@@ -371,3 +371,38 @@ TEST_F(TimeTest, StatusTextSlots) {
 }
 
 }  // namespace
+
+namespace {
+
+// Turbo frames advance game time by exactly one nominal frame whatever the
+// real clock does, in variable and fixed mode, and never wait.
+TEST(TimeTurbo, EveryFrameIsOneNominalFrame) {
+  for (int fixed : {0, 1}) {
+    tmInit();
+    tmSetTime(0);
+    tmSetRate(50, fixed);
+    tmSetTurbo(1);
+    double start = tmTime;
+    for (int i = 1; i <= 10; i++) {
+      tmBeginFrame();
+      tmMarkFrame();
+      EXPECT_EQ(tmFrameDelta, 20.0);
+      EXPECT_EQ(tmFrameStep, 1.0);
+      tmEndFrame();
+    }
+    EXPECT_EQ(tmTime - start, 200.0) << "fixed " << fixed;
+    // A self loop inside turbo still gives back the time it began with.
+    double before = tmTime;
+    tmBeginSelfLoop();
+    for (int i = 0; i < 5; i++) {
+      tmBeginFrame();
+      tmEndFrame();
+    }
+    tmEndSelfLoop();
+    EXPECT_EQ(tmTime, before);
+    tmSetTurbo(0);
+    EXPECT_EQ(tmIsTurbo(), 0);
+  }
+}
+
+}  // namespace

@@ -8,28 +8,12 @@
 
 #include "gfx/vid.h"
 #include "main/main.h"
+#include "main/gamefolder.h"
 #include "support/testutil.h"
 
 namespace {
 
 const std::string kVersionLine = "MILE3-056 (pbl 0.51 75) [may14 may15 may17 may21]";
-
-// A game folder of its own for each test, so runs never touch build/game:
-// the program and the shipped video mode configuration. The window opens on
-// SDL's dummy driver.
-struct GameFolder {
-  TempDir dir;
-  TempDir elsewhere;  // the directory the program is started from
-  std::string exe;
-  GameFolder() : exe(dir.file("pinball")) {
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
-    copyFile(std::string(PB_GAME_DIR) + "/pinball", exe);
-    std::filesystem::create_directories(dir.file("conf"));
-    copyFile(std::string(PB_GAME_DIR) + "/conf/vidmode.conf", dir.file("conf/vidmode.conf"));
-  }
-  RunResult run(const std::vector<std::string>& args) { return runProgram(exe, args, elsewhere.path); }
-  std::string report() const { return readFile(dir.file("#report.txt")); }
-};
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
@@ -58,8 +42,9 @@ TEST(PinballProgram, HelpPrintsUsageAndExitsZero) {
 
 TEST(PinballProgram, LogWritesReportInProgramFolderFromAnyDirectory) {
   GameFolder g;
+  g.makeTable();
   writeFile(g.dir.file("#report.txt"), "stale contents of an earlier run\n");
-  RunResult r = g.run({"/log"});
+  RunResult r = g.run({"/log", "/frames", "1", "/turbo"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::vector<std::string> report = lines(g.report());
   ASSERT_GE(report.size(), 2u);
@@ -72,6 +57,9 @@ TEST(PinballProgram, LogWritesReportInProgramFolderFromAnyDirectory) {
   EXPECT_EQ(r.out, "");
 }
 
+// Without /log nothing is logged anywhere. These folders hold no table, so
+// each run ends with the load-failure message box, whose text also goes to
+// standard error, and nothing else.
 TEST(PinballProgram, SilentWithoutLog) {
   struct Case {
     std::vector<std::string> args;
@@ -84,28 +72,31 @@ TEST(PinballProgram, SilentWithoutLog) {
   for (const Case& c : cases) {
     GameFolder g;
     RunResult r = g.run(c.args);
-    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, "Ошибка: Ошибка загрузки данных игры. Переустановите игру или обратитесь в службу "
+                     "техподдержки\n");
     EXPECT_FALSE(pathExists(g.dir.file("#report.txt")));
   }
 }
 
 TEST(PinballProgram, SwitchesIgnoreCaseAndDebugTracesSteps) {
   GameFolder g;
-  RunResult r = g.run({"/LoG", "/DEBUG"});
+  g.makeTable();
+  RunResult r = g.run({"/LoG", "/DEBUG", "/frames", "1", "/turbo"});
   ASSERT_EQ(r.exitCode, 0);
   std::string report = g.report();
-  EXPECT_NE(report.find(kVersionLine + "\nD1: at common_init()\nD1: at *_preload()\n"),
-            std::string::npos)
-      << report;
+  EXPECT_NE(report.find(kVersionLine + "\nD1: at common_init()\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("\nD1: at *_preload()\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("\nD1: at setup_graphics()\n"), std::string::npos) << report;
   // Debug lines never reach the console.
   EXPECT_EQ(r.err.find("D1:"), std::string::npos);
 }
 
 TEST(PinballProgram, GnuSpellingsAreTheSameSwitches) {
   GameFolder g;
-  RunResult r = g.run({"--log", "--debug"});
+  g.makeTable();
+  RunResult r = g.run({"--log", "--debug", "--frames=1", "--turbo"});
   ASSERT_EQ(r.exitCode, 0);
   EXPECT_NE(g.report().find("D1: at common_init()"), std::string::npos);
 }
@@ -113,31 +104,34 @@ TEST(PinballProgram, GnuSpellingsAreTheSameSwitches) {
 TEST(PinballProgram, NoMenuReadsGlobalConfiguration) {
   GameFolder g;
   RunResult missing = g.run({"/nomenu", "/log"});
-  EXPECT_EQ(missing.exitCode, 0);
+  EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(g.report().find("MAIN(): configuration file 'conf/global.conf' or "
                             "'conf/global.bcf' not found\n"),
             std::string::npos)
       << g.report();
 
   // With /mkbin the binary twin is written beside the text file.
+  g.makeTable();
   std::string conf = g.dir.file("conf");
-  std::filesystem::create_directory(conf);
   writeFile(conf + "/global.conf", "[startup]\nregime = 2\n");
-  RunResult r = g.run({"/nomenu", "/mkbin", "/log"});
+  RunResult r = g.run({"/nomenu", "/mkbin", "/log", "/frames", "1", "/turbo"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(g.report().find("not found"), std::string::npos);
+  EXPECT_EQ(g.report().find("MAIN(): configuration file"), std::string::npos);
   EXPECT_TRUE(pathExists(conf + "/global.bcf"));
 }
 
 TEST(PinballProgram, PlaysLogoClipsWhenTheyExist) {
   GameFolder g;
-  std::filesystem::create_directories(g.dir.file("data"));
+  g.makeTable();
+  g.mkdirs("samples");
+  g.wav("samples/lumo-logo.wav");
+  g.wav("samples/ortan-logo.wav");
   std::vector<uint16_t> pal(256, 0x07E0);
   std::vector<uint8_t> f0(8 * 6, 1), f1(8 * 6, 2);
   std::vector<VidFrameIn> frames = {{f0.data(), pal.data()}, {f1.data(), nullptr}, {f0.data(), nullptr}};
   for (const char* clip : {"data/lumo-logo.vid", "data/empty.vid", "data/ortan-logo.vid"})
     ASSERT_EQ(vidWrite(g.dir.file(clip).c_str(), 8, 6, VID_MODEL_ZLIB, 1, frames), 0);
-  RunResult r = g.run({"/log", "/debug"});
+  RunResult r = g.run({"/log", "/debug", "/frames", "1", "/turbo"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   std::string report = g.report();
   EXPECT_NE(report.find("D2: loadclip 2\nD2: at vidOpen('data/ortan-logo.vid')\n"), std::string::npos)
@@ -147,12 +141,25 @@ TEST(PinballProgram, PlaysLogoClipsWhenTheyExist) {
 
 TEST(PinballProgram, LogosAreAbandonedWhenAClipIsMissing) {
   GameFolder g;
-  RunResult r = g.run({"/log"});
+  g.makeTable();
+  RunResult r = g.run({"/log", "--frames=2", "--turbo"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(g.report().find("PLAY_LOGOS(): error opening video 'data/lumo-logo.vid', aborting\n"
-                            "GAME EXITS SUCCESSFULLY\n"),
+  EXPECT_NE(g.report().find("PLAY_LOGOS(): error opening video 'data/lumo-logo.vid', aborting\n"),
             std::string::npos)
       << g.report();
+  EXPECT_NE(g.report().find("GAME EXITS SUCCESSFULLY\n"), std::string::npos) << g.report();
+}
+
+TEST(PinballProgram, MissingTableDataEndsWithMessageAndExitOne) {
+  GameFolder g;
+  RunResult r = g.run({"/log", "/nomenu"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(g.report().find("READ_GLOBAL_CONF(): configuration file 'conf/global.conf' or "
+                            "'conf/global.bcf' not found\n"),
+            std::string::npos)
+      << g.report();
+  EXPECT_NE(g.report().find("UNKNOWN EXIT RESULT -1\n"), std::string::npos) << g.report();
+  EXPECT_NE(r.err.find("Ошибка: Ошибка загрузки данных игры."), std::string::npos) << r.err;
 }
 
 TEST(PinballProgram, GraphicsFailureShowsMessageAndExitsOne) {

@@ -20,6 +20,8 @@ int cmdGspBuild(char** args);
 int cmdGspFrames(char** args);
 int cmdFnpInfo(char** args);  // fnp_cmd.cpp
 int cmdFnpBuild(char** args);
+int cmdRecDump(char** args);  // rec_cmd.cpp
+int cmdRecMake(char** args);
 
 namespace {
 
@@ -127,6 +129,9 @@ constexpr Command kCommands[] = {
     {"gsp", "frames", 2, "gsp frames FILE.gsp OUTDIR", cmdGspFrames},
     {"fnp", "info", 1, "fnp info FILE", cmdFnpInfo},
     {"fnp", "build", -4, "fnp build OUT.fnp CM CHARS GLYPH.png...", cmdFnpBuild},
+    {"rec", "dump", 1, "rec dump FILE.rec", cmdRecDump},
+    {"rec", "make", 1, "rec make OUT.rec < SCRIPT (lines: FRAME TYPE CHAR SCAN MODS, or END FRAME)",
+     cmdRecMake},
 };
 
 void printUsage(FILE* out) {

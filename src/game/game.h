@@ -1,0 +1,29 @@
+#pragma once
+// The game's state: the regime, balls left and game over, and the requests
+// the rules make of the session (a subgame, a regime change). The rest of the
+// game state (levels, features, laws ...) joins it with the rules.
+
+enum { REGIME_COMM = 0, REGIME_DEMO = 1, REGIME_DICT = 2 };
+enum { GAME_BALLS = 3 };
+
+struct GameState {
+  int regime;           // current regime
+  int pendingRegime;    // regime the session is to switch to, -1 none
+  int ballsLeft;        // balls still to come in this game
+  int over;             // the game-over state
+  int requestedSubgame; // subgame the session is to launch, -1 none
+  int mission;          // the running mission's number, -1 none
+};
+
+extern GameState game;
+
+// Back to the state before the first game of a session (step of the load).
+void gameReset();
+int gameClampRegime(int regime);
+// Makes a regime current ("%s: setting regime %d") and clears the pending one.
+void gameSetRegime(int regime);
+// Asks the session to switch regime at the start of a later frame.
+void gameSwitchRegime(int regime);
+// Start and end of a game; both broadcast their trigger.
+void gameNewGame();
+void gameOver();

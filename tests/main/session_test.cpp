@@ -1,0 +1,58 @@
+// A whole table session of the real program, headless, on a small table made
+// by the test: load order, frame loop, statistics and verdict.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "main/gamefolder.h"
+#include "support/testutil.h"
+
+namespace {
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(Session, RunsThreeHundredTurboFramesAndReports) {
+  GameFolder g;
+  g.makeTable();
+  RunResult r = g.run({"/nomenu", "/frames", "300", "/turbo", "/log", "/debug", "/statdump",
+                       g.dir.file("stats.txt")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string log = g.report();
+  EXPECT_EQ(log.rfind("MILE3-056 (pbl 0.51 75) [may14 may15 may17 may21]\n", 0), 0u);
+  for (const char* line : {"\nLoading game data...\n", "\nframerate-60 ()\n", "\nbt [0,",
+                           "\nD1: at mile3_load()\n", "\nD2: at setupInterface()\n", "\nD1: at main loop\n",
+                           "\n--- all_triggers 17/TR_GAME_BEGIN ---\n", "\ntr TR_GAME_BEGIN -> MILE3_TRIGGER()\n",
+                           "\nGAME EXITS SUCCESSFULLY\n"})
+    EXPECT_TRUE(has(log, line)) << line << "\n" << log;
+  EXPECT_TRUE(has(log, "\nGame data loaded in ")) << log;
+  // 300 frames at 60 frames a second on the turbo clock: the trace of frame 0
+  // only (the next would be frame 300).
+  EXPECT_TRUE(has(log, "\nbt [0,16.67] pos-NONE velo-NONE\n")) << log;
+  EXPECT_FALSE(has(log, "\nbt [300,"));
+  // The statistics table, in the log and in the dump file.
+  std::string stats = readFile(g.dir.file("stats.txt"));
+  EXPECT_TRUE(has(stats, "ball:lost\t0\n")) << stats;
+  EXPECT_TRUE(has(log, "\nball:lost\t0\n")) << log;
+}
+
+TEST(Session, RecordingReplaysTheSameGameTime) {
+  GameFolder g;
+  g.makeTable();
+  RunResult rec = g.run({"/nomenu", "/frames", "301", "/turbo", "/record", "/log"});
+  ASSERT_EQ(rec.exitCode, 0) << rec.err;
+  ASSERT_TRUE(pathExists(g.dir.file("#session.rec")));
+  std::string first = g.report();
+  copyFile(g.dir.file("#session.rec"), g.dir.file("replay.rec"));
+  // The replay runs without turbo: game time comes from the recording, and
+  // the trace of frame 300 shows the same time.
+  RunResult play = g.run({"/nomenu", "/frames", "301", "replay.rec", "/log"});
+  ASSERT_EQ(play.exitCode, 0) << play.err;
+  auto trace = [](const std::string& log) {
+    size_t at = log.find("\nbt [300,");
+    return at == std::string::npos ? std::string() : log.substr(at, log.find('\n', at + 1) - at);
+  };
+  EXPECT_FALSE(trace(first).empty());
+  EXPECT_EQ(trace(first), trace(g.report()));
+}
+
+}  // namespace
