@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "anim/lights_internal.h"
-
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/mem.h"
@@ -23,14 +22,15 @@ struct Step {
   int value;      // frame, target state, milliseconds, mark or signal
 };
 
+// Idle from program start, before the first lightInit.
 struct Light {
   Array states[LIGHT_STATES];  // Step; data == null: no program for that state
   int defaultMark[LIGHT_STATES];
-  int current;    // 0..15, or -1: idle
-  int step;       // next step of the current state's program
-  double elapsed; // ms accumulated for Delay steps
-  int afterLoop;  // -1: none
-  int lastMark;   // -1: none
+  int current = -1;    // 0..15, or -1: idle
+  int step = 0;        // next step of the current state's program
+  double elapsed = 0;  // ms accumulated for Delay steps
+  int afterLoop = -1;  // -1: none
+  int lastMark = -1;   // -1: none
 };
 
 Light gLights[LIGHT_MAX];
@@ -190,19 +190,6 @@ struct OwnedSprite {
 };
 List gOwnedSprites;
 
-}  // namespace
-
-void lightAdoptSprite(Sprite* sprite) {
-  if (!sprite) return;
-  OwnedSprite owned{sprite, {}};
-  std::memcpy(owned.name, sprite->name, sizeof owned.name);
-  // Without room to remember it the sprite simply lives until the sprite
-  // table is emptied.
-  listPushBack(&gOwnedSprites, &owned, sizeof owned);
-}
-
-namespace {
-
 void releaseSprites() {
   for (ListNode* node = gOwnedSprites.first; node; node = node->next) {
     const auto* owned = static_cast<const OwnedSprite*>(node->payload);
@@ -213,6 +200,15 @@ void releaseSprites() {
 }
 
 }  // namespace
+
+void lightAdoptSprite(Sprite* sprite) {
+  if (!sprite) return;
+  OwnedSprite owned{sprite, {}};
+  std::memcpy(owned.name, sprite->name, sizeof owned.name);
+  // Without room to remember it the sprite simply lives until the sprite
+  // table is emptied.
+  listPushBack(&gOwnedSprites, &owned, sizeof owned);
+}
 
 void lightInit() {
   lightFree();

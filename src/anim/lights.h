@@ -75,7 +75,7 @@ enum {
 };
 
 // The states of the standard programs; the other numbers are free for
-// special programs.
+// programs built by hand.
 enum {
   LIGHT_OFF = 0,
   LIGHT_ON = 1,
@@ -132,8 +132,8 @@ const char* lightName(int light);
 // left from an earlier table are released first.
 void lightInit();
 // Releases every program and the sprites loaded by the lamp builders (those
-// still in use); every lamp idle. For the end of a table session, after the
-// visual board has been freed.
+// still in use); every lamp idle. For the end of a table session: the board
+// objects of the lamps must not be drawn afterwards (free the board too).
 void lightFree();
 // Releases the lamp's programs and makes it idle; default marks become 0.
 // 1, or 0 for an invalid id.

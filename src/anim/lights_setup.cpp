@@ -62,15 +62,15 @@ void formatNumbered(char* out, size_t size, const char* format, int n) {
       for (int i = 0; i < 3 && std::isdigit(static_cast<unsigned char>(*q)); ++i) ++q;
     }
     if (*q && std::strchr("diuxXo", *q)) {
-      char spec[24];
+      char conversion[24];
       const size_t len = static_cast<size_t>(q - p) + 1;
-      std::memcpy(spec, p, len);
-      spec[len] = '\0';
+      std::memcpy(conversion, p, len);
+      conversion[len] = '\0';
       char number[64];
       if (*q == 'd' || *q == 'i')
-        std::snprintf(number, sizeof number, spec, n);
+        std::snprintf(number, sizeof number, conversion, n);
       else
-        std::snprintf(number, sizeof number, spec, static_cast<unsigned>(n));
+        std::snprintf(number, sizeof number, conversion, static_cast<unsigned>(n));
       for (const char* c = number; *c; ++c) put(*c);
       p = q + 1;
     } else {

@@ -1,5 +1,6 @@
 #include "game/game.h"
 
+#include "anim/lights.h"
 #include "core/log.h"
 #include "game/trigger.h"
 
@@ -37,3 +38,5 @@ void gameOver() {
   game.over = 1;
   all_triggers(TR_GAME_OVER);
 }
+
+int gameSetupObjects(ConfSet* gameConf) { return setupGameLights(gameConf); }

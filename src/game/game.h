@@ -24,6 +24,11 @@ int gameClampRegime(int regime);
 void gameSetRegime(int regime);
 // Asks the session to switch regime at the start of a later frame.
 void gameSwitchRegime(int regime);
+struct ConfSet;
+// The rules' part of the table set-up: the table's lamps, built from the
+// game configuration. 1, or 0 when something could not be built.
+int gameSetupObjects(ConfSet* gameConf);
+
 // Start and end of a game; both broadcast their trigger.
 void gameNewGame();
 void gameOver();

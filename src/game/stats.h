@@ -7,8 +7,8 @@
 #include <ctime>
 
 enum {
-  GSTAT_MAX = 128,      // entries of GAMESTATS.STATS[]
-  GSTAT_MNEMO_LEN = 64, // longer mnemonics and descriptions are cut
+  GSTAT_MAX = 128,       // entries of GAMESTATS.STATS[]
+  GSTAT_MNEMO_LEN = 64,  // longer mnemonics and descriptions are cut
   GSTAT_DESC_LEN = 128,
 };
 

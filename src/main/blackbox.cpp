@@ -235,8 +235,9 @@ int bbIsPlaying() { return gBox.playing ? 1 : 0; }
 
 int bbWrite(int channel, const void* data, int length) {
   if (!gBox.recording || length < 0 || (length > 0 && !data)) return -1;
-  if (gBox.fill + length + BB_ENTRY_HEADER > BB_TICK_SIZE - 1)
-    return logError(-1, "%s: tickbuffer overflow (pos %d, size %d) trying to write key %d of length %d",
+  if (static_cast<int64_t>(gBox.fill) + length + BB_ENTRY_HEADER > BB_TICK_SIZE - 1)
+    return logError(-1,
+                    "%s: tickbuffer overflow (pos %d, size %d) trying to write key %d of length %d",
                     "bbWrite()", gBox.fill, BB_TICK_SIZE, channel, length);
   uint8_t* p = gBox.tick + gBox.fill;
   put32(p, static_cast<uint32_t>(channel));
@@ -365,8 +366,9 @@ BbReadResult bbReadTick(BbReader* reader, BbTickRecord* out) {
     return BB_TICK_DAMAGED;
   }
   if (length > BB_TICK_SIZE) {
-    logError(0, "%s: tick record at offset %zu: payload of %u bytes exceeds the tick buffer (%d bytes)",
-             who, at, length, BB_TICK_SIZE);
+    logError(
+        0, "%s: tick record at offset %zu: payload of %u bytes exceeds the tick buffer (%d bytes)",
+        who, at, length, BB_TICK_SIZE);
     return BB_TICK_DAMAGED;
   }
   got = readBytes(reader, out->payload, length);
@@ -384,7 +386,9 @@ BbReadResult bbReadTick(BbReader* reader, BbTickRecord* out) {
     const int entryAt = pos;
     BbEntry e;
     if (!bbNextEntry(payload, &pos, &e)) {
-      logError(0, "%s: tick record at offset %zu: entry at payload byte %d runs past the payload of %u bytes",
+      logError(0,
+               "%s: tick record at offset %zu: entry at payload byte %d runs past the payload of "
+               "%u bytes",
                who, at, entryAt, length);
       return BB_TICK_DAMAGED;
     }
@@ -430,7 +434,9 @@ void bbEncodeDouble(double value, uint8_t bytes[BB_TIME_BYTES]) {
 // User-event layer
 // ---------------------------------------------------------------------------
 
-int userEventDeclareKey(int character, uint32_t modifiers) { return declare(0, character, modifiers); }
+int userEventDeclareKey(int character, uint32_t modifiers) {
+  return declare(0, character, modifiers);
+}
 
 int userEventDeclareScan(int scan, uint32_t modifiers) { return declare(1, scan, modifiers); }
 
@@ -456,7 +462,7 @@ int userEventIsUser(const GdevEvent* event) {
 }
 
 int userEventNext(GdevEvent* out) {
-  if (gBox.playing && bbHas(0)) {
+  if (gBox.playing) {
     // One recorded event per frame at most; live user events are not used.
     uint8_t bytes[GDEV_EVENT_BYTES] = {};
     if (bbRead(BB_CHANNEL_EVENT, bytes, GDEV_EVENT_BYTES) <= 0) return 0;

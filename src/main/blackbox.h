@@ -26,12 +26,12 @@
 #include "platform/gdev.h"
 
 enum {
-  BB_TICK_SIZE = 512,      // the tick buffer; a frame's entries fill at most 511 bytes
-  BB_ENTRY_HEADER = 8,     // channel and length before each entry's data
-  BB_RECORD_HEADER = 8,    // idle count and length before each payload
-  BB_NAME_MAX = 255,       // longest recording file name
-  BB_CHANNEL_EVENT = 0,    // one GDEV_EVENT_BYTES input event
-  BB_CHANNEL_TIME = 1,     // the frame's tmTime, 8 bytes
+  BB_TICK_SIZE = 512,    // the tick buffer; a frame's entries fill at most 511 bytes
+  BB_ENTRY_HEADER = 8,   // channel and length before each entry's data
+  BB_RECORD_HEADER = 8,  // idle count and length before each payload
+  BB_NAME_MAX = 255,     // longest recording file name
+  BB_CHANNEL_EVENT = 0,  // one GDEV_EVENT_BYTES input event
+  BB_CHANNEL_TIME = 1,   // the frame's tmTime, 8 bytes
   BB_TIME_BYTES = 8,
 };
 inline constexpr uint8_t BB_SIGNATURE[2] = {0xBB, 0x02};

@@ -164,7 +164,7 @@ void unload() {
   freeSprite(&S.ruler);
   freeSprite(&S.cursor);
   mosAnimFreeAll();
-  for (int id = 0; id < SI_LAST; id++) fxFreeSample(id);
+  freeTableSamples();
   conf_free(&S.global);
   conf_free(&S.gameSet);
   conf_free(&S.sampleSet);
@@ -370,6 +370,8 @@ int MILE3_LOAD(const char* playback, int record, int writeBinary, int regime) {
 
   logDebug(2, "at gstatBegin()");
   gstatBegin();
+  logDebug(2, "at gameSetupObjects()");
+  if (!gameSetupObjects(&S.gameSet)) logError(0, "%s: error setting up game objects", fn);
   LT("game");
 
   synlightSetup(&S.gameSet);

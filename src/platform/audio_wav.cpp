@@ -29,9 +29,9 @@ int fail(int code, std::string* detail, const char* what) {
   return code;
 }
 
-bool exactFormat(const SDL_AudioSpec& spec) {
-  if (spec.channels != 1 && spec.channels != 2) return false;
-  switch (spec.format) {
+bool exactFormat(const SDL_AudioSpec& info) {
+  if (info.channels != 1 && info.channels != 2) return false;
+  switch (info.format) {
     case AUDIO_U8:
     case AUDIO_S8:
     case AUDIO_S16LSB:
@@ -53,16 +53,16 @@ int16_t readValue(const Uint8* p, SDL_AudioFormat format) {
 
 // 8/16-bit mono/stereo PCM to interleaved stereo int16; a trailing partial
 // frame is dropped.
-void convertExact(const Uint8* data, Uint32 length, const SDL_AudioSpec& spec,
+void convertExact(const Uint8* data, Uint32 length, const SDL_AudioSpec& info,
                   std::vector<int16_t>* out) {
-  const size_t bytes = SDL_AUDIO_BITSIZE(spec.format) / 8;
-  const size_t frameBytes = bytes * spec.channels;
+  const size_t bytes = SDL_AUDIO_BITSIZE(info.format) / 8;
+  const size_t frameBytes = bytes * info.channels;
   const size_t frames = length / frameBytes;
   out->resize(frames * 2);
   for (size_t i = 0; i < frames; ++i) {
     const Uint8* p = data + i * frameBytes;
-    int16_t left = readValue(p, spec.format);
-    int16_t right = spec.channels == 2 ? readValue(p + bytes, spec.format) : left;
+    int16_t left = readValue(p, info.format);
+    int16_t right = info.channels == 2 ? readValue(p + bytes, info.format) : left;
     (*out)[2 * i] = left;
     (*out)[2 * i + 1] = right;
   }
@@ -112,21 +112,21 @@ int decodeWav(const char* path, std::vector<int16_t>* frames, std::string* detai
     return fail(AUDIO_ERR_FORMAT, detail, "file too large for a sample");
   }
 
-  SDL_AudioSpec spec;
+  SDL_AudioSpec info;
   Uint8* raw = nullptr;
   Uint32 length = 0;
-  if (!SDL_LoadWAV_RW(rw, 1, &spec, &raw, &length)) {
+  if (!SDL_LoadWAV_RW(rw, 1, &info, &raw, &length)) {
     return fail(AUDIO_ERR_FORMAT, detail, SDL_GetError());
   }
   WavBuffer data(raw);
-  if (spec.channels < 1 || spec.freq <= 0) return fail(AUDIO_ERR_FORMAT, detail, "bad WAV header");
+  if (info.channels < 1 || info.freq <= 0) return fail(AUDIO_ERR_FORMAT, detail, "bad WAV header");
 
   std::vector<int16_t> stereo;
-  int rate = spec.freq;
-  if (exactFormat(spec)) {
-    convertExact(data.get(), length, spec, &stereo);
+  int rate = info.freq;
+  if (exactFormat(info)) {
+    convertExact(data.get(), length, info, &stereo);
   } else {
-    int rc = convertWithSdl(data.get(), length, spec.format, spec.channels, spec.freq, &stereo,
+    int rc = convertWithSdl(data.get(), length, info.format, info.channels, info.freq, &stereo,
                             detail);
     if (rc != AUDIO_OK) return rc;
     rate = AUDIO_RATE;

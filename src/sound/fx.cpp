@@ -197,6 +197,11 @@ int fxFreeSample(int id) {
   return result;
 }
 
+int fxSampleLoaded(int id) {
+  if (gFx.disabled) return 1;
+  return id >= 0 && id < FX_SAMPLES && gFx.samples[id].loaded;
+}
+
 int fxLoadModule(int id, const char* path) {
   if (gFx.disabled) return 1;
   if (!moduleCheck("fxLoadModule()", id, false)) return 0;

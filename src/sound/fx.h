@@ -112,6 +112,9 @@ int fxChannelSetVolume(uint32_t channel, int volume);
 int fxChannelSetPanning(uint32_t channel, int panning);
 int fxChannelStop(uint32_t channel);
 int fxFreeSample(int id);
+// 1 when a sample is loaded under the id (1 while disabled, like every call;
+// 0 for an id outside 0..255, without a message).
+int fxSampleLoaded(int id);
 
 int fxLoadModule(int id, const char* path);
 int fxPlayModule(int id);
@@ -154,6 +157,9 @@ int setupSamples(ConfSet* sampleConf);
 int loadSample(ConfSet* sampleConf, int id, const char* name);
 // Plays a sample once with its configured volume and panning.
 uint32_t playTableSample(int id);
+// Frees those of the table's samples (the ones setupSamples loads) that are
+// loaded, without a message for the ones that are not.
+void freeTableSamples();
 // The configured volume and panning of a sample id (100 and 0 until set).
 int tableSampleVolume(int id);
 int tableSamplePanning(int id);

@@ -116,5 +116,11 @@ uint32_t playTableSample(int id) {
   return fxPlaySample(id, settings.volume, settings.panning, 0);
 }
 
+void freeTableSamples() {
+  for (const TableSample& s : kTableSamples) {
+    if (fxSampleLoaded(s.id)) fxFreeSample(s.id);
+  }
+}
+
 int tableSampleVolume(int id) { return validId(id) ? gSettings[id].volume : 100; }
 int tableSamplePanning(int id) { return validId(id) ? gSettings[id].panning : 0; }

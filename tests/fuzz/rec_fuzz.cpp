@@ -2,10 +2,12 @@
 // session would: each frame the game time from channel 1, the user event from
 // channel 0 and a raw read of another channel, until playback ends; then a
 // seek over the same bytes for the time held in their last 8 bytes.
-//
-// The fuzz targets link the core and graphics libraries only, so the
-// recorder's one source file is compiled in here.
-#include "main/blackbox.cpp"
+#include <cstdint>
+#include <span>
+
+#include "core/log.h"
+#include "core/time.h"
+#include "main/blackbox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool quiet = (logCommand("MUTE 1"), true);

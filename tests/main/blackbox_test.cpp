@@ -227,8 +227,8 @@ TEST_F(BlackBox, ReplayReproducesTimesDeltasAndUserEvents) {
   std::vector<Frame> live = runScript(kLive);
   bbStop();
 
-  const std::vector<bool> user = {true, true,  false, true, true,  false,
-                                  false, false, true, true, false, true};
+  const std::vector<bool> user = {true,  true,  false, true, true,  false,
+                                  false, false, true,  true, false, true};
   for (size_t i = 0; i < live.size(); i++) {
     EXPECT_EQ(live[i].user, user[i]) << "frame " << i;
     EXPECT_EQ(live[i].system, kLive[i].what != 0 && !user[i]) << "frame " << i;
@@ -348,12 +348,16 @@ TEST_F(BlackBox, TwelfthEventEntryOverflowsTheTickBuffer) {
   EXPECT_EQ(bbWriteDouble(1, 12.5), 1);
   for (int i = 0; i < 11; i++) EXPECT_EQ(bbWrite(0, ev.data(), 36), 36) << "event " << i;
   EXPECT_EQ(bbWrite(0, ev.data(), 36), -1);
-  EXPECT_TRUE(
-      logHas("bbWrite(): tickbuffer overflow (pos 500, size 512) trying to write key 0 of length 36"));
-  // 500 + 8 + 3 = 511 still fits; nothing more does.
+  EXPECT_TRUE(logHas(
+      "bbWrite(): tickbuffer overflow (pos 500, size 512) trying to write key 0 of length 36"));
+  // 500 + 8 + 3 = 511 still fits; 512 does not.
+  EXPECT_EQ(bbWrite(5, "wxyz", 4), -1);
+  EXPECT_TRUE(logHas(
+      "bbWrite(): tickbuffer overflow (pos 500, size 512) trying to write key 5 of length 4"));
   EXPECT_EQ(bbWrite(5, "xyz", 3), 3);
   EXPECT_EQ(bbWrite(5, nullptr, 0), -1);
-  EXPECT_TRUE(logHas("bbWrite(): tickbuffer overflow (pos 511, size 512) trying to write key 5 of length 0"));
+  EXPECT_TRUE(logHas(
+      "bbWrite(): tickbuffer overflow (pos 511, size 512) trying to write key 5 of length 0"));
   bbTick();
   EXPECT_EQ(bbWriteDouble(1, 13.0), 1);  // the next frame starts empty
   bbTick();
@@ -412,7 +416,8 @@ TEST_F(BlackBox, RefusedRecordingsLeaveTheSessionLive) {
 TEST_F(BlackBox, TruncatedAndDamagedRecordsStopPlaybackCleanly) {
   const std::string head =
       kSignature + record(0, entry(1, f64(1.0))) +
-      record(1, entry(1, f64(2.0)) + entry(0, eventBytes(makeEvent(GDEV_EVT_KEYDOWN, 'g', 0x22, 0))));
+      record(1,
+             entry(1, f64(2.0)) + entry(0, eventBytes(makeEvent(GDEV_EVT_KEYDOWN, 'g', 0x22, 0))));
   const std::string last = record(0, entry(1, f64(3.0)));
   const size_t at = head.size();
   const std::string off = "at offset " + std::to_string(at);
@@ -424,18 +429,27 @@ TEST_F(BlackBox, TruncatedAndDamagedRecordsStopPlaybackCleanly) {
   const std::string bad = "bbTick(): damaged tick record, stopping playback";
   const std::vector<Case> cases = {
       {"complete", last, "", eof, true},
-      {"cut in the header", last.substr(0, 5), "bbReadTick(): truncated tick record " + off + ": 5 of 8 header bytes", eof, false},
-      {"cut in the payload", last.substr(0, 20), "bbReadTick(): truncated tick record " + off + ": 12 of 16 payload bytes", eof, false},
+      {"cut in the header", last.substr(0, 5),
+       "bbReadTick(): truncated tick record " + off + ": 5 of 8 header bytes", eof, false},
+      {"cut in the payload", last.substr(0, 20),
+       "bbReadTick(): truncated tick record " + off + ": 12 of 16 payload bytes", eof, false},
       {"payload beyond the tick buffer", le32(0) + le32(513) + std::string(513, '\0'),
-       "bbReadTick(): tick record " + off + ": payload of 513 bytes exceeds the tick buffer (512 bytes)", bad, false},
+       "bbReadTick(): tick record " + off +
+           ": payload of 513 bytes exceeds the tick buffer (512 bytes)",
+       bad, false},
       {"entry past the payload", record(0, le32(1) + le32(9) + f64(3.0)),
-       "bbReadTick(): tick record " + off + ": entry at payload byte 0 runs past the payload of 16 bytes", bad, false},
+       "bbReadTick(): tick record " + off +
+           ": entry at payload byte 0 runs past the payload of 16 bytes",
+       bad, false},
       {"half an entry header", record(0, entry(1, f64(3.0)) + std::string("\1\0\0", 3)),
-       "bbReadTick(): tick record " + off + ": entry at payload byte 16 runs past the payload of 19 bytes", bad, false},
+       "bbReadTick(): tick record " + off +
+           ": entry at payload byte 16 runs past the payload of 19 bytes",
+       bad, false},
       {"short time entry", record(0, entry(1, "abcd")),
        "bbReadTick(): tick record " + off + ": channel 1 entry of 4 bytes, expected 8", bad, false},
       {"long event entry", record(0, entry(0, std::string(40, 'e'))),
-       "bbReadTick(): tick record " + off + ": channel 0 entry of 40 bytes, expected 36", bad, false},
+       "bbReadTick(): tick record " + off + ": channel 0 entry of 40 bytes, expected 36", bad,
+       false},
       {"idle count out of range", record(0x80000000u, entry(1, f64(3.0))),
        "bbReadTick(): tick record " + off + ": idle count 2147483648 out of range", bad, false},
   };
@@ -477,7 +491,8 @@ TEST_F(BlackBox, UnusableFirstRecordEndsPlaybackAtOnce) {
   };
   const Case cases[] = {
       {"signature only", kSignature, "bbStartPlayback(): end of file, stopping playback"},
-      {"damaged", kSignature + record(0, entry(1, "x")), "bbStartPlayback(): damaged tick record, stopping playback"},
+      {"damaged", kSignature + record(0, entry(1, "x")),
+       "bbStartPlayback(): damaged tick record, stopping playback"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -569,7 +584,7 @@ TEST_F(BlackBox, RecordingFailuresStopRecording) {
 }
 
 TEST_F(BlackBox, UserEventsAreDeclaredKeysAndMouseEvents) {
-  userEventDeclareKey('k', GDEV_MOD_LEFTSHIFT);
+  userEventDeclareKey('k', GDEV_MOD_LEFTSHIFT | GDEV_MOD_LEFTCTRL);
   userEventDeclareKey('m', GDEV_MOD_LEFTBUT);
   struct Case {
     const char* name;
@@ -577,23 +592,26 @@ TEST_F(BlackBox, UserEventsAreDeclaredKeysAndMouseEvents) {
     bool user;
     uint32_t modifiers;  // as delivered
   };
-  const uint32_t shiftCtrl = GDEV_MOD_LEFTSHIFT | GDEV_MOD_LEFTCTRL;
+  const uint32_t shiftCtrlAlt = GDEV_MOD_LEFTSHIFT | GDEV_MOD_LEFTCTRL | GDEV_MOD_LEFTALT;
   const Case cases[] = {
       {"flipper down", makeEvent(GDEV_EVT_KEYDOWN, 0, kZ, 0), true, 0},
       {"flipper up", makeEvent(GDEV_EVT_KEYUP, 0, kZ, 0), true, 0},
       {"flipper repeat", makeEvent(GDEV_EVT_KEYREPEAT, 0, kZ, 0), false, 0},
-      {"declared char", makeEvent(GDEV_EVT_KEYDOWN, 'R', 0x13, GDEV_MOD_LEFTSHIFT), true, GDEV_MOD_LEFTSHIFT},
+      {"declared char", makeEvent(GDEV_EVT_KEYDOWN, 'R', 0x13, GDEV_MOD_LEFTSHIFT), true,
+       GDEV_MOD_LEFTSHIFT},
       {"undeclared", makeEvent(GDEV_EVT_KEYDOWN, 'x', 0x2D, 0), false, 0},
       {"scan code is not a char", makeEvent(GDEV_EVT_KEYDOWN, kZ, 0, 0), false, 0},
-      {"mask not met", makeEvent(GDEV_EVT_KEYDOWN, 'k', 0x25, GDEV_MOD_LEFTCTRL), false, GDEV_MOD_LEFTCTRL},
-      {"mask met", makeEvent(GDEV_EVT_KEYDOWN, 'k', 0x25, shiftCtrl), true, shiftCtrl},
+      {"half the mask", makeEvent(GDEV_EVT_KEYDOWN, 'k', 0x25, GDEV_MOD_LEFTCTRL), false,
+       GDEV_MOD_LEFTCTRL},
+      {"all of the mask", makeEvent(GDEV_EVT_KEYDOWN, 'k', 0x25, shiftCtrlAlt), true, shiftCtrlAlt},
       {"timer", makeEvent(GDEV_EVT_TIMER, 0, 0, 0), false, 0},
       {"application", makeEvent(GDEV_EVT_USER, 0, 0, 0), false, 0},
       {"mouse move", makeEvent(GDEV_EVT_MOUSEMOVE, 0, 0, 0), true, 0},
       // The left button goes down: from now on key events carry bit 0.
       {"mouse down", makeEvent(GDEV_EVT_MOUSEDOWN, 0, 0, GDEV_MOD_LEFTBUT), true, GDEV_MOD_LEFTBUT},
       {"needs the button", makeEvent(GDEV_EVT_KEYDOWN, 'm', 0x32, 0), true, GDEV_MOD_LEFTBUT},
-      {"low bits replaced", makeEvent(GDEV_EVT_KEYDOWN, 'x', 0x2D, GDEV_MOD_RIGHTBUT | GDEV_MOD_LEFTALT), false,
+      {"low bits replaced",
+       makeEvent(GDEV_EVT_KEYDOWN, 'x', 0x2D, GDEV_MOD_RIGHTBUT | GDEV_MOD_LEFTALT), false,
        GDEV_MOD_LEFTBUT | GDEV_MOD_LEFTALT},
       {"mouse up", makeEvent(GDEV_EVT_MOUSEUP, 0, 0, 0), true, 0},
       {"button gone", makeEvent(GDEV_EVT_KEYDOWN, 'm', 0x32, GDEV_MOD_LEFTBUT), false, 0},

@@ -2,7 +2,14 @@
 // by the test: load order, frame loop, statistics and verdict.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <string>
+#include <thread>
 
 #include "main/gamefolder.h"
 #include "support/testutil.h"
@@ -53,6 +60,36 @@ TEST(Session, RecordingReplaysTheSameGameTime) {
   };
   EXPECT_FALSE(trace(first).empty());
   EXPECT_EQ(trace(first), trace(g.report()));
+}
+
+// SIGTERM (like closing the window) ends the session as the pause dialog's
+// exit does, and the program still ends with its verdict.
+TEST(Session, TerminationSignalEndsTheSessionNormally) {
+  GameFolder g;
+  g.makeTable();
+  pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl(g.exe.c_str(), g.exe.c_str(), "/nomenu", "/log", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Wait until the frame loop runs, then ask the program to stop.
+  bool looping = false;
+  for (int i = 0; i < 500 && !looping; i++) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    looping = has(g.report(), "\nframerate-60 ()\n");
+  }
+  EXPECT_TRUE(looping) << g.report();
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(has(g.report(), "\nGAME EXITS SUCCESSFULLY\n")) << g.report();
 }
 
 }  // namespace

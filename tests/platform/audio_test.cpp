@@ -436,24 +436,29 @@ TEST_F(AudioLayerTest, ClosingReleasesEverythingAndInvalidatesHandles) {
   EXPECT_EQ(audioErrorCode(), AUDIO_ERR_ALREADY);
 }
 
-TEST(AudioDeviceTest, OpensPlaysAndClosesTheDeviceOfTheDummyDriver) {
-  ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+TEST(AudioDeviceTest, OpensPlaysAndClosesTheDeviceOfTheDummyAndDiskDrivers) {
   EXPECT_EQ(audioVersion(), AUDIO_VERSION);
-  audioSetOutput(AUDIO_OUTPUT_DEVICE);
-  ASSERT_TRUE(audioOpen()) << audioErrorDetail();
-  ASSERT_TRUE(audioStart());
   TempDir dir;
   writeFile(dir.file("a.wav"), fixtures::wav(22050, 2, 8, std::vector<int>(2000, 200)));
-  AudioSample s = audioSampleLoad(dir.file("a.wav").c_str(), 3);
-  ASSERT_NE(s, 0u);
-  AudioChannel ch = audioSamplePlay(s, 80, -20, true);
-  EXPECT_TRUE(audioChannelIsActive(ch)) << "a loop stays active while the callback mixes it";
-  int16_t out[8];
-  EXPECT_FALSE(audioRender(out, 4)) << "the device's callback owns the mix";
-  EXPECT_EQ(audioErrorCode(), AUDIO_ERR_ILLPARAM);
-  audioClose();
-  EXPECT_FALSE(audioIsOpen());
-  EXPECT_EQ(audioSamplesLoaded(), 0);
+  for (const char* name : {"dummy", "disk"}) {
+    SCOPED_TRACE(name);
+    ScopedEnv driver("SDL_AUDIODRIVER", name);
+    ScopedEnv diskFile("SDL_DISKAUDIOFILE", dir.file("out.raw").c_str());
+    audioSetOutput(AUDIO_OUTPUT_DEVICE);
+    ASSERT_TRUE(audioOpen()) << audioErrorDetail();
+    ASSERT_TRUE(audioStart());
+    AudioSample s = audioSampleLoad(dir.file("a.wav").c_str(), 3);
+    ASSERT_NE(s, 0u);
+    AudioChannel ch = audioSamplePlay(s, 80, -20, true);
+    EXPECT_TRUE(audioChannelIsActive(ch)) << "a loop stays active while the callback mixes it";
+    int16_t out[8];
+    EXPECT_FALSE(audioRender(out, 4)) << "the device's callback owns the mix";
+    EXPECT_EQ(audioErrorCode(), AUDIO_ERR_ILLPARAM);
+    audioClose();
+    EXPECT_FALSE(audioIsOpen());
+    EXPECT_EQ(audioSamplesLoaded(), 0);
+  }
+  EXPECT_TRUE(pathExists(dir.file("out.raw"))) << "the disk driver wrote its file";
 }
 
 TEST(AudioDeviceTest, AnUnknownDriverLeavesTheLayerClosed) {

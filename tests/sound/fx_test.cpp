@@ -33,6 +33,7 @@ const Call kEveryCall[] = {
     {"fxChannelSetPanning", [] { return fxChannelSetPanning(0x12345, 50); }},
     {"fxChannelStop", [] { return fxChannelStop(0x12345); }},
     {"fxFreeSample", [] { return fxFreeSample(24); }},
+    {"fxSampleLoaded", [] { return fxSampleLoaded(24); }},
     {"fxLoadModule", [] { return fxLoadModule(0, "music/missing.it"); }},
     {"fxLoadModule bad id", [] { return fxLoadModule(300, "music/missing.it"); }},
     {"fxPlayModule", [] { return fxPlayModule(5); }},
@@ -46,6 +47,7 @@ const Call kEveryCall[] = {
     {"loadSample", [] { return loadSample(nullptr, SI_SAVER, "saver"); }},
     {"setupSamples", [] { return setupSamples(nullptr); }},
     {"setupMusic", [] { return setupMusic(); }},
+    {"freeTableSamples", [] { return freeTableSamples(), 1; }},
 };
 
 void expectEveryCallSucceedsSilently() {

@@ -120,6 +120,16 @@ TEST_F(SamplesTest, AMissingSampleIsReportedAndTheRestStillLoad) {
             "loadSample(): error loading sample 52/SI_TRI from 'samples/tri.wav'\n");
   EXPECT_EQ(result, 0);
   EXPECT_EQ(audioSamplesLoaded(), 26);
+  EXPECT_EQ(fxSampleLoaded(SI_TRI), 0);
+  EXPECT_EQ(fxSampleLoaded(SI_SPRING), 1);
+
+  // Unloading frees the 26 and passes over the two missing ones quietly;
+  // samples the table does not own stay.
+  ASSERT_EQ(fxLoadSampleWav(SI_BOXING_DROL_HIT1, "samples/spring.wav"), 1);
+  EXPECT_EQ(stderrOf([] { freeTableSamples(); }), "");
+  EXPECT_EQ(audioSamplesLoaded(), 1);
+  EXPECT_EQ(fxSampleLoaded(SI_SPRING), 0);
+  EXPECT_EQ(fxSampleLoaded(SI_BOXING_DROL_HIT1), 1);
 }
 
 TEST_F(SamplesTest, LoadSampleWorksForAnyIdWithTheNamesInstalled) {

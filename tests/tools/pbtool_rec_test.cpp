@@ -20,8 +20,8 @@ RunResult pbtool(const std::vector<std::string>& args) { return runProgram(kPbto
 // rec make reads its script from standard input.
 RunResult make(const TempDir& d, const std::string& script, const std::string& out) {
   writeFile(d.file("script.txt"), script);
-  return runProgram("/bin/sh",
-                    {"-c", "exec \"$0\" rec make \"$1\" < \"$2\"", kPbtool, out, d.file("script.txt")});
+  return runProgram("/bin/sh", {"-c", "exec \"$0\" rec make \"$1\" < \"$2\"", kPbtool, out,
+                                d.file("script.txt")});
 }
 
 std::string le32(uint32_t v) {
@@ -111,23 +111,32 @@ TEST(PbtoolRec, BadScriptsAreRefused) {
       {"", "pbtool rec make: nothing to record: no events and no END line\n"},
       {"# only a comment\n", "pbtool rec make: nothing to record: no events and no END line\n"},
       {"1\t1\t0\t44\n",
-       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and scan 0 to 255)\n"},
+       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and "
+       "scan 0 to 255)\n"},
       {"1\t1\t0\t256\t0\n",
-       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and scan 0 to 255)\n"},
+       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and "
+       "scan 0 to 255)\n"},
       {"-1\t1\t0\t44\t0\n",
-       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and scan 0 to 255)\n"},
+       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and "
+       "scan 0 to 255)\n"},
       {"1\t1\t0\t0x2C\t0\n",
-       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and scan 0 to 255)\n"},
+       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and "
+       "scan 0 to 255)\n"},
       {"1000001\t1\t0\t44\t0\n",
-       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and scan 0 to 255)\n"},
-      {"1\t3\t0\t44\t0\n", "pbtool rec make: line 1: event type 3 is not one of 1, 2, 4, 8, 16, 32, 64, 128\n"},
+       "pbtool rec make: line 1: expected FRAME TYPE CHAR SCAN MODS (frame 0 to 1000000, char and "
+       "scan 0 to 255)\n"},
+      {"1\t3\t0\t44\t0\n",
+       "pbtool rec make: line 1: event type 3 is not one of 1, 2, 4, 8, 16, 32, 64, 128\n"},
       {"4\t1\t0\t44\t0\n4\t4\t0\t44\t0\n",
-       "pbtool rec make: line 2: frame 4 does not follow frame 4 (frames ascend, and a replay delivers one user "
+       "pbtool rec make: line 2: frame 4 does not follow frame 4 (frames ascend, and a replay "
+       "delivers one user "
        "event per frame)\n"},
       {"4\t1\t0\t44\t0\n# x\n2\t4\t0\t44\t0\n",
-       "pbtool rec make: line 3: frame 2 does not follow frame 4 (frames ascend, and a replay delivers one user "
+       "pbtool rec make: line 3: frame 2 does not follow frame 4 (frames ascend, and a replay "
+       "delivers one user "
        "event per frame)\n"},
-      {"END\t3\n5\t1\t0\t44\t0\n", "pbtool rec make: END frame 3 comes before the event of frame 5\n"},
+      {"END\t3\n5\t1\t0\t44\t0\n",
+       "pbtool rec make: END frame 3 comes before the event of frame 5\n"},
       {"END\t3\nEND\t4\n", "pbtool rec make: line 2: a second END line\n"},
       {"END\n", "pbtool rec make: line 1: expected END FRAME with a frame from 0 to 1000000\n"},
   };
@@ -152,8 +161,8 @@ TEST(PbtoolRec, BadScriptsAreRefused) {
 TEST(PbtoolRec, DumpCountsIdleFramesAndShowsOtherChannels) {
   TempDir d;
   writeFile(d.file("r.rec"), kSignature + record(2, entry(1, f64(0.5))) +
-                                 record(0, entry(9, "abc") + entry(1, f64(-2.25))) +
-                                 record(4, "") + record(1, entry(7, "")));
+                                 record(0, entry(9, "abc") + entry(1, f64(-2.25))) + record(4, "") +
+                                 record(1, entry(7, "")));
   RunResult r = pbtool({"rec", "dump", d.file("r.rec")});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out, "2\t2\tt=0.5\n3\t0\tch=9:3\tt=-2.25\n8\t4\n10\t1\tch=7:0\n");
@@ -165,7 +174,8 @@ TEST(PbtoolRec, DamagedRecordingsFailAfterTheGoodRecords) {
   };
   const std::string good = kSignature + record(0, entry(1, f64(1.0)));
   const std::vector<Case> cases = {
-      {"bad signature", "\xBB\x01" + good.substr(2), "", "pbtool rec dump: incorrect file signature\n"},
+      {"bad signature", "\xBB\x01" + good.substr(2), "",
+       "pbtool rec dump: incorrect file signature\n"},
       {"too short for a signature", "\xBB", "", "pbtool rec dump: incorrect file signature\n"},
       {"truncated payload", good + le32(0) + le32(16) + le32(1), "0\t0\tt=1\n",
        "bbReadTick(): truncated tick record at offset 26: 4 of 16 payload bytes\n"
@@ -174,10 +184,12 @@ TEST(PbtoolRec, DamagedRecordingsFailAfterTheGoodRecords) {
        "bbReadTick(): truncated tick record at offset 26: 4 of 8 header bytes\n"
        "pbtool rec dump: error reading 'FILE'\n"},
       {"oversized payload", good + le32(0) + le32(0xFFFFFFF0u), "0\t0\tt=1\n",
-       "bbReadTick(): tick record at offset 26: payload of 4294967280 bytes exceeds the tick buffer (512 bytes)\n"
+       "bbReadTick(): tick record at offset 26: payload of 4294967280 bytes exceeds the tick "
+       "buffer (512 bytes)\n"
        "pbtool rec dump: error reading 'FILE'\n"},
       {"entry too long", good + record(0, le32(3) + le32(100) + "xy"), "0\t0\tt=1\n",
-       "bbReadTick(): tick record at offset 26: entry at payload byte 0 runs past the payload of 10 bytes\n"
+       "bbReadTick(): tick record at offset 26: entry at payload byte 0 runs past the payload of "
+       "10 bytes\n"
        "pbtool rec dump: error reading 'FILE'\n"},
   };
   for (const Case& c : cases) {

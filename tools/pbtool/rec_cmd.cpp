@@ -1,17 +1,16 @@
 // pbtool rec dump and rec make: session recordings as text, and scripted
-// recordings made from text for test inputs.
-//
-// pbtool links the core and graphics libraries but not the program's own
-// library, so the recorder's one source file is compiled into the tool here:
-// the tool reads and writes recordings with exactly the game's code.
-#include "main/blackbox.cpp"
-
+// recordings made from text for test inputs. The tool reads and writes
+// recordings with exactly the game's own recorder.
 #include <cerrno>
 #include <cinttypes>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include "core/log.h"
+#include "core/time.h"
+#include "main/blackbox.h"
 
 namespace {
 
