@@ -3,6 +3,7 @@
 // channel 0 and a raw read of another channel, until playback ends; then a
 // seek over the same bytes for the time held in their last 8 bytes.
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "core/log.h"
