@@ -22,6 +22,11 @@ int cmdFnpInfo(char** args);  // fnp_cmd.cpp
 int cmdFnpBuild(char** args);
 int cmdRecDump(char** args);  // rec_cmd.cpp
 int cmdRecMake(char** args);
+int cmdShapesDump(char** args);  // geometry_cmd.cpp
+int cmdPersp(char** args);
+int cmdCond(char** args);     // cond_cmd.cpp
+int cmdTrackPoint(char** args);  // track_cmd.cpp
+int cmdTrackClosest(char** args);
 
 namespace {
 
@@ -132,6 +137,11 @@ constexpr Command kCommands[] = {
     {"rec", "dump", 1, "rec dump FILE.rec", cmdRecDump},
     {"rec", "make", 1, "rec make OUT.rec < SCRIPT (lines: FRAME TYPE CHAR SCAN MODS, or END FRAME)",
      cmdRecMake},
+    {"shapes", "dump", 1, "shapes dump FILE", cmdShapesDump},
+    {"persp", nullptr, 9, "persp W H FOVX FOVY ANGLE DIST X Y Z", cmdPersp},
+    {"cond", nullptr, -1, "cond TEXT [TRACKPOS TRACKVELO]", cmdCond},
+    {"track", "point", 2, "track point FILE TRACKPOS", cmdTrackPoint},
+    {"track", "closest", 3, "track closest FILE X Y", cmdTrackClosest},
 };
 
 void printUsage(FILE* out) {
