@@ -9,11 +9,11 @@
 #include <string>
 
 #include "core/log.h"
+#include "scratch.h"
 #include "gfx/pack.h"
 
 namespace {
 
-std::string gScratch;
 
 // Selects every section (the first 256 records: selecting is a linear search)
 // and reads each to its end in uneven pieces.
@@ -45,23 +45,16 @@ void readAllSections(int h) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   logCommand("STDERR 0");  // messages are formatted but not printed
-  char name[] = "/tmp/pack_fuzz-XXXXXX";
-  int fd = mkstemp(name);
-  if (fd < 0) std::abort();
-  close(fd);
-  gScratch = name;
-  std::atexit([] { unlink(gScratch.c_str()); });
+  fuzzScratchCreate("pack_fuzz");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   readAllSections(PF_OPENMEM(data, size, "fuzz.gsp"));
 
-  int fd = open(gScratch.c_str(), O_WRONLY | O_TRUNC);
-  if (fd < 0 || write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
-  close(fd);
+  fuzzScratchWrite(data, size);
   pfSetImageLimit(0);
-  readAllSections(PF_OPEN(gScratch.c_str(), PF_MODE_READ, 0));
+  readAllSections(PF_OPEN(fuzzScratchPath().c_str(), PF_MODE_READ, 0));
   pfSetImageLimit(PF_DEFAULT_IMAGE_LIMIT);
   return 0;
 }

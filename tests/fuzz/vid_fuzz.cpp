@@ -9,18 +9,15 @@
 
 #include "core/log.h"
 #include "gfx/vid.h"
+#include "scratch.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool quiet = (logPrint("STDERR 0"), true);
   (void)quiet;
-  static std::string path = "/tmp/vid_fuzz_" + std::to_string(getpid()) + ".vid";
-  static struct Cleanup {
-    ~Cleanup() { std::remove(path.c_str()); }
-  } cleanup;
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  std::fwrite(data, 1, size, f);
-  std::fclose(f);
+  static bool scratch = (fuzzScratchCreate("vid_fuzz"), true);
+  (void)scratch;
+  fuzzScratchWrite(data, size);
+  const std::string& path = fuzzScratchPath();
 
   VidClip clip;
   if (vidOpen(&clip, path.c_str())) {

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "core/log.h"
+#include "scratch.h"
 #include "gfx/pack.h"
 #include "gfx/zipfile.h"
 
 namespace {
 
-std::string gScratch;
 
 std::vector<std::string> memberNames(const char* path) {
   std::vector<std::string> names;
@@ -69,24 +69,17 @@ void readMember(const std::string& name) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   logCommand("STDERR 0");  // messages are formatted but not printed
-  char name[] = "/tmp/zip_fuzz-XXXXXX";
-  int fd = mkstemp(name);
-  if (fd < 0) std::abort();
-  close(fd);
-  gScratch = name;
-  std::atexit([] { unlink(gScratch.c_str()); });
+  fuzzScratchCreate("zip_fuzz");
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zfReset();  // the scratch archive is new for every input
-  int fd = open(gScratch.c_str(), O_WRONLY | O_TRUNC);
-  if (fd < 0 || write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
-  close(fd);
-  for (const std::string& member : memberNames(gScratch.c_str())) readMember(gScratch + ":" + member);
+  fuzzScratchWrite(data, size);
+  for (const std::string& member : memberNames(fuzzScratchPath().c_str())) readMember(fuzzScratchPath() + ":" + member);
   // Names the archive may not hold, and a name without a member.
-  readMember(gScratch + ":/missing");
-  readMember(gScratch + ":");
+  readMember(fuzzScratchPath() + ":/missing");
+  readMember(fuzzScratchPath() + ":");
   zfReset();
   return 0;
 }
