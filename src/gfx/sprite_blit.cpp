@@ -371,6 +371,26 @@ int depthVariant(Sprite* s, int frame, const char* fn, int flags, Draw draw) {
   return 0;
 }
 
+// The depth-tested entry points that pick their variant by the screen's
+// depth: one table of blitters each, with the word their message names.
+using DepthBlit = void (*)(const Blit& b, int x, int y, int z);
+struct DepthTable {
+  DepthBlit at15, at16, at24;
+  const char* what;
+};
+
+int depthDispatch(Sprite* s, int frame, int x, int y, int z, const char* fn, const DepthTable& t) {
+  Blit b;
+  int rc = begin(s, frame, fn, LAST_COLUMN_OUT, &b);
+  if (rc < 0) return rc;
+  int bpp = b.g->bpp;
+  DepthBlit blit = bpp == 15 ? t.at15 : bpp == 16 ? t.at16 : bpp == 24 ? t.at24 : nullptr;
+  if (!blit) return logError(0, "%s: %s blending for %d bpp is not implemented yet", fn, t.what, bpp);
+  if (!b.g->zbuf) return noDepthPlane(fn, b);
+  if (rc) blit(b, x, y, depth16(z));
+  return 0;
+}
+
 }  // namespace
 
 int SPR_PUT_COMMON(Sprite* s, int frame, int x, int y) {
@@ -464,20 +484,8 @@ int SPR_PUT_MALPHA16(Sprite* s, int frame, int x, int y) {
 }
 
 int SPR_PUT_ZXALPHA(Sprite* s, int frame, int x, int y, int z) {
-  const char* fn = "SPR_PUT_ZXALPHA()";
-  Blit b;
-  int rc = begin(s, frame, fn, LAST_COLUMN_OUT, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp == 15 || b.g->bpp == 16 || b.g->bpp == 24) {
-    if (!b.g->zbuf) return noDepthPlane(fn, b);
-  }
-  z = depth16(z);
-  switch (b.g->bpp) {
-    case 15: if (rc) putZXAlphaWord<Word15>(b, x, y, z); return 0;
-    case 16: if (rc) putZXAlphaWord<Word16>(b, x, y, z); return 0;
-    case 24: if (rc) putZXAlpha24(b, x, y, z); return 0;
-    default: return logError(0, "%s: zx-alpha blending for %d bpp is not implemented yet", fn, b.g->bpp);
-  }
+  static constexpr DepthTable kTable = {&putZXAlphaWord<Word15>, &putZXAlphaWord<Word16>, &putZXAlpha24, "zx-alpha"};
+  return depthDispatch(s, frame, x, y, z, "SPR_PUT_ZXALPHA()", kTable);
 }
 
 int SPR_PUT_ZXALPHA15(Sprite* s, int frame, int x, int y, int z) {
@@ -493,20 +501,8 @@ int SPR_PUT_ZXALPHA24(Sprite* s, int frame, int x, int y, int z) {
 }
 
 int SPR_ADD_ZALPHA(Sprite* s, int frame, int x, int y, int z) {
-  const char* fn = "SPR_ADD_ZALPHA()";
-  Blit b;
-  int rc = begin(s, frame, fn, LAST_COLUMN_OUT, &b);
-  if (rc < 0) return rc;
-  if (b.g->bpp == 15 || b.g->bpp == 16 || b.g->bpp == 24) {
-    if (!b.g->zbuf) return noDepthPlane(fn, b);
-  }
-  z = depth16(z);
-  switch (b.g->bpp) {
-    case 15: if (rc) addZAlphaWord<Word15>(b, x, y, z); return 0;
-    case 16: if (rc) addZAlphaWord<Word16>(b, x, y, z); return 0;
-    case 24: if (rc) addZAlpha24(b, x, y, z); return 0;
-    default: return logError(0, "%s: z-alpha blending for %d bpp is not implemented yet", fn, b.g->bpp);
-  }
+  static constexpr DepthTable kTable = {&addZAlphaWord<Word15>, &addZAlphaWord<Word16>, &addZAlpha24, "z-alpha"};
+  return depthDispatch(s, frame, x, y, z, "SPR_ADD_ZALPHA()", kTable);
 }
 
 int SPR_ADD_ZALPHA15(Sprite* s, int frame, int x, int y, int z) {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "blockfont.h"
 #include "core/log.h"
 #include "core/random.h"
 #include "gfx/vid.h"
@@ -25,28 +26,6 @@
 namespace {
 
 constexpr int W = 800, H = 600;
-
-// 5x7 block letters for the two names.
-struct Glyph {
-  char c;
-  const char* rows[7];
-};
-constexpr Glyph kGlyphs[] = {
-    {'L', {"1....", "1....", "1....", "1....", "1....", "1....", "11111"}},
-    {'U', {"1...1", "1...1", "1...1", "1...1", "1...1", "1...1", ".111."}},
-    {'M', {"1...1", "11.11", "1.1.1", "1.1.1", "1...1", "1...1", "1...1"}},
-    {'O', {".111.", "1...1", "1...1", "1...1", "1...1", "1...1", ".111."}},
-    {'R', {"1111.", "1...1", "1...1", "1111.", "1.1..", "1..1.", "1...1"}},
-    {'T', {"11111", "..1..", "..1..", "..1..", "..1..", "..1..", "..1.."}},
-    {'A', {".111.", "1...1", "1...1", "11111", "1...1", "1...1", "1...1"}},
-    {'N', {"1...1", "11..1", "1.1.1", "1..11", "1...1", "1...1", "1...1"}},
-};
-
-const Glyph* glyph(char c) {
-  for (const Glyph& g : kGlyphs)
-    if (g.c == c) return &g;
-  return nullptr;
-}
 
 uint16_t rgb565(int r, int g, int b) {
   auto clamp = [](int v) { return v < 0 ? 0 : v > 255 ? 255 : v; };
@@ -66,16 +45,10 @@ void fillRect(Frame* f, int x, int y, int w, int h, uint8_t v) {
 
 // Block text with its top-left corner at (x, y), cells of `scale` pixels.
 void text(Frame* f, const char* s, int x, int y, int scale, uint8_t v) {
-  for (; *s; s++, x += 6 * scale) {
-    const Glyph* g = glyph(*s);
-    if (!g) continue;
-    for (int r = 0; r < 7; r++)
-      for (int c = 0; c < 5; c++)
-        if (g->rows[r][c] == '1') fillRect(f, x + c * scale, y + r * scale, scale - 1, scale - 1, v);
-  }
+  blockfont::draw(s, x, y, scale, [&](int cx, int cy) { fillRect(f, cx, cy, scale - 1, scale - 1, v); });
 }
 
-int textWidth(const char* s, int scale) { return static_cast<int>(std::strlen(s)) * 6 * scale - scale; }
+int textWidth(const char* s, int scale) { return blockfont::width(s, scale); }
 
 // Studio mark: warm palette, index 0 black, 1..200 a glow ramp, 255 the text.
 std::vector<Frame> lumoFrames(std::vector<uint16_t>* palette) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "blockfont.h"
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
@@ -41,48 +42,10 @@ struct Picture {
   GspFrameImage image() const { return {w, h, rgba.data(), ox, oy}; }
 };
 
-// 5x7 block letters, Cyrillic and Latin, keyed by their UTF-8 text.
-struct Glyph {
-  const char* ch;
-  const char* rows[7];
-};
-constexpr Glyph kGlyphs[] = {
-    {"П", {"11111", "1...1", "1...1", "1...1", "1...1", "1...1", "1...1"}},
-    {"Р", {"1111.", "1...1", "1...1", "1111.", "1....", "1....", "1...."}},
-    {"О", {".111.", "1...1", "1...1", "1...1", "1...1", "1...1", ".111."}},
-    {"Д", {"..11.", ".1.1.", ".1.1.", ".1.1.", ".1.1.", "11111", "1...1"}},
-    {"Л", {"..111", ".1..1", ".1..1", ".1..1", ".1..1", ".1..1", "1...1"}},
-    {"Ж", {"1.1.1", "1.1.1", ".111.", "..1..", ".111.", "1.1.1", "1.1.1"}},
-    {"И", {"1...1", "1...1", "1..11", "1.1.1", "11..1", "1...1", "1...1"}},
-    {"Т", {"11111", "..1..", "..1..", "..1..", "..1..", "..1..", "..1.."}},
-    {"Ь", {"1....", "1....", "1....", "1111.", "1...1", "1...1", "1111."}},
-    {"В", {"1111.", "1...1", "1...1", "1111.", "1...1", "1...1", "1111."}},
-    {"Ы", {"1...1", "1...1", "1...1", "111.1", "1..11", "1..11", "111.1"}},
-    {"Х", {"1...1", "1...1", ".1.1.", "..1..", ".1.1.", "1...1", "1...1"}},
-    {"А", {".111.", "1...1", "1...1", "11111", "1...1", "1...1", "1...1"}},
-    {"У", {"1...1", "1...1", "1...1", ".1111", "....1", "...1.", "111.."}},
-    {"З", {".111.", "1...1", "....1", "..11.", "....1", "1...1", ".111."}},
-};
-
-// Draws UTF-8 text centred in a box; unknown characters leave a gap.
+// Draws UTF-8 block text centred on cx.
 void text(Picture* p, const char* s, int cx, int top, int scale, uint32_t rgb) {
-  std::vector<const Glyph*> glyphs;
-  while (*s) {
-    const Glyph* hit = nullptr;
-    for (const Glyph& g : kGlyphs)
-      if (std::strncmp(s, g.ch, std::strlen(g.ch)) == 0) hit = &g;
-    glyphs.push_back(hit);
-    s += hit ? std::strlen(hit->ch) : 1;
-  }
-  int width = static_cast<int>(glyphs.size()) * 6 * scale - scale;
-  int x = cx - width / 2;
-  for (const Glyph* g : glyphs) {
-    if (g)
-      for (int r = 0; r < 7; r++)
-        for (int c = 0; c < 5; c++)
-          if (g->rows[r][c] == '1') p->fill(x + c * scale, top + r * scale, scale, scale, rgb);
-    x += 6 * scale;
-  }
+  blockfont::draw(s, cx - blockfont::width(s, scale) / 2, top, scale,
+                  [&](int x, int y) { p->fill(x, y, scale, scale, rgb); });
 }
 
 // An arrow pointer with its tip at the origin.
