@@ -7,6 +7,7 @@ PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev zlib1g-dev libminizip-dev libpng-dev libopenmpt-dev
+  libfreetype-dev libcairo2-dev fonts-dejavu-core fonts-dejavu-extra
 )
 
 missing=()
