@@ -481,7 +481,7 @@ void conf_free(ConfSet* set) {
 }
 
 ConfVar* conf_find(ConfSet* set, const char* key) {
-  if (!key) return nullptr;
+  if (!set || !key) return nullptr;
   for (ConfVar* v = set->first; v; v = v->next)
     if (equalNoCase(v->name, key)) return v;
   return nullptr;

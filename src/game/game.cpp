@@ -4,9 +4,30 @@
 #include "core/log.h"
 #include "game/trigger.h"
 
-GameState game = {REGIME_COMM, -1, GAME_BALLS, 0, -1, -1};
+namespace {
 
-void gameReset() { game = GameState{game.regime, -1, GAME_BALLS, 0, -1, -1}; }
+GameState initialState(int regime) {
+  GameState g{};
+  g.regime = regime;
+  g.pendingRegime = -1;
+  g.ballsLeft = GAME_BALLS;
+  g.requestedSubgame = -1;
+  g.mission = -1;
+  g.presTerm = 1;
+  return g;
+}
+
+}  // namespace
+
+GameState game = initialState(REGIME_COMM);
+
+void gameReset() { game = initialState(game.regime); }
+
+int gameSubgamePending() { return game.subgameQueue > 0 || game.requestedSubgame >= 0; }
+
+void gameRaiseSaveTime(double seconds) {
+  if (game.saveTime < seconds) game.saveTime = seconds > 120 ? 120 : seconds;
+}
 
 int gameClampRegime(int regime) {
   if (regime < REGIME_COMM) return REGIME_COMM;

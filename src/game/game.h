@@ -13,6 +13,19 @@ struct GameState {
   int over;             // the game-over state
   int requestedSubgame; // subgame the session is to launch, -1 none
   int mission;          // the running mission's number, -1 none
+  int score;
+  // What the table objects read and change of the rules' state.
+  double quorum;     // Duma quorum gauge, 0..100
+  int duma, zona, bd, gp;  // feature states: 0 off, 1 on, 2 crisis
+  int gasPercent;    // gas-company export percentage, 0..100
+  int reklama;       // advertising count, 0..7
+  double saveTime;   // ball-save time, seconds
+  int spiral;        // television/gas switch, 0 television, 1 gas
+  int presTerm;      // presidential term, 1..3: the rules' multiplier
+  int mumra, amen;   // mausoleum and blessing counts, 0..5
+  int zonaCapture;   // the prison zone may capture a ball
+  int liftActive;    // the ostlift may lock a ball
+  int subgameQueue;  // subgames waiting to be played
 };
 
 extern GameState game;
@@ -28,6 +41,11 @@ struct ConfSet;
 // The rules' part of the table set-up: the table's lamps, built from the
 // game configuration. 1, or 0 when something could not be built.
 int gameSetupObjects(ConfSet* gameConf);
+
+// 1 when a subgame is waiting to be played (then no ball is locked).
+int gameSubgamePending();
+// Raises the ball-save time to at least seconds.
+void gameRaiseSaveTime(double seconds);
 
 // Start and end of a game; both broadcast their trigger.
 void gameNewGame();

@@ -1,0 +1,29 @@
+#include "physics/table.h"
+
+#include "core/conf.h"
+#include "core/time.h"
+#include "game/game.h"
+
+TableContext gTable = {nullptr, nullptr, 1.0, 0.3, {60, 60, 60, 500, 0, 0, 0, 0, 15}, nullptr, nullptr};
+
+void tableContextReset() { gTable = TableContext{nullptr, nullptr, 1.0, 0.3, {60, 60, 60, 500, 0, 0, 0, 0, 15}, nullptr, nullptr}; }
+
+void tableContextRead(ConfSet* global, ConfSet* rules) {
+  gTable.global = global;
+  gTable.rules = rules;
+  int rate = conf_getint(global, "video.rate", 60);
+  if (rate <= 0) rate = 60;
+  gTable.f = 60.0 / rate;
+  gTable.globalK = conf_getdouble(global, "global_k", 0.3);
+  perspReadKeys(global, &gTable.persp);
+}
+
+double tableNow() { return tmTime; }
+
+int tableKeyHeld(int scan) { return gTable.keyHeld ? gTable.keyHeld(scan) : 0; }
+
+int tableGameOver() { return game.over; }
+
+void tableRequestBall(int free) {
+  if (gTable.newBall) gTable.newBall(free);
+}
