@@ -1,0 +1,185 @@
+#pragma once
+// A small table for object tests: an active board, a visual board over a
+// memory screen (so objects get their sprite instances), an object
+// configuration parsed from text, sprites written into a temporary folder,
+// and helpers to make outlines and balls and to run steps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "anim/lights.h"
+#include "anim/title.h"
+#include "core/conf.h"
+#include "core/log.h"
+#include "core/mem.h"
+#include "core/time.h"
+#include "game/calls.h"
+#include "game/game.h"
+#include "game/nproc.h"
+#include "game/stats.h"
+#include "gfx/gspwrite.h"
+#include "gfx/screen.h"
+#include "gfx/sprite.h"
+#include "gfx/vboard.h"
+#include "physics/ball.h"
+#include "physics/board.h"
+#include "physics/objects.h"
+#include "physics/opr.h"
+#include "physics/table.h"
+#include "physics/track.h"
+#include "platform/gdev.h"
+#include "support/testutil.h"
+
+class TableFixture : public ::testing::Test {
+ protected:
+  static constexpr int W = 800, H = 600;
+
+  void SetUp() override {
+    logReset();
+    memInit();
+    gsBuildBlendTable();
+    rulesCallClear();
+    titleClearMacros();
+    gameReset();
+    tableContextReset();
+    objClearInfo();
+    OPR_RESET();
+    objectsReset();
+    namedProcClear();
+    eventClear();
+    trackFreeAll();
+    tmTime = 0;
+    display = gdevCreateMemoryDC(W, H, 16, nullptr);
+    ASSERT_NE(display, nullptr);
+    device.mode.width = W;
+    device.mode.height = H;
+    device.mode.bitsPerPixel = 16;
+    device.mode.pages = 1;
+    device.windowed = 1;
+    device.drawDC = device.displayDC = display;
+    ASSERT_EQ(gsCreateMGL(&screen, &device), 1);
+    gsSelect(&screen);
+    background = gdevCreateMemoryDC(W, H, 16, nullptr);
+    ASSERT_NE(background, nullptr);
+    vbCreate(&vboard, background);
+    vbSelect(&vboard);
+    lightInit();
+    params = BoardParams{0.0, 1.0, 0.2};
+    ASSERT_EQ(BOARD_INIT(&board, BOARD_MAX_OBJECTS, &params), 0);
+    BOARD_SELECT(&board);
+    gTable.keyHeld = &TableFixture::keyHeld;
+    gKeys = {};
+    ASSERT_EQ(oprRegisterTable(), 0);
+  }
+
+  void TearDown() override {
+    for (int i = 0; i < board.count; i++)
+      if (board.objects[i].id >= 0) BOARD_KILL(i);
+    BOARD_FREE(&board);
+    oprSetObjectConf(nullptr);
+    conf_free(&conf);
+    objClearInfo();
+    OPR_RESET();
+    objectsReset();
+    trackFreeAll();
+    for (auto& o : outlines) shFree(&o);
+    lightFree();
+    vbFree(&vboard);
+    vbCurrent = nullptr;
+    SPR_FREE_ALL();
+    gsSelect(nullptr);
+    gsRelease(&screen);
+    gdevDestroyDC(background);
+    gdevDestroyDC(display);
+    tableContextReset();
+    logReset();
+  }
+
+  // The object configuration, as the text of "table/objects-N.conf".
+  void setObjects(const std::string& text) {
+    conf_free(&conf);
+    ASSERT_EQ(confParseText(&conf, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, "objects.conf"), 0);
+    oprSetObjectConf(&conf);
+  }
+
+  // A sprite of `frames` frames of w x h opaque pixels, written into the
+  // temporary folder; returns its path.
+  std::string sprite(const std::string& name, int frames, int w = 8, int h = 8) {
+    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4, 255);
+    std::vector<GspFrameImage> images(static_cast<size_t>(frames), GspFrameImage{w, h, rgba.data(), 0, 0});
+    std::string path = dir.path + "/" + name;
+    EXPECT_EQ(gspWrite(path.c_str(), 4, images), 0);
+    return path;
+  }
+
+  // A polygon outline at (x, y) with vertices relative to it, kept alive
+  // for the test (board objects point at its arrays).
+  Outline* outline(double x, double y, const std::vector<std::pair<double, double>>& vertices) {
+    Outline o;
+    std::memset(&o, 0, sizeof o);
+    o.pos = Vec3{x, y, 0};
+    o.n = static_cast<int>(vertices.size());
+    o.vertices = static_cast<Vec3*>(std::calloc(vertices.size(), sizeof(Vec3)));
+    o.edges = static_cast<EdgeLine*>(std::calloc(vertices.size(), sizeof(EdgeLine)));
+    o.xmin = o.ymin = 1e300;
+    o.xmax = o.ymax = -1e300;
+    for (size_t i = 0; i < vertices.size(); i++) {
+      o.vertices[i] = Vec3{vertices[i].first, vertices[i].second, 0};
+      o.xmin = std::min(o.xmin, vertices[i].first);
+      o.xmax = std::max(o.xmax, vertices[i].first);
+      o.ymin = std::min(o.ymin, vertices[i].second);
+      o.ymax = std::max(o.ymax, vertices[i].second);
+    }
+    shComputeEdges(&o);
+    outlines.push_back(o);
+    return &outlines.back();
+  }
+
+  // An axis-aligned box outline with corners (x0, y0) and (x1, y1) in table
+  // coordinates, positioned at its top-left corner. Its vertices go round
+  // so that the edge normals point inwards and balls outside collide with it.
+  Outline* box(double x0, double y0, double x1, double y1) {
+    double w = x1 - x0, h = y1 - y0;
+    return outline(x0, y0, {{0, 0}, {w, 0}, {w, h}, {0, h}});
+  }
+
+  // A free ball (no sprites) at (x, y) with velocity (vx, vy).
+  BoardObject* ball(double x, double y, double vx = 0, double vy = 0, int lmask = 1, double radius = 3) {
+    BallData d{};
+    d.pos = Vec3{x, y, 0};
+    d.velo = Vec3{vx, vy, 0};
+    d.radius = radius;
+    BoardObject* b = CREATE_BALL(&d, nullptr, nullptr, lmask);
+    EXPECT_NE(b, nullptr);
+    return b;
+  }
+
+  // Steps the board n times by dt, advancing the game clock by ms per step.
+  void step(int n = 1, double dt = 1.0, double ms = 1000.0 / 60) {
+    for (int i = 0; i < n; i++) {
+      tmTime += ms;
+      BOARD_STEP(dt);
+    }
+  }
+
+  static int keyHeld(int scan) { return scan >= 0 && scan < 256 ? gKeys[scan] : 0; }
+  void press(int scan, bool down) { gKeys[scan] = down ? 1 : 0; }
+
+  inline static std::array<int, 256> gKeys{};
+
+  TempDir dir;
+  GdevDC* display = nullptr;
+  GdevDC* background = nullptr;
+  GdevDevice device{};
+  gscr screen{};
+  VBOARD vboard{};
+  Board board{};
+  BoardParams params{};
+  ConfSet conf{};
+  std::deque<Outline> outlines;
+};
