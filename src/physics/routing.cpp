@@ -22,3 +22,4 @@ int ostliftState() { return 0; }
 int ostliftStored() { return 0; }
 void sprdoorRearm() {}
 int sprdoorRearmed() { return 0; }
+void routingReset() {}

@@ -15,3 +15,4 @@ void buttonPairLight(int) {}
 void buttonPairRelease(int) {}
 void buttonPairCool(int) {}
 void mflapRequestRise() {}
+void switchesReset() {}
