@@ -14,6 +14,7 @@
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
+#include "physics/ball.h"
 #include "physics/geometry.h"
 #include "support/testutil.h"
 
@@ -35,19 +36,10 @@ struct Pick {
   int frame;  // the frame drawn
 };
 Pick pickFrame(const Sprite* s, const BallKeys& k, double x, double y, double sx, double sy) {
-  const double w = PERSP_X(x + k.persp.ballsize, y, 0) - PERSP_X(x, y, 0);
-  Pick p{static_cast<int>(w) - k.dframe, 0};
-  int offset = 0;
-  const int n = k.subpixel;
-  if (n >= 2) {
-    double fx = sx - s->frames[0].width / 2 + 100, fy = sy - s->frames[0].height / 2 + 100;
-    fx -= std::floor(fx);
-    fy -= std::floor(fy);
-    const int a = std::min(n - 1, static_cast<int>(fx * n)), b = std::min(n - 1, static_cast<int>(fy * n));
-    offset = s->numfrms / (n * n) * (n * b + a);
-  }
-  p.frame = static_cast<int>(w) + offset - k.dframe;
-  return p;
+  const double half = k.persp.ballsize / 2.0;
+  const int size = static_cast<int>(PERSP_X(x + half, y, 0) - PERSP_X(x - half, y, 0));
+  return {size - k.dframe, ballFrame(size, sx, sy, s->frames[0].width, s->frames[0].height, s->numfrms,
+                                     k.subpixel, k.dframe)};
 }
 
 struct Shape {
