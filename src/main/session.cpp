@@ -7,11 +7,15 @@
 #include "anim/lights.h"
 #include "core/conf.h"
 #include "core/log.h"
+#include "core/mem.h"
 #include "core/text.h"
 #include "core/time.h"
 #include "frontend/pause.h"
 #include "game/game.h"
+#include "game/mission.h"
+#include "game/mode.h"
 #include "game/nproc.h"
+#include "anim/title.h"
 #include "game/stats.h"
 #include "game/trigger.h"
 #include "gfx/frame.h"
@@ -23,6 +27,13 @@
 #include "gfx/vboard.h"
 #include "main/blackbox.h"
 #include "main/ltime.h"
+#include "physics/ball.h"
+#include "physics/board.h"
+#include "physics/geometry.h"
+#include "physics/objects.h"
+#include "physics/opr.h"
+#include "physics/table.h"
+#include "physics/track.h"
 #include "platform/gdev.h"
 #include "platform/sys.h"
 #include "sound/fx.h"
@@ -39,12 +50,22 @@ struct SessionConfig {
   double boardTimescale;
   double frameScale;  // 60 / rate
   int fxReverse;
+  // New balls.
+  double ballRadius;
+  int newballX, newballY;
+  double newballTrackpos, newballTrackvelo, newballCreditTrackvelo;
+  char newballTrack[260];
+  int newballNoaccel, newballLmask;
 };
 
 struct Session {
   ConfSet global, gameSet, sampleSet;
   SessionConfig cfg;
   VBOARD board;
+  Board physics;
+  BoardParams boardParams;
+  BoardObject* currentBall;
+  GdevDC* tableImage;
   GdevDC* background;
   GdevDC* alphaDC;
   Sprite *ball, *shadow, *ruler, *cursor;
@@ -101,6 +122,20 @@ void readGlobalKeys() {
   S.cfg.fixed = conf_getint(g, "video.fixed", 0);
   S.cfg.boardTimescale = conf_getdouble(g, "options.board_timescale", 1.0);
   S.cfg.frameScale = 60.0 / S.cfg.rate;
+  double f = S.cfg.frameScale;
+  S.boardParams.gravity = conf_getdouble(g, "rboard.gravity", 0.2) * f * f;
+  S.boardParams.airFactor = 1.0 - conf_getdouble(g, "rboard.air", 0.0);
+  S.boardParams.hmGravity = conf_getdouble(g, "rboard.hm_gravity", 0.2) * f * f;
+  S.cfg.ballRadius = conf_getdouble(g, "ball.radius", 3.0);
+  S.cfg.newballX = conf_getint(g, "ball.newball_x", 300);
+  S.cfg.newballY = conf_getint(g, "ball.newball_y", 300);
+  S.cfg.newballTrackpos = conf_getdouble(g, "ball.newball_trackpos", 0.0);
+  S.cfg.newballTrackvelo = conf_getdouble(g, "ball.newball_trackvelo", 0.0);
+  S.cfg.newballCreditTrackvelo = conf_getdouble(g, "ball.newball_credit_trackvelo", 0.0);
+  strCopyN(S.cfg.newballTrack, conf_getstr(g, "ball.newball_track", ""), sizeof S.cfg.newballTrack);
+  S.cfg.newballNoaccel = conf_getint(g, "ball.newball_noaccel", 0);
+  S.cfg.newballLmask = conf_getint(g, "ball.newball_lmask", 1);
+  tableContextRead(g, &S.gameSet);
   gFramePacing.sync = conf_getint(g, "video.sync", 0);
   gFramePacing.slowSwap = conf_getint(g, "video.slow_swap", 0);
 }
@@ -111,23 +146,57 @@ int loadFailed() {
   return -1;
 }
 
+// Balls on the board that are still in play (not marked to go).
+int ballsInPlay() {
+  int n = 0;
+  for (int i = 0; i < S.physics.count; i++) {
+    const BoardObject* o = &S.physics.objects[i];
+    if (o->id >= 0 && o->kind == BK_BALL && !o->kill) n++;
+  }
+  return n;
+}
+
+// The first ball in play, or null.
+BoardObject* firstBall() {
+  for (int i = 0; i < S.physics.count; i++) {
+    BoardObject* o = &S.physics.objects[i];
+    if (o->id >= 0 && o->kind == BK_BALL && !o->kill) return o;
+  }
+  return nullptr;
+}
+
 // The actions MILE3_TRIGGER takes for the session; 1 when handled.
 int sessionTrigger(int trigger) {
   switch (trigger) {
     case TR_LEAVE_DUMA:
       return 1;
     case TR_LEAVE_CENTER:
-      // The ball left the playfield. Without a ball saver on the table and
-      // with no other ball on the board, the ball is lost.
+      // The ball left the playfield: saved while the ball-save time runs,
+      // lost when it was the last ball on the board.
+      if (game.saveTime > 0) {
+        if (game.saveTime > 110) {
+          requestNewBall(1);
+        } else {
+          gstatSample("ball:saved");
+          startForeTitle("ball_saved");
+          titleEndCallbackOnce([] { requestNewBall(1); });
+        }
+        return 1;
+      }
+      if (ballsInPlay() > 1) return 1;
       gstatSample("ball:lost");
       all_triggers(TR_BALL_LOST);
-      if (game.ballsLeft <= 0)
-        gameOver();
-      else
-        requestNewBall(0);
+      startForeTitle("ball_lost");
+      titleEndCallbackOnce([] {
+        if (game.ballsLeft <= 0)
+          gameOver();
+        else
+          requestNewBall(0);
+      });
       return 1;
     case TR_LEAVE_GASPROM:
       requestNewBall(1);
+      if (missionCurrent() == 2) modeEvent(0, 12, 0, nullptr);
       return 1;
     case TR_BALL_LOST:
       return 1;
@@ -150,6 +219,24 @@ void unload() {
   triggerSetSessionActions(nullptr);
   vbDeselect(&S.board);
   bbStop();
+  // The balls and table objects give back their sprite instances first.
+  if (S.physics.objects) {
+    for (int i = 0; i < S.physics.count; i++)
+      if (S.physics.objects[i].id >= 0) BOARD_KILL(i);
+  }
+  BOARD_FREE(&S.physics);
+  S.currentBall = nullptr;
+  objectsReset();
+  objClearInfo();
+  OPR_RESET();
+  shapeSetLoadHooks(nullptr);
+  FREE_SHAPES();
+  CLEAR_LAYER_HEIGHTS();
+  trackFreeAll();
+  ballScrFree();
+  if (S.tableImage) mglFreeDC(S.tableImage);
+  S.tableImage = nullptr;
+  tableContextReset();
   lightFree();
   if (gsMainScreen.alpha) gsFreeAlpha(&gsMainScreen);
   gsFreeZBuffer(&gsMainScreen);
@@ -179,7 +266,33 @@ void writeStatistics() {
 // The ball trace every 300 frames. Balls come with the table physics; until
 // then no ball is ever in play.
 void ballTrace() {
-  logPrint("bt [%d,%.2f] pos-NONE velo-NONE", tmFrame, tmTime);
+  const BoardObject* b = firstBall();
+  if (!b) {
+    logPrint("bt [%d,%.2f] pos-NONE velo-NONE", tmFrame, tmTime);
+    return;
+  }
+  logPrint("bt [%d,%.2f] pos-(%.4f,%.4f) velo-(%.4f,%.4f)", tmFrame, tmTime, b->u.ball.pos.x, b->u.ball.pos.y,
+           b->u.ball.velo.x, b->u.ball.velo.y);
+}
+
+// A new ball from the new-ball keys.
+void createNewBall(bool credited) {
+  BallData d{};
+  d.pos = Vec3{static_cast<double>(S.cfg.newballX), static_cast<double>(S.cfg.newballY), 0};
+  d.radius = S.cfg.ballRadius;
+  d.noaccel = S.cfg.newballNoaccel;
+  if (S.cfg.newballTrack[0]) {
+    d.track = trackFromFile(S.cfg.newballTrack);
+    d.trackpos = S.cfg.newballTrackpos;
+    d.trackvelo = (credited ? S.cfg.newballCreditTrackvelo : S.cfg.newballTrackvelo) * S.cfg.frameScale;
+  }
+  BoardObject* b = CREATE_BALL(&d, S.ball, S.shadow, S.cfg.newballLmask);
+  if (b) S.currentBall = b;
+}
+
+int loadCheckpoint(const char* category) {
+  LT(category);
+  return 1;
 }
 
 void systemInput() {
@@ -224,8 +337,8 @@ void pauseDialog() {
 
 void playingFrame() {
   if (S.newBall) {
-    // The ball itself comes with the table physics.
     S.newBall = false;
+    createNewBall(S.newBallFree);
     lightSet(LI_CRANE_SPRING, 1);
   }
   if (S.firstRate) {
@@ -235,10 +348,12 @@ void playingFrame() {
   }
   if (S.firstPersp) {
     S.firstPersp = false;
+    perspSetupTable(&gTable.persp);
     S.fullRedraw = true;
   }
   tmBeginFrame();
   tmMarkFrame();
+  BOARD_STEP(tmFrameStep * S.cfg.boardTimescale);
   synlightUpdate();
   lightUpdate(tmFrameDelta);
   vbRestore(S.fullRedraw ? 1 : 0);
@@ -281,7 +396,15 @@ int loadGameState(const char* path, int* frame, double* time) {
   }
   *frame = conf_getint(&set, "generic.tmFrame", 0);
   *time = strHexDouble(conf_getstr(&set, "generic.tmTime", "0,0"));
-  // The balls of the state join the board with the table physics.
+  for (int n = 0; conf_getstrf(&set, "balls.x%d", nullptr, n); n++) {
+    BallData d{};
+    d.pos.x = strHexDouble(conf_getstrf(&set, "balls.x%d", "0,0", n));
+    d.pos.y = strHexDouble(conf_getstrf(&set, "balls.y%d", "0,0", n));
+    d.velo.x = strHexDouble(conf_getstrf(&set, "balls.dx%d", "0,0", n));
+    d.velo.y = strHexDouble(conf_getstrf(&set, "balls.dy%d", "0,0", n));
+    d.radius = S.cfg.ballRadius;
+    CREATE_BALL(&d, S.ball, S.shadow, conf_getintf(&set, "balls.lmask%d", 1, n));
+  }
   conf_free(&set);
   return 1;
 }
@@ -293,6 +416,9 @@ int MILE3_LOAD(const char* playback, int record, int writeBinary, int regime) {
   uint32_t start = sysClock()->milliseconds();
   logPrint("STDERR 0");
 
+  if (BOARD_INIT(&S.physics, BOARD_MAX_OBJECTS, &S.boardParams) < 0) return loadFailed();
+  BOARD_SELECT(&S.physics);
+
   if (readConf(&S.global, "READ_GLOBAL_CONF()", "conf/global.conf", "conf/global.bcf", writeBinary) < 0)
     return loadFailed();
   READ_BUGTIME_CONF();
@@ -301,6 +427,8 @@ int MILE3_LOAD(const char* playback, int record, int writeBinary, int regime) {
   mkdir("temp", 0777);
 
   ltimeBegin("data/ltime-progress.gsp");
+
+  loadTableMaps(&gsMainScreen, loadCheckpoint);
 
   rdaInit();
   rdaSetRegime(regime);
@@ -325,11 +453,19 @@ int MILE3_LOAD(const char* playback, int record, int writeBinary, int regime) {
   if (!S.alphaDC) return loadFailed();
   logDebug(2, "at gsAddAlpha()");
   gsAddAlpha(&gsMainScreen, S.alphaDC);
+  if (!ballScrCreate()) logError(0, "%s: error creating ball screen", fn);
+  // The table's plain picture, the ball screen's backdrop.
+  if (fileExists("table/table-0ti.bmp")) S.tableImage = mglCreateBitmapDC("table/table-0ti.bmp");
+  if (S.tableImage && ballScreen()) mglCopyDC(ballScreen(), S.tableImage);
   vbCreate(&S.board, S.background);
   vbSelect(&S.board);
   LT("vboard");
 
   lightInit();
+
+  logDebug(2, "at setupTracks()");
+  if (setupTracks(writeBinary ? TRACK_SETUP_WRITE_BINARY : 0) != 1) logError(0, "%s: error setting up tracks", fn);
+  LT("tracks");
 
   const char* ballName = conf_getstr(&S.global, "ball.sprite", "data/ball.gsp");
   if (!(S.ball = loadSprite(ballName))) return loadFailed();
@@ -339,6 +475,19 @@ int MILE3_LOAD(const char* playback, int record, int writeBinary, int regime) {
   logDebug(2, "at rdaLoadSprites()");
   if (!rdaLoadSprites("lights/")) logError(0, "%s: error loading regime-dependent sprites", fn);
   LT("rda_sprites");
+
+  objectsReset();
+  objClearInfo();
+  OPR_RESET();
+  if (oprRegisterTable() < 0) {
+    logError(0, "%s: error adding OPR families", fn);
+    return loadFailed();
+  }
+  ShapeLoadHooks hooks{loadCheckpoint, oprSetObjectConf, OPR_RECOGNIZE};
+  shapeSetLoadHooks(&hooks);
+  logDebug(2, "at load_shapes()");
+  LOAD_SHAPES(writeBinary);
+  LT("load_shapes");
 
   if (MOS_ANIM_PRELOAD(writeBinary) < 0) {
     logError(0, "%s: error preloading mosaic animation data", fn);
@@ -360,6 +509,7 @@ int MILE3_LOAD(const char* playback, int record, int writeBinary, int regime) {
 
   gameReset();
   gameSetRegime(regime);
+  titleClearMacros();
 
   logDebug(2, "at read_game_conf()");
   if (readConf(&S.gameSet, "READ_GAME_CONF()", "conf/game.conf", "conf/game.bcf", writeBinary) < 0)
@@ -426,6 +576,9 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
   eventClear();
   triggerSetSessionActions(sessionTrigger);
   gstatSetFrameCounter(&tmFrame);
+  tableContextReset();
+  gTable.keyHeld = userEventScanHeld;
+  gTable.newBall = requestNewBall;
 
   logDebug(1, "at mile3_load()");
   if (MILE3_LOAD(playback, record, writeBinary, regime) < 0) {

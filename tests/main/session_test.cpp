@@ -33,13 +33,16 @@ TEST(Session, RunsThreeHundredTurboFramesAndReports) {
     EXPECT_TRUE(has(log, line)) << line << "\n" << log;
   EXPECT_TRUE(has(log, "\nGame data loaded in ")) << log;
   // 300 frames at 60 frames a second on the turbo clock: the trace of frame 0
-  // only (the next would be frame 300).
-  EXPECT_TRUE(has(log, "\nbt [0,16.67] pos-NONE velo-NONE\n")) << log;
+  // only (the next would be frame 300), with the first ball where a new ball
+  // starts.
+  EXPECT_TRUE(has(log, "\nbt [0,16.67] pos-(300.0000,300.0000) velo-(0.0000,0.0000)\n")) << log;
   EXPECT_FALSE(has(log, "\nbt [300,"));
-  // The statistics table, in the log and in the dump file.
+  // The test's table has no objects: each ball falls through the centre, and
+  // after the third the game is over.
   std::string stats = readFile(g.dir.file("stats.txt"));
-  EXPECT_TRUE(has(stats, "ball:lost\t0\n")) << stats;
-  EXPECT_TRUE(has(log, "\nball:lost\t0\n")) << log;
+  EXPECT_TRUE(has(stats, "ball:lost\t3\n")) << stats;
+  EXPECT_TRUE(has(log, "\nball:lost\t3\n")) << log;
+  EXPECT_TRUE(has(log, "\n--- all_triggers 18/TR_GAME_OVER ---\n")) << log;
 }
 
 TEST(Session, RecordingReplaysTheSameGameTime) {
