@@ -1,0 +1,228 @@
+// pbtool check-data: a complete game folder passes; each missing or damaged
+// file, and each object section whose family has no reader, is named on one
+// line; and the built game folder's generated files all read.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/conf.h"
+#include "core/log.h"
+#include "gfx/vid.h"
+#include "main/gamefolder.h"
+#include "physics/geometry.h"
+#include "physics/track.h"
+#include "support/testutil.h"
+
+namespace {
+
+const std::string kGame = PB_GAME_DIR;
+const char* const kModules[] = {"comm", "demo", "dict", "pres", "credits", "boxing", "deputy", "oligarch"};
+const char* const kTableSamples[] = {
+    "duma_bumper", "krem_bumper", "saver", "flap_down", "flaps_up", "lflipper_press",
+    "rflipper_press", "lflipper_rls", "rflipper_rls", "dumagate", "kremgate", "lspinner",
+    "rspinner", "trilights", "mission_down", "mission_select", "sprdoor", "spiralbtn", "ostlift_up",
+    "ostlift_down", "ostlift_rotate", "dropper", "spring", "button", "gasbtn", "ostbtn", "zonabtn",
+    "tri",
+};
+
+RunResult checkData(const std::string& dir) {
+  return runProgram(std::string(PB_BIN_DIR) + "/pbtool", {"check-data", dir});
+}
+
+// Everything check-data looks for, small but readable.
+struct CompleteFolder : GameFolder {
+  CompleteFolder() {
+    logReset();
+    logPrint("STDERR 0");  // the writers' own lines stay out of the test's output
+    makeTable();
+    write("conf/menu.conf", "[fonts]\nload0 = \"plain16\"\n");
+    write("conf/credits.conf", "delay = 2000\n");
+    mkdirs("titles/fonts");
+    for (const char* f : {"mach18xgold", "plain16"})
+      copyFile(kGame + "/titles/fonts/" + f + ".fnp", dir.file(std::string("titles/fonts/") + f + ".fnp"));
+    std::vector<uint16_t> pal(256, 0x07E0);
+    std::vector<uint8_t> px(8 * 6, 1);
+    std::vector<VidFrameIn> frames = {{px.data(), pal.data()}, {px.data(), nullptr}};
+    for (const char* clip : {"data/lumo-logo.vid", "data/empty.vid", "data/ortan-logo.vid"})
+      vidWrite(dir.file(clip).c_str(), 8, 6, VID_MODEL_ZLIB, 1, frames);
+    for (const char* d : {"samples/boxing", "samples/deputy", "samples/oligarch", "music", "temp", "tiny"})
+      mkdirs(d);
+    wav("samples/lumo-logo.wav");
+    wav("samples/ortan-logo.wav");
+    for (const char* s : kTableSamples) wav(std::string("samples/") + s + ".wav");
+    for (const char* s : {"oligarch/body_move", "oligarch/gold_catch", "oligarch/gold_break", "boxing/drol_hit1",
+                          "boxing/drol_hit2", "boxing/drol_boom", "boxing/drol_knockout", "boxing/vesk_hit1",
+                          "boxing/vesk_hit2", "boxing/vesk_boom", "boxing/vesk_knockout", "boxing/tarok_hit1",
+                          "boxing/tarok_hit2", "boxing/tarok_boom", "boxing/tarok_knockout", "deputy/man1_die",
+                          "deputy/man2_die", "deputy/man1_run", "deputy/man2_run", "deputy/miss1", "deputy/miss2",
+                          "deputy/miss3", "deputy/reload", "deputy/shoot"})
+      wav(std::string("samples/") + s + ".wav");
+    for (const char* m : kModules)
+      copyFile(kGame + "/music/" + m + ".it", dir.file(std::string("music/") + m + ".it"));
+    sprite("data/ltime-progress.gsp", 2, 10, 4);
+
+    std::vector<uint16_t> depth(8 * 6, 1000);
+    szbufWrite(dir.file("temp/table-z.dat").c_str(), depth.data(), 8, 6);
+    ZBUF heights{depth.data(), 0.0f, 10.0f, 8, 6};
+    zbufWrite(dir.file("temp/table-0tz.dat").c_str(), &heights);
+    Vec3 v[3] = {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}};
+    Outline o{{1, 2, 3}, {12, 40, 0}, 3, 0, 0, 10, 10, v, nullptr};
+    shWriteFile(dir.file("temp/#shapes-0.dat").c_str(), std::span<const Outline>(&o, 1));
+    TrackVec points[3] = {{0, 0, 0}, {0, 5, 0}, {0, 10, 0}};
+    Track track{3, 5.0, points};
+    trackSave(dir.file("temp/ramp.trk").c_str(), &track);
+    write("conf/track.conf", "[ramp]\nfilename = \"temp/ramp.trk\"\n");
+    write("table/objects-0.conf",
+          "[object_12_40]\nfamily = \"bumper\"\n"
+          "[class_post]\nfamily = \"wall\"\n"
+          "[object_50_60]\nclass = \"post\"\n");
+    bitmap("table/table-0ti.bmp", 8, 6, 1, 2, 3);
+    for (const char* r : {"comm", "demo", "dict"}) sprite(std::string("data-") + r + "/lights/lamp.gsp", 2, 6, 6);
+    write("conf/sg.conf", "intro_font = \"plain16\"\n");
+    for (const char* s : {"duma", "zona", "bd", "gp"})
+      for (const char* n : {"@", "0", "1", "2"}) write(std::string("tiny/") + s + "-" + n + ".gnm", "; script\n");
+    mkdirs("titles");
+    write("titles/main.conf", "[ball_lost]\npage0 = \"x\"\n");
+    binaryTwin("titles/main.conf", "titles/main.bcf");
+    for (const char* c : {"bigscore", "mission", "question", "modes", "score"})
+      write(std::string("conf/") + c + ".conf", "x = 1\n");
+    logReset();
+  }
+  void binaryTwin(const std::string& text, const std::string& bin) {
+    ConfSet set{};
+    CONF_READ(&set, dir.file(text).c_str());
+    CONF_BINWRITE(&set, dir.file(bin).c_str());
+    conf_free(&set);
+  }
+  void remove(const std::string& rel) { std::filesystem::remove(dir.file(rel)); }
+  void truncate(const std::string& rel, size_t size) { write(rel, readFile(dir.file(rel)).substr(0, size)); }
+};
+
+TEST(CheckData, CompleteFolderPasses) {
+  CompleteFolder g;
+  const RunResult r = checkData(g.dir.path);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(CheckData, NamesEachMissingOrBrokenFileOnOneLine) {
+  struct Case {
+    const char* what;
+    std::function<void(CompleteFolder*)> damage;
+    const char* line;  // the whole line, or its start up to the reader's message
+  };
+  const Case cases[] = {
+      {"a table sample is missing", [](CompleteFolder* g) { g->remove("samples/saver.wav"); },
+       "missing\tsamples/saver.wav\ttable sample 'saver'\n"},
+      {"a sample the configuration renames is missing",
+       [](CompleteFolder* g) { g->write("conf/sample.conf", "[saver]\nfile = \"saver2.wav\"\n"); },
+       "missing\tsamples/saver2.wav\ttable sample 'saver'\n"},
+      {"the ball sprite is cut short", [](CompleteFolder* g) { g->truncate("data/ball.gsp", 40); },
+       "broken\tdata/ball.gsp\t"},
+      {"the global keys name another ball",
+       [](CompleteFolder* g) { g->write("conf/global.conf", "[ball]\nsprite = \"data/steel.gsp\"\n"); },
+       "missing\tdata/steel.gsp\tball\n"},
+      {"a font is not a font", [](CompleteFolder* g) { g->write("titles/fonts/plain16.fnp", "not a pack"); },
+       "broken\ttitles/fonts/plain16.fnp\t"},
+      {"a music module is not a module", [](CompleteFolder* g) { g->write("music/demo.it", "IMPM but no more"); },
+       "broken\tmusic/demo.it\t"},
+      {"a logo clip's frames are cut off", [](CompleteFolder* g) { g->truncate("data/empty.vid", 30); },
+       "broken\tdata/empty.vid\t"},
+      {"the shape file's count is damaged",
+       [](CompleteFolder* g) {
+         std::string s = readFile(g->dir.file("temp/#shapes-0.dat"));
+         s[s.size() - 1] = '\x7F';
+         g->write("temp/#shapes-0.dat", s);
+       },
+       "broken\ttemp/#shapes-0.dat\t"},
+      {"the height map is missing", [](CompleteFolder* g) { g->remove("temp/table-0tz.dat"); },
+       "missing\ttemp/table-0tz.dat\theight map of layer 0\n"},
+      {"a named track file is missing", [](CompleteFolder* g) { g->remove("temp/ramp.trk"); },
+       "missing\ttemp/ramp.trk\ttrack 'ramp'\n"},
+      {"the transparency plane has a palette", [](CompleteFolder* g) {
+         GdevBitmap* b = gdevCreateBitmap(8, 6, 8);
+         gdevSaveBitmap(g->dir.file("table/table-alpha.img").c_str(), b);
+         gdevFreeBitmap(b);
+       },
+       "broken\ttable/table-alpha.img\tpbtool check-data: 'table/table-alpha.img' has 8 bits per pixel, not 24\n"},
+      {"a lamp sprite is missing from one regime", [](CompleteFolder* g) { g->remove("data-dict/lights/lamp.gsp"); },
+       "missing\tdata-dict/lights/lamp.gsp\tlamp sprite\n"},
+      {"a regime picture only in comm", [](CompleteFolder* g) { g->bitmap("data-comm/table-x.img", 4, 4, 0, 0, 0); },
+       "missing\tdata-demo/table-x.img\tregime picture\nmissing\tdata-dict/table-x.img\tregime picture\n"},
+      {"an object names a family without a reader",
+       [](CompleteFolder* g) { g->write("table/objects-0.conf", "[object_12_40]\nfamily = \"cannon\"\n"); },
+       "broken\ttable/objects-0.conf\tobject_12_40: family 'cannon' has no reader\n"},
+      {"an object names no family",
+       [](CompleteFolder* g) { g->write("table/objects-0.conf", "[object_12_40]\nk = 0.5\n"); },
+       "broken\ttable/objects-0.conf\tobject_12_40: no family\n"},
+      {"an object's class names an unknown family",
+       [](CompleteFolder* g) {
+         g->write("table/objects-0.conf", "[class_post]\nfamily = \"bumpr\"\n[object_50_60]\nclass = \"post\"\n");
+       },
+       "broken\ttable/objects-0.conf\tobject_50_60 (class 'post'): family 'bumpr' is not a table family\n"},
+      {"an animation script is empty", [](CompleteFolder* g) { g->write("tiny/gp-2.gnm", ""); },
+       "broken\ttiny/gp-2.gnm\tpbtool check-data: 'tiny/gp-2.gnm' is empty\n"},
+      {"no title configuration", [](CompleteFolder* g) { g->remove("titles/main.bcf"); },
+       "missing\ttitles/*.bcf\ttitle configurations\n"},
+      {"a configuration does not parse", [](CompleteFolder* g) { g->write("conf/modes.conf", "[modes\nx = \n"); },
+       "broken\tconf/modes.conf\t"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CompleteFolder g;
+    c.damage(&g);
+    const RunResult r = checkData(g.dir.path);
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string line = c.line;
+    if (line.back() == '\n') {
+      EXPECT_EQ(r.out, line);
+    } else {
+      EXPECT_EQ(r.out.compare(0, line.size(), line), 0) << r.out;
+      EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+      EXPECT_GT(r.out.size(), line.size() + 10) << "the reader says why: " << r.out;
+    }
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(CheckData, BinaryTwinStandsInForAMissingTextFile) {
+  CompleteFolder g;
+  g.binaryTwin("conf/game.conf", "conf/game.bcf");
+  g.remove("conf/game.conf");
+  const RunResult r = checkData(g.dir.path);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.exitCode, 0);
+  g.remove("conf/game.bcf");
+  EXPECT_EQ(checkData(g.dir.path).out, "missing\tconf/game.conf\trules\n");
+}
+
+// The built game folder: whatever is not generated yet is reported missing,
+// but every file the generators made reads with the game's readers.
+TEST(CheckData, GeneratedFilesAllRead) {
+  const RunResult r = checkData(kGame);
+  EXPECT_EQ(r.err, "");
+  for (size_t at = 0; at < r.out.size();) {
+    const size_t end = r.out.find('\n', at);
+    const std::string line = r.out.substr(at, end - at);
+    at = end == std::string::npos ? r.out.size() : end + 1;
+    EXPECT_EQ(line.rfind("missing\t", 0), 0u) << line;
+    for (const char* generated : {"data/", "titles/fonts/", "samples/", "music/", "conf/vidmode", "conf/global",
+                                  "conf/sample", "conf/mosaic"})
+      EXPECT_EQ(line.find(std::string("\t") + generated), std::string::npos) << line;
+  }
+}
+
+TEST(CheckData, NotAFolder) {
+  TempDir d;
+  const RunResult r = checkData(d.file("nowhere"));
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("can't enter the game folder"), std::string::npos) << r.err;
+}
+
+}  // namespace

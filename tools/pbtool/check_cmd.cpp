@@ -1,0 +1,487 @@
+// pbtool check-data GAMEDIR: checks that every file the game loads is in a
+// game folder and reads with the game's own readers, in the order the game
+// loads them: start-up (video modes, menu, logo clips, music), then a table
+// session (global keys, depth and height maps, regime pictures and lamp
+// sprites, tracks, the ball, object configurations with their shape files,
+// subgames, mosaics, interface, scripts, titles, rules, samples).
+//
+// Prints one line per problem and nothing else:
+//   missing<TAB>PATH<TAB>what the game needs it for
+//   broken<TAB>PATH<TAB>why (the reader's innermost message)
+// and exits with 1 when there was any, 0 otherwise.
+//
+// Files named inside other files are followed: the ball sprites of
+// conf/global.conf, the tracks of conf/track.conf, the samples of
+// conf/sample.conf, the masks of conf/mosaic.conf, the fonts of conf/menu.conf
+// and conf/sg.conf. Every object section of table/objects-N.conf must name
+// (itself or through its class) a table family that has a reader.
+// The animation scripts under tiny/ are only checked to exist and not to be
+// empty: their reader is not part of the program yet.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "core/conf.h"
+#include "core/log.h"
+#include "gfx/font.h"
+#include "gfx/sprite.h"
+#include "gfx/vid.h"
+#include "physics/geometry.h"
+#include "physics/opr.h"
+#include "physics/track.h"
+#include "platform/audio.h"
+#include "platform/gdev.h"
+
+namespace {
+
+// ---- What the readers say ----
+
+// Collects what is written to standard error (the log's console) while a
+// reader runs, so its message can be quoted on the problem's line.
+struct ErrCapture {
+  int saved = -1;
+  FILE* tmp = nullptr;
+  ErrCapture() {
+    std::fflush(stderr);
+    tmp = std::tmpfile();
+    saved = dup(2);
+    if (tmp && saved >= 0) dup2(fileno(tmp), 2);
+  }
+  // The first line written, or "" (stops capturing).
+  std::string finish() {
+    std::fflush(stderr);
+    if (saved >= 0) {
+      dup2(saved, 2);
+      close(saved);
+      saved = -1;
+    }
+    std::string text;
+    if (tmp) {
+      std::rewind(tmp);
+      char line[512];
+      if (std::fgets(line, sizeof line, tmp)) text = line;
+      std::fclose(tmp);
+      tmp = nullptr;
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    for (char& c : text)
+      if (c == '\t') c = ' ';
+    return text;
+  }
+  ~ErrCapture() { finish(); }
+  ErrCapture(const ErrCapture&) = delete;
+  ErrCapture& operator=(const ErrCapture&) = delete;
+};
+
+// ---- Readers: true when the file reads; they may log why not ----
+
+bool readSprite(const std::string& path) {
+  Sprite* s = SPR_CREATE_FLAGS(path.c_str(), path.c_str(), SPR_LOAD_RAW);
+  if (s) SPR_FREE(s);
+  return s != nullptr;
+}
+
+bool readFont(const std::string& path) {
+  Font* f = FNT_CREATE_FLAGS(path.c_str(), path.c_str(), SPR_LOAD_RAW);
+  if (f) FNT_FREE(f);
+  return f != nullptr;
+}
+
+// A clip opens, loads and decodes every frame, as the player would.
+bool readClip(const std::string& path) {
+  VidClip clip;
+  if (!vidOpen(&clip, path.c_str())) return false;
+  bool ok = vidLoad(&clip) != 0;
+  if (ok) {
+    std::vector<uint16_t> screen(static_cast<size_t>(clip.width) * clip.height);
+    VidTarget t{reinterpret_cast<uint8_t*>(screen.data()), clip.width * 2, clip.width, clip.height, 16};
+    for (int f = 0; ok && f < clip.frames; f++) {
+      ok = vidPutFrameTo(&clip, t, VID_DRAW_PLAIN, f, 0, 0) != 0;
+      if (!ok) logError(0, "%s: frame %d of '%s' does not decode", "pbtool check-data", f, path.c_str());
+    }
+  }
+  vidClose(&clip);
+  return ok;
+}
+
+bool readScreenDepth(const std::string& path) {
+  int w = 0, h = 0;
+  uint16_t* depth = SZBUF_READ(path.c_str(), &w, &h);
+  std::free(depth);
+  return depth != nullptr;
+}
+
+bool readHeights(const std::string& path) {
+  ZBUF z{};
+  const bool ok = ZBUF_READ(path.c_str(), &z) == 0;
+  zbufFree(&z);
+  return ok;
+}
+
+// Every record of the shape file reads.
+bool readShapes(const std::string& path) {
+  std::vector<uint8_t> image;
+  std::vector<uint32_t> offsets;
+  if (shReadFileImage(path.c_str(), "pbtool check-data", &image) < 0) return false;
+  if (shReadIndex(image, path.c_str(), &offsets) < 0) return false;
+  for (size_t j = 0; j < offsets.size(); j++) {
+    Outline o{};
+    const bool ok = shParseRecord(&o, image, offsets[j]) == 0;
+    shFree(&o);
+    if (!ok) return logError(false, "%s: shape %d of '%s' does not read", "pbtool check-data", static_cast<int>(j), path.c_str());
+  }
+  return true;
+}
+
+bool readTrack(const std::string& path) {
+  Track t{};
+  const bool ok = trackLoad(path.c_str(), &t) != 0;
+  trackFree(&t);
+  return ok;
+}
+
+bool readBitmap(const std::string& path) {
+  GdevBitmap* b = gdevLoadBitmap(path.c_str());
+  if (b) gdevFreeBitmap(b);
+  return b != nullptr;
+}
+
+// The transparency plane is read as a 24-bit picture.
+bool readBitmap24(const std::string& path) {
+  GdevBitmap* b = gdevLoadBitmap(path.c_str());
+  if (!b) return false;
+  const int bits = b->bitsPerPixel;
+  gdevFreeBitmap(b);
+  if (bits != 24) return logError(false, "%s: '%s' has %d bits per pixel, not 24", "pbtool check-data", path.c_str(), bits);
+  return true;
+}
+
+bool readSample(const std::string& path) {
+  const AudioSample s = audioSampleLoad(path.c_str(), 1);
+  if (!s) return logError(false, "%s: '%s' is not a sample the mixer reads: %s", "pbtool check-data", path.c_str(),
+                          audioErrorDetail());
+  audioSampleFree(s);
+  return true;
+}
+
+bool readModule(const std::string& path) {
+  const AudioMusic m = audioMusicLoad(path.c_str());
+  if (!m) return logError(false, "%s: '%s' is not a module the music player reads: %s", "pbtool check-data",
+                          path.c_str(), audioErrorDetail());
+  audioMusicFree(m);
+  return true;
+}
+
+// Files whose reader is not part of the program yet: there and not empty.
+bool readNotEmpty(const std::string& path) {
+  struct stat st{};
+  if (stat(path.c_str(), &st) != 0 || st.st_size == 0)
+    return logError(false, "%s: '%s' is empty", "pbtool check-data", path.c_str());
+  return true;
+}
+
+using Reader = bool (*)(const std::string& path);
+
+// ---- The check ----
+
+struct Check {
+  int problems = 0;
+  std::map<std::string, bool> seen;  // files checked, and whether they read: each is named once
+
+  void missing(const std::string& path, const std::string& what) {
+    std::printf("missing\t%s\t%s\n", path.c_str(), what.c_str());
+    problems++;
+  }
+  void broken(const std::string& path, const std::string& why) {
+    std::printf("broken\t%s\t%s\n", path.c_str(), why.empty() ? "does not read" : why.c_str());
+    problems++;
+  }
+
+  static bool exists(const std::string& path) {
+    struct stat st{};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  // A file read by one of the readers above. False when missing or broken.
+  bool file(const std::string& path, Reader read, const std::string& what) {
+    if (auto it = seen.find(path); it != seen.end()) return it->second;
+    seen[path] = false;
+    if (!exists(path)) {
+      missing(path, what);
+      return false;
+    }
+    ErrCapture err;
+    const bool ok = read(path);
+    const std::string why = err.finish();
+    if (!ok) broken(path, why);
+    seen[path] = ok;
+    return ok;
+  }
+
+  // A configuration pair "NAME.conf" / "NAME.bcf" as conf_anyread reads it:
+  // the text file, or the binary twin when there is no text file. Fills set
+  // (which the caller frees) and returns true when it reads.
+  bool conf(const std::string& base, const std::string& what, ConfSet* set) {
+    const std::string text = base + ".conf", bin = base + ".bcf";
+    *set = ConfSet{};
+    if (!exists(text) && !exists(bin)) {
+      missing(text, what);
+      return false;
+    }
+    ErrCapture err;
+    const bool ok = conf_anyread(set, "pbtool check-data", text.c_str(), bin.c_str(), 0) >= 0;
+    const std::string why = err.finish();
+    if (!ok) broken(exists(text) ? text : bin, why);
+    return ok;
+  }
+  bool conf(const std::string& base, const std::string& what) {
+    ConfSet set;
+    const bool ok = conf(base, what, &set);
+    conf_free(&set);
+    return ok;
+  }
+};
+
+const char* const kRegimes[] = {"comm", "demo", "dict"};
+const char* const kModules[] = {"comm", "demo", "dict", "pres", "credits", "boxing", "deputy", "oligarch"};
+
+// The table's samples by configuration name (sample ids 24..52 without 27).
+const char* const kTableSamples[] = {
+    "duma_bumper", "krem_bumper", "saver", "flap_down", "flaps_up", "lflipper_press",
+    "rflipper_press", "lflipper_rls", "rflipper_rls", "dumagate", "kremgate", "lspinner",
+    "rspinner", "trilights", "mission_down", "mission_select", "sprdoor", "spiralbtn", "ostlift_up",
+    "ostlift_down", "ostlift_rotate", "dropper", "spring", "button", "gasbtn", "ostbtn", "zonabtn",
+    "tri",
+};
+
+// The subgames' samples, which they load by these names.
+const char* const kSubgameSamples[] = {
+    "samples/oligarch/body_move.wav",    "samples/oligarch/gold_catch.wav",
+    "samples/oligarch/gold_break.wav",   "samples/boxing/drol_hit1.wav",
+    "samples/boxing/drol_hit2.wav",      "samples/boxing/drol_boom.wav",
+    "samples/boxing/drol_knockout.wav",  "samples/boxing/vesk_hit1.wav",
+    "samples/boxing/vesk_hit2.wav",      "samples/boxing/vesk_boom.wav",
+    "samples/boxing/vesk_knockout.wav",  "samples/boxing/tarok_hit1.wav",
+    "samples/boxing/tarok_hit2.wav",     "samples/boxing/tarok_boom.wav",
+    "samples/boxing/tarok_knockout.wav", "samples/deputy/man1_die.wav",
+    "samples/deputy/man2_die.wav",       "samples/deputy/man1_run.wav",
+    "samples/deputy/man2_run.wav",       "samples/deputy/miss1.wav",
+    "samples/deputy/miss2.wav",          "samples/deputy/miss3.wav",
+    "samples/deputy/reload.wav",         "samples/deputy/shoot.wav",
+};
+
+// The animation scripts the table loads from tiny/.
+const char* const kScripts[] = {"duma", "zona", "bd", "gp"};
+
+std::string fmt(const char* format, int n) {
+  char buf[160];
+  std::snprintf(buf, sizeof buf, format, n);
+  return buf;
+}
+
+// Files in dir whose names end in ext, sorted.
+std::vector<std::string> listFiles(const std::string& dir, const char* ext) {
+  std::vector<std::string> names;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir, ec)) {
+    if (e.is_regular_file(ec) && e.path().extension() == ext) names.push_back(e.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void checkStartup(Check* c) {
+  c->conf("conf/vidmode", "video modes");
+  ConfSet menu;
+  if (c->conf("conf/menu", "menu", &menu)) {
+    for (int n = 0;; n++) {
+      const char* font = conf_getstrf(&menu, "fonts.load%d", nullptr, n);
+      if (!font) break;
+      c->file(std::string("titles/fonts/") + font + ".fnp", readFont, fmt("menu font %d", n));
+    }
+  }
+  conf_free(&menu);
+  c->conf("conf/credits", "credits");
+  c->file("titles/fonts/mach18xgold.fnp", readFont, "menu font");
+  for (const char* clip : {"data/lumo-logo.vid", "data/empty.vid", "data/ortan-logo.vid"})
+    c->file(clip, readClip, "logo clip");
+  for (const char* wav : {"samples/lumo-logo.wav", "samples/ortan-logo.wav"}) c->file(wav, readSample, "logo sample");
+  for (int i = 0; i < 8; i++)
+    c->file(std::string("music/") + kModules[i] + ".it", readModule, fmt("music slot %d", i));
+}
+
+// Regime pictures (*.img of data-comm/) or lamp sprites (*.gsp of
+// data-comm/lights/): each name the comm folder lists must be in all three.
+void checkRegimeAssets(Check* c, const char* subdir, const char* ext, Reader read, const char* what) {
+  for (const std::string& name : listFiles(std::string("data-comm/") + subdir, ext)) {
+    for (const char* r : kRegimes) c->file(std::string("data-") + r + "/" + subdir + name, read, what);
+  }
+}
+
+// Every object section names a table family with a reader, itself or
+// through its class.
+void checkFamilies(Check* c, const std::string& path, ConfSet* set) {
+  std::vector<std::string> sections;
+  for (const char* s = conf_firstsection(set, "object_*"); s; s = conf_nextsection(set)) sections.emplace_back(s);
+  for (const std::string& s : sections) {
+    const char* family = conf_getstr(set, (s + ".family").c_str(), nullptr);
+    std::string via;
+    if (!family) {
+      if (const char* cls = conf_getstr(set, (s + ".class").c_str(), nullptr)) {
+        family = conf_getstr(set, (std::string("class_") + cls + ".family").c_str(), nullptr);
+        via = std::string(" (class '") + cls + "')";
+      }
+    }
+    if (!family) {
+      c->broken(path, s + via + ": no family");
+      continue;
+    }
+    const OprFamilyRow* row = oprTableFamilyByName(family);
+    if (!row)
+      c->broken(path, s + via + ": family '" + family + "' is not a table family");
+    else if (!row->reader)
+      c->broken(path, s + via + ": family '" + family + "' has no reader");
+  }
+}
+
+void checkTable(Check* c) {
+  ConfSet global;
+  std::string ball = "data/ball.gsp", shadow = "data/ballshadow.gsp";
+  if (c->conf("conf/global", "global keys of the table", &global)) {
+    ball = conf_getstr(&global, "ball.sprite", ball.c_str());
+    shadow = conf_getstr(&global, "ball.shadow_sprite", shadow.c_str());
+  }
+  conf_free(&global);
+  if (Check::exists("conf/bugtime.conf")) c->conf("conf/bugtime", "bug-time window");
+  c->file("data/ltime-progress.gsp", readSprite, "load progress bar");
+
+  c->file("temp/table-z.dat", readScreenDepth, "depth map of the table picture");
+  // Layers are read from 0 up to the first one missing.
+  c->file("temp/table-0tz.dat", readHeights, "height map of layer 0");
+  for (int n = 1; n < TABLE_LAYERS && Check::exists(fmt("temp/table-%dtz.dat", n)); n++)
+    c->file(fmt("temp/table-%dtz.dat", n), readHeights, fmt("height map of layer %d", n));
+
+  for (const char* r : kRegimes) {
+    for (const char* name : {"table-i.img", "table-i-vorsk.img"})
+      c->file(std::string("data-") + r + "/" + name, readBitmap, "regime picture");
+  }
+  checkRegimeAssets(c, "", ".img", readBitmap, "regime picture");
+  c->file("table/table-alpha.img", readBitmap24, "transparency plane");
+  c->file("table/table-0ti.bmp", readBitmap, "table picture");
+
+  ConfSet tracks;
+  if (c->conf("conf/track", "tracks", &tracks)) {
+    std::vector<std::string> names;
+    for (const char* s = conf_firstsection(&tracks, nullptr); s; s = conf_nextsection(&tracks)) names.emplace_back(s);
+    for (const std::string& name : names)
+      c->file(conf_getstr(&tracks, (name + ".filename").c_str(), "filename-undef"), readTrack, "track '" + name + "'");
+  }
+  conf_free(&tracks);
+
+  c->file(ball, readSprite, "ball");
+  c->file(shadow, readSprite, "ball shadow");
+  if (!std::filesystem::is_directory("data-comm/lights")) c->missing("data-comm/lights/", "lamp sprites");
+  checkRegimeAssets(c, "lights/", ".gsp", readSprite, "lamp sprite");
+
+  // Object configurations from layer 0 up to the first one missing, each
+  // with its shape file (layer 0's is needed in any case).
+  for (int n = 0; n < SHAPE_FILES; n++) {
+    const std::string base = fmt("table/objects-%d", n);
+    if (n > 0 && !Check::exists(base + ".conf") && !Check::exists(base + ".bcf")) break;
+    ConfSet objects;
+    if (c->conf(base, fmt("objects of layer %d", n), &objects))
+      checkFamilies(c, Check::exists(base + ".conf") ? base + ".conf" : base + ".bcf", &objects);
+    conf_free(&objects);
+    c->file(fmt("temp/#shapes-%d.dat", n), readShapes, fmt("outlines of layer %d", n));
+  }
+
+  ConfSet sg;
+  if (c->conf("conf/sg", "subgame screens", &sg)) {
+    for (const char* key : {"ELEM_FILE", "ROTA_FILE"})
+      if (const char* f = conf_getstr(&sg, key, nullptr)) c->file(f, readSprite, std::string("subgame ") + key);
+    if (const char* font = conf_getstr(&sg, "intro_font", nullptr))
+      c->file(std::string("titles/fonts/") + font + ".fnp", readFont, "subgame intro font");
+  }
+  conf_free(&sg);
+  ConfSet mosaic;
+  if (c->conf("conf/mosaic", "mosaic transitions", &mosaic)) {
+    for (int i = 0; i < 16; i++) {
+      const char* mask = conf_getstrf(&mosaic, "anim%d.mask", nullptr, i);
+      if (!mask) break;
+      c->file(mask, readBitmap, fmt("mask of mosaic %d", i));
+    }
+  }
+  conf_free(&mosaic);
+
+  for (const char* s : {"data/ruler.gsp", "data/cursor.gsp"}) c->file(s, readSprite, "table interface");
+  for (const char* s : {"data/dialog-cursor.gsp", "data/pause-window.gsp", "data/pause-continue.gsp",
+                        "data/pause-exit.gsp"})
+    c->file(s, readSprite, "pause dialog");
+
+  for (const char* script : kScripts) {
+    for (const char* v : {"@", "0", "1", "2"})
+      c->file(std::string("tiny/") + script + "-" + v + ".gnm", readNotEmpty, "animation script");
+  }
+  // The title configurations are found by their binary twins.
+  const std::vector<std::string> titles = listFiles("titles", ".bcf");
+  if (titles.empty()) c->missing("titles/*.bcf", "title configurations");
+  for (const std::string& t : titles) c->conf("titles/" + t.substr(0, t.size() - 4), "titles");
+
+  c->conf("conf/game", "rules");
+  ConfSet samples;
+  if (c->conf("conf/sample", "sample mix", &samples)) {
+    for (const char* name : kTableSamples) {
+      const char* f = conf_getstr(&samples, (std::string(name) + ".file").c_str(), nullptr);
+      c->file(f ? std::string("samples/") + f : std::string("samples/") + name + ".wav", readSample,
+              std::string("table sample '") + name + "'");
+    }
+  }
+  conf_free(&samples);
+  for (const char* path : kSubgameSamples) c->file(path, readSample, "subgame sample");
+  c->conf("conf/bigscore", "big scores");
+  c->conf("conf/mission", "missions");
+  c->conf("conf/question", "question mission");
+  c->conf("conf/modes", "modes");
+  c->conf("conf/score", "score display");
+}
+
+// Changes into the game folder for the check and back after it.
+struct InFolder {
+  std::string previous;
+  bool ok = false;
+  explicit InFolder(const char* dir) {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd)) previous = cwd;
+    ok = !previous.empty() && chdir(dir) == 0;
+  }
+  ~InFolder() {
+    if (ok && chdir(previous.c_str()) != 0) std::perror("pbtool check-data");
+  }
+  InFolder(const InFolder&) = delete;
+  InFolder& operator=(const InFolder&) = delete;
+};
+
+}  // namespace
+
+int cmdCheckData(char** a) {
+  InFolder in(a[0]);
+  if (!in.ok) return logError(1, "%s: can't enter the game folder '%s'", "pbtool check-data", a[0]);
+  const AudioOutput output = audioGetOutput();
+  audioSetOutput(AUDIO_OUTPUT_NONE);
+  const bool audio = audioOpen();
+  Check c;
+  checkStartup(&c);
+  checkTable(&c);
+  if (audio) audioClose();
+  audioSetOutput(output);
+  return c.problems ? 1 : 0;
+}
