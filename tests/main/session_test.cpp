@@ -65,6 +65,28 @@ TEST(Session, RecordingReplaysTheSameGameTime) {
   EXPECT_EQ(trace(first), trace(g.report()));
 }
 
+// A saved game state named with the recording sets the frame counter and
+// puts its balls on the board.
+TEST(Session, GameStateLoadsItsBalls) {
+  GameFolder g;
+  g.makeTable();
+  RunResult rec = g.run({"/nomenu", "/frames", "20", "/turbo", "/record"});
+  ASSERT_EQ(rec.exitCode, 0) << rec.err;
+  copyFile(g.dir.file("#session.rec"), g.dir.file("saved.rec"));
+  // x = 100.0, y = 200.0, dx = 1.5: doubles as two hexadecimal words, low first.
+  writeFile(g.dir.file("saved.rec.st"),
+            "[generic]\ntmFrame = 299\ntmTime = \"00000000,40000000\"\n"
+            "[balls]\nx0 = \"00000000,40590000\"\ny0 = \"00000000,40690000\"\n"
+            "dx0 = \"00000000,3FF80000\"\nlmask0 = 1\n");
+  RunResult play = g.run({"/nomenu", "/frames", "302", "saved.rec.st", "/log"});
+  ASSERT_EQ(play.exitCode, 0) << play.err;
+  std::string log = g.report();
+  EXPECT_TRUE(has(log, "\nMILE3(): loading game state from 'saved.rec.st'\n")) << log;
+  // One frame after the state (frame 299), the saved ball is the first in play.
+  EXPECT_TRUE(has(log, "\nbt [300,")) << log;
+  EXPECT_TRUE(has(log, "pos-(101.5000,200.")) << log;
+}
+
 // SIGTERM (like closing the window) ends the session as the pause dialog's
 // exit does, and the program still ends with its verdict.
 TEST(Session, TerminationSignalEndsTheSessionNormally) {
