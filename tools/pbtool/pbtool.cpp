@@ -27,6 +27,7 @@ int cmdPersp(char** args);
 int cmdCond(char** args);     // cond_cmd.cpp
 int cmdTrackPoint(char** args);  // track_cmd.cpp
 int cmdTrackClosest(char** args);
+int cmdSheet(char** args);      // sheet_cmd.cpp
 int cmdCheckData(char** args);  // check_cmd.cpp
 
 namespace {
@@ -143,6 +144,7 @@ constexpr Command kCommands[] = {
     {"cond", nullptr, -1, "cond TEXT [TRACKPOS TRACKVELO]", cmdCond},
     {"track", "point", 2, "track point FILE TRACKPOS", cmdTrackPoint},
     {"track", "closest", 3, "track closest FILE X Y", cmdTrackClosest},
+    {"sheet", nullptr, 2, "sheet GAMEDIR OUT.png", cmdSheet},
     {"check-data", nullptr, 1, "check-data GAMEDIR", cmdCheckData},
 };
 
