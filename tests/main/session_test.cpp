@@ -84,7 +84,8 @@ TEST(Session, GameStateLoadsItsBalls) {
   EXPECT_TRUE(has(log, "\nMILE3(): loading game state from 'saved.rec.st'\n")) << log;
   // One frame after the state (frame 299), the saved ball is the first in play.
   EXPECT_TRUE(has(log, "\nbt [300,")) << log;
-  EXPECT_TRUE(has(log, "pos-(101.5000,200.")) << log;
+  EXPECT_TRUE(has(log, "pos-(100.")) << log;
+  EXPECT_TRUE(has(log, "velo-(1.5000,")) << log;
 }
 
 // SIGTERM (like closing the window) ends the session as the pause dialog's
