@@ -1,15 +1,23 @@
 // The game's music modules as the build composed them into the game folder:
 // each loads cleanly, has the sections the music triggers jump to, plays
-// audibly in each and loops inside it; and the composer is deterministic.
+// audibly in each and loops inside it, every pattern sounds without dropouts
+// or clipping, the sections last long enough to loop, the table's samples
+// mixed over the music at their configured levels stay clear of clipping;
+// and the composer is deterministic.
 #include <gtest/gtest.h>
 #include <libopenmpt/libopenmpt.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "core/conf.h"
+#include "core/log.h"
 #include "platform/audio.h"
+#include "sound/fx.h"
 #include "support/testutil.h"
 
 namespace {
@@ -155,6 +163,115 @@ TEST(Music, ModulesDifferInTempo) {
           << kModules[a] << " " << kModules[b];
     }
   }
+}
+
+// Longest run of consecutive output frames with a channel at either end of
+// the 16-bit range: the mix clamped there.
+int longestClippedRun(const std::vector<int16_t>& mix) {
+  int run = 0, longest = 0;
+  for (size_t i = 0; i + 1 < mix.size(); i += 2) {
+    const bool rail = mix[i] == INT16_MAX || mix[i] == INT16_MIN || mix[i + 1] == INT16_MAX || mix[i + 1] == INT16_MIN;
+    run = rail ? run + 1 : 0;
+    longest = std::max(longest, run);
+  }
+  return longest;
+}
+
+// Every order of every module, from its first row and from the middle of its
+// pattern, through the audio layer: half a second of music each time,
+// audible in every quarter second (no dropout), never at the rails.
+TEST(Music, EveryPatternSoundsWithoutDropoutsOrClipping) {
+  AudioSession audio;
+  ASSERT_TRUE(audio.opened) << audioErrorDetail();
+  constexpr int kWindow = AUDIO_RATE / 4;
+  for (const char* name : kModules) {
+    SCOPED_TRACE(name);
+    const std::string path = modulePath(PB_GAME_DIR, name);
+    OpenmptModule mod(readFile(path));
+    ASSERT_NE(mod.m, nullptr);
+    AudioMusic music = audioMusicLoad(path.c_str());
+    ASSERT_NE(music, 0u) << audioErrorDetail();
+    ASSERT_TRUE(audioMusicPlay(music));
+    const int orders = audioMusicOrders(music);
+    for (int order = 0; order < orders; order++) {
+      for (int row : {0, mod.rowsOfOrder(order) / 2}) {
+        SCOPED_TRACE(testing::Message() << "order " << order << " row " << row);
+        ASSERT_TRUE(audioMusicSetPosition(music, order, row));
+        std::vector<int16_t> mix(static_cast<size_t>(kWindow) * 2 * 2);
+        ASSERT_TRUE(audioRender(mix.data(), kWindow * 2));
+        for (int w = 0; w < 2; w++) {
+          double energy = 0;
+          for (size_t i = static_cast<size_t>(w) * kWindow * 2; i < static_cast<size_t>(w + 1) * kWindow * 2; i++)
+            energy += static_cast<double>(mix[i]) * mix[i];
+          EXPECT_GT(std::sqrt(energy / (kWindow * 2)), 400.0) << "quarter second " << w;
+        }
+        EXPECT_EQ(longestClippedRun(mix), 0);
+      }
+    }
+    EXPECT_TRUE(audioMusicFree(music));
+  }
+}
+
+// The sections the triggers jump to (the opening runs into the main loop, so
+// libopenmpt finds four songs) each last long enough that their loop does
+// not nag, and not so long that a section's character is lost.
+TEST(Music, SectionsLastAsComposed) {
+  for (const char* name : kModules) {
+    SCOPED_TRACE(name);
+    OpenmptModule mod(readFile(modulePath(PB_GAME_DIR, name)));
+    ASSERT_NE(mod.m, nullptr);
+    ASSERT_EQ(openmpt_module_get_num_subsongs(mod.m), 4);
+    for (int song = 0; song < 4; song++) {
+      ASSERT_EQ(openmpt_module_select_subsong(mod.m, song), 1);
+      const double seconds = openmpt_module_get_duration_seconds(mod.m);
+      EXPECT_GE(seconds, 25.0) << "song " << song;
+      EXPECT_LE(seconds, 330.0) << "song " << song;
+    }
+  }
+}
+
+// The table's samples at the volume and panning of the shipped mix, played
+// through the game's sound layer over the loudest second of each module: a
+// bumper hit during loud music must not drive the mix into the rails for
+// more than an isolated frame or two.
+TEST(Music, TableSamplesOverTheMusicStayClearOfClipping) {
+  ScopedChdir cd{PB_GAME_DIR};
+  logReset();
+  audioSetOutput(AUDIO_OUTPUT_NONE);
+  ASSERT_EQ(fxInit(0), 1);
+  ConfSet conf{};
+  ASSERT_EQ(CONF_READ(&conf, "conf/sample.conf"), 0);
+  ASSERT_EQ(setupSamples(&conf), 1);
+  ASSERT_EQ(setupMusic(), 1);
+  constexpr int kMaxClippedRun = 2;
+  for (int slot = 0; slot < 8; slot++) {
+    SCOPED_TRACE(kModules[slot]);
+    ASSERT_EQ(fxPlayModule(slot), 1);
+    // The loudest half second the module starts an order with.
+    int loudest = 0, loudestPeak = -1;
+    std::vector<int16_t> mix(static_cast<size_t>(AUDIO_RATE) * 2);
+    for (int order = 0; fxSetModulePosition(order, 0) == 1 && order < 256; order++) {
+      ASSERT_TRUE(audioRender(mix.data(), AUDIO_RATE / 2));
+      int peak = 0;
+      for (int16_t v : mix) peak = std::max(peak, std::abs(static_cast<int>(v)));
+      if (peak > loudestPeak) {
+        loudestPeak = peak;
+        loudest = order;
+      }
+    }
+    for (int id = SI_DUMA_BUMPER; id <= SI_TRI; id++) {
+      if (id == SI_TRIANGLE) continue;  // not a table sample
+      SCOPED_TRACE(sampleSID(id));
+      ASSERT_EQ(fxSetModulePosition(loudest, 0), 1);
+      ASSERT_NE(playTableSample(id), 0u);
+      ASSERT_TRUE(audioRender(mix.data(), AUDIO_RATE));  // longer than any table sample
+      EXPECT_LE(longestClippedRun(mix), kMaxClippedRun);
+    }
+  }
+  conf_free(&conf);
+  fxShutdown();
+  audioSetOutput(AUDIO_OUTPUT_DEVICE);
+  logReset();
 }
 
 TEST(Music, ComposerIsDeterministic) {
