@@ -122,8 +122,8 @@ double polygonTest(const Outline* o, Vec3 S, Vec3 E, double r, bool exit, BoardC
   if (o->n <= 0 || !o->vertices) return kNone;
   if (exit) r += kEps;
   double grow = r + kEps;
-  double sx0 = std::fmin(S.x, E.x) - grow, sx1 = std::fmax(S.x, E.x) + grow;
-  double sy0 = std::fmin(S.y, E.y) - grow, sy1 = std::fmax(S.y, E.y) + grow;
+  double sx0 = (S.x < E.x ? S.x : E.x) - grow, sx1 = (S.x < E.x ? E.x : S.x) + grow;
+  double sy0 = (S.y < E.y ? S.y : E.y) - grow, sy1 = (S.y < E.y ? E.y : S.y) + grow;
   if (sx1 < o->xmin || sx0 > o->xmax || sy1 < o->ymin || sy0 > o->ymax) return kNone;
   Vec3 D{E.x - S.x, E.y - S.y, 0};
   double best = kNone;
@@ -360,11 +360,14 @@ int BOARD_INIT(Board* board, int maxObjects, const BoardParams* params) {
   }
   board->objects = static_cast<BoardObject*>(std::calloc(static_cast<size_t>(maxObjects), sizeof(BoardObject)));
   board->pairs = static_cast<int*>(std::calloc(static_cast<size_t>(maxObjects) * maxObjects, sizeof(int)));
-  if (!board->objects || !board->pairs) {
+  board->balls = static_cast<int*>(std::calloc(static_cast<size_t>(maxObjects), sizeof(int)));
+  if (!board->objects || !board->pairs || !board->balls) {
     std::free(board->objects);
     std::free(board->pairs);
+    std::free(board->balls);
     board->objects = nullptr;
     board->pairs = nullptr;
+    board->balls = nullptr;
     logError(0, "%s: not enough memory for objects (%d bytes)", "BOARD_INIT()", static_cast<int>(bytes));
     return -1;
   }
@@ -383,6 +386,7 @@ void BOARD_FREE(Board* board) {
   if (gActive == board) gActive = nullptr;
   std::free(board->objects);
   std::free(board->pairs);
+  std::free(board->balls);
   std::memset(board, 0, sizeof *board);
 }
 
@@ -542,7 +546,7 @@ void BOARD_STEP(double dt) {
         BoardContact c{};
         double t;
         int type;
-        if (b->pairs[j * m + i] & 1) {
+        if (b->pairs[i * m + j] & 1) {  // symmetric: the ball's row is read in order
           t = boardExitTime(ball, o, remaining, &c);
           type = BE_UNHIT;
         } else {
@@ -581,12 +585,17 @@ void BOARD_STEP(double dt) {
     remaining -= s;
     b->time += s;
   }
+  // Scratches: the pairs in contact whose higher slot holds a ball.
+  int nballs = 0;
+  for (int j = 0; j < b->count; j++)
+    if (live(&b->objects[j]) && b->objects[j].kind == BK_BALL) b->balls[nballs++] = j;
   for (int i = 0; i < b->count; i++) {
     BoardObject* o = &b->objects[i];
     if (!live(o)) continue;
-    for (int j = i + 1; j < b->count; j++) {
+    for (int k = 0; k < nballs; k++) {
+      int j = b->balls[k];
       BoardObject* ball = &b->objects[j];
-      if (!live(ball) || ball->kind != BK_BALL || !(b->pairs[i * m + j] & 1)) continue;
+      if (j <= i || !live(ball) || !(b->pairs[i * m + j] & 1)) continue;
       BoardEvent e{};
       e.type = BE_SCRATCH;
       e.dt = dt;

@@ -106,6 +106,7 @@ struct Board {
   int count;  // one past the highest slot in use
   int holes;  // free slots below count
   int* pairs;  // maxObjects x maxObjects, bit 0: contact state
+  int* balls;  // maxObjects: scratch list of the live balls' slots during a step
   const BoardParams* params;
   double time;
 };
