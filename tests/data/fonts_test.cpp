@@ -67,7 +67,7 @@ TEST(Fonts, EachLoadsAndMapsTheTextsItMustShow) {
     const int line = fntLineHeight(f);
     EXPECT_GE(line, 12);
     EXPECT_LE(line, 64);
-    EXPECT_EQ(f->map[' '], 0) << "frame 0, whose height is the line height, is the space";
+    EXPECT_EQ(f->map[uint8_t{' '}], 0) << "frame 0, whose height is the line height, is the space";
     for (uint8_t code : requiredCodes()) {
       SCOPED_TRACE(code);
       ASSERT_LT(f->map[code], s->numfrms);
@@ -85,11 +85,11 @@ TEST(Fonts, EachLoadsAndMapsTheTextsItMustShow) {
 
     // Widths behave like type: digits share one width (scores line up), a
     // wide letter is wider than a narrow one, the space is narrower than 'Ш'.
-    const int zero = s->frames[f->map['0']].width;
+    const int zero = s->frames[f->map[uint8_t{'0'}]].width;
     for (char d = '1'; d <= '9'; d++) EXPECT_EQ(s->frames[f->map[static_cast<uint8_t>(d)]].width, zero) << d;
     const uint8_t sha = static_cast<uint8_t>(utf8ToCp1251("Ш")[0]);
-    EXPECT_GT(s->frames[f->map[sha]].width, s->frames[f->map['i']].width);
-    EXPECT_GT(s->frames[f->map['W']].width, s->frames[f->map['.']].width);
+    EXPECT_GT(s->frames[f->map[sha]].width, s->frames[f->map[uint8_t{'i'}]].width);
+    EXPECT_GT(s->frames[f->map[uint8_t{'W'}]].width, s->frames[f->map[uint8_t{'.'}]].width);
     EXPECT_LT(s->frames[0].width, s->frames[f->map[sha]].width);
 
     // The Russian letters are drawn apart, each its own glyph picture.

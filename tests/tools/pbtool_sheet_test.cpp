@@ -47,8 +47,8 @@ TEST(PbtoolSheet, DrawsEveryFrameAndAFontSample) {
   // A font of two glyphs: 'A' and the space.
   uint8_t map[FNT_MAP_SIZE];
   std::fill(std::begin(map), std::end(map), uint8_t{255});
-  map[' '] = 0;
-  map['A'] = 1;
+  map[uint8_t{' '}] = 0;
+  map[uint8_t{'A'}] = 1;
   const std::vector<uint8_t> space(4 * 8 * 4, 0);
   const std::vector<uint8_t> glyphA = solid(4, 8, 10, 20, 250);
   const GspFrameImage glyphs[2] = {{4, 8, space.data(), 0, 0}, {4, 8, glyphA.data(), 0, 0}};
