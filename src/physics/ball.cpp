@@ -51,7 +51,12 @@ void drawBall(BoardObject* o, BallParms* p) {
   double depth = PERSP_DEPTH(b->pos.y, Z);
   // Projected size of the ball: a segment of ballsize table units at the ball.
   double half = k.ballsize / 2.0;
-  int size = static_cast<int>(PERSP_X(b->pos.x + half, b->pos.y, 0) - PERSP_X(b->pos.x - half, b->pos.y, 0));
+  double width = PERSP_X(b->pos.x + half, b->pos.y, 0) - PERSP_X(b->pos.x - half, b->pos.y, 0);
+  // Without a view (not set up yet) or far outside it there is nothing to draw.
+  const double kLimit = 1e6;
+  if (!(std::fabs(sx) < kLimit && std::fabs(sy) < kLimit && std::fabs(depth) < kLimit && std::fabs(width) < kLimit))
+    return;
+  int size = static_cast<int>(width);
   for (VBOBJ* inst : {p->sprite, p->sprite2}) {
     if (!inst || !inst->sprite || inst->sprite->numfrms <= 0) continue;
     const Sprite* s = p->sprite && p->sprite->sprite ? p->sprite->sprite : inst->sprite;

@@ -124,8 +124,11 @@ class TableFixture : public ::testing::Test {
     std::memset(&o, 0, sizeof o);
     o.pos = Vec3{x, y, 0};
     o.n = static_cast<int>(vertices.size());
-    o.vertices = static_cast<Vec3*>(std::calloc(vertices.size(), sizeof(Vec3)));
-    o.edges = static_cast<EdgeLine*>(std::calloc(vertices.size(), sizeof(EdgeLine)));
+    // One block for both arrays, as the shape reader makes them (shFree
+    // releases it through the vertices).
+    void* block = std::calloc(vertices.size(), sizeof(Vec3) + sizeof(EdgeLine));
+    o.vertices = static_cast<Vec3*>(block);
+    o.edges = reinterpret_cast<EdgeLine*>(static_cast<char*>(block) + vertices.size() * sizeof(Vec3));
     o.xmin = o.ymin = 1e300;
     o.xmax = o.ymax = -1e300;
     for (size_t i = 0; i < vertices.size(); i++) {
