@@ -122,10 +122,7 @@ void readGlobalKeys() {
   S.cfg.fixed = conf_getint(g, "video.fixed", 0);
   S.cfg.boardTimescale = conf_getdouble(g, "options.board_timescale", 1.0);
   S.cfg.frameScale = 60.0 / S.cfg.rate;
-  double f = S.cfg.frameScale;
-  S.boardParams.gravity = conf_getdouble(g, "rboard.gravity", 0.2) * f * f;
-  S.boardParams.airFactor = 1.0 - conf_getdouble(g, "rboard.air", 0.0);
-  S.boardParams.hmGravity = conf_getdouble(g, "rboard.hm_gravity", 0.2) * f * f;
+  tableReadBoardParams(g, &S.boardParams);
   S.cfg.ballRadius = conf_getdouble(g, "ball.radius", 3.0);
   S.cfg.newballX = conf_getint(g, "ball.newball_x", 300);
   S.cfg.newballY = conf_getint(g, "ball.newball_y", 300);

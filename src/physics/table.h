@@ -27,6 +27,11 @@ extern TableContext gTable;
 void tableContextReset();
 // Reads f, global_k and the view keys from the global set (kept as well).
 void tableContextRead(ConfSet* global, ConfSet* rules);
+// The board parameters from the global set's "rboard." keys for the
+// frame factor of "video.rate".
+struct BoardParams;
+void tableReadBoardParams(ConfSet* global, BoardParams* params);
+
 // The game clock in milliseconds: "now" of the table objects' delays.
 double tableNow();
 int tableKeyHeld(int scan);
