@@ -1,15 +1,795 @@
-// PLACEHOLDER: being written; every reader here declines its outline.
-#include "physics/objects.h"
+// Kinetic table objects, the ones whose job is to move the ball: walls,
+// bumpers, slingshots (triangles), droppers between table layers, the
+// plunger (spring), the outlane kicker (saver) and spinners. The acceleration
+// zones live in kinetic_accel.cpp, the flippers in kinetic_flippers.cpp.
+//
+// Each kind is a reader (outline + parameter section -> board object) and a
+// handler of board events. Walls, bumpers, springs and savers release a ball
+// at once after each hit (quick release); triangles, droppers and spinners
+// keep a ball in contact until it leaves their outline.
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
 
-int wall_reader(int, int, Outline*) { return 0; }
-int bumper_reader(int, int, Outline*) { return 0; }
-int triangle_reader(int, int, Outline*) { return 0; }
-int dropper_reader(int, int, Outline*) { return 0; }
-int spring_reader(int, int, Outline*) { return 0; }
-int saver_reader(int, int, Outline*) { return 0; }
-int spinner_reader(int, int, Outline*) { return 0; }
-int accel_reader(int, int, Outline*) { return 0; }
-int accel2_reader(int, int, Outline*) { return 0; }
-int flipper_reader(int, int, Outline*) { return 0; }
-int cflipper_reader(int, int, Outline*) { return 0; }
-void objectsReset() {}
+#include "anim/lights.h"
+#include "anim/title.h"
+#include "core/log.h"
+#include "core/random.h"
+#include "core/text.h"
+#include "game/game.h"
+#include "game/mission.h"
+#include "game/score.h"
+#include "game/stats.h"
+#include "gfx/sprite.h"
+#include "gfx/vboard.h"
+#include "physics/ball.h"
+#include "physics/kinetic_internal.h"
+#include "physics/objects_reset.h"
+#include "physics/table.h"
+#include "sound/fx.h"
+
+namespace kinetic {
+
+const char* const kSpriteMissing = "sprite filename not defined ('sprite' parameter)";
+
+ReaderCtx readerCtx(const char* fn, int layer, Outline* outline) {
+  ReaderCtx c{fn, layer, outline, 0, 0};
+  oprPosition(outline, &c.x, &c.y);
+  return c;
+}
+
+Sprite* readSprite(const ReaderCtx& c, const char* missingMessage) {
+  const char* path = OPR_STRING(c.outline, "sprite", nullptr);
+  if (!path || !path[0]) {
+    logError(0, "%s, object (%d,%d): %s", c.fn, c.x, c.y, missingMessage);
+    return nullptr;
+  }
+  Sprite* s = SPR_CREATE(path);
+  if (!s) logError(0, "%s, object (%d,%d): error loading sprite '%s'", c.fn, c.x, c.y, path);
+  return s;
+}
+
+VBOBJ* makeInstance(Sprite* sprite, int layer) {
+  VBOBJ* o = vbAddObject(sprite, 0, 0, 0);
+  if (o) vbSetLayer(o, layer);
+  return o;
+}
+
+int releaseReader(void* parms, Sprite* sprite, VBOBJ* instance) {
+  if (instance) vbDelObject(instance);
+  if (sprite) SPR_FREE(sprite);
+  std::free(parms);
+  return 0;
+}
+
+// The sprite itself stays loaded: the session frees every sprite when it
+// ends, after the board, and a dead visual-board object still refers to its
+// sprite until the next restore.
+void releaseObject(void* parms, VBOBJ* instance) {
+  if (instance) vbDelObject(instance);
+  std::free(parms);
+}
+
+int showFrame(const char* fn, const BoardObject* object, VBOBJ* instance, int frame) {
+  if (!instance) return logError(-1, "%s: id %d VBO not loaded", fn, object->id);
+  vbSetFrame(instance, frame);
+  return 0;
+}
+
+int frameCount(const VBOBJ* instance) {
+  return instance && instance->sprite && instance->sprite->numfrms > 0 ? instance->sprite->numfrms : 1;
+}
+
+BoardObject* eventBall(const BoardEvent* event) {
+  BoardObject* b = event->other;
+  return b && b->id >= 0 && b->kind == BK_BALL ? b : nullptr;
+}
+
+int ballAlive(const BoardObject* ball) { return ball && ball->id >= 0 && ball->kind == BK_BALL; }
+
+double powFactor(double base, double dt) {
+  double f = std::pow(base, dt);
+  return std::isfinite(f) ? f : 1.0;
+}
+
+double degToRad(double degrees) { return degrees * (std::numbers::pi / 180.0); }
+
+void logReconfigure(const char* kind, const Outline* outline) {
+  int x, y;
+  oprPosition(outline, &x, &y);
+  logPrint("Reconfiguring %s (%d,%d)...", kind, x, y);
+}
+
+}  // namespace kinetic
+
+using namespace kinetic;
+
+namespace {
+
+// Adds a shape with the kind's handler and parameter block; on failure the
+// reader's allocations go and the caller returns 0.
+BoardObject* addShape(const ReaderCtx& c, BoardHandler handler, int family, const ShapeData* d, void* parms,
+                      Sprite* sprite, VBOBJ* instance) {
+  BoardObject* o = BOARD_ADDSHAPE_EX(handler, family, d, 0, parms);
+  if (!o) {
+    logError(0, "%s, object (%d,%d): error adding the object to the board", c.fn, c.x, c.y);
+    releaseReader(parms, sprite, instance);
+  }
+  return o;
+}
+
+// ---- Wall ----
+
+int wallHandler(BoardObject* o, BoardEvent* e) {
+  if (e->type == BE_HIT)
+    if (BoardObject* b = eventBall(e)) BOUNCE_SHAPE(e, o, b);
+  return 0;
+}
+
+void wallReconf(int, Outline* outline, BoardObject* o) {
+  logReconfigure("wall", outline);
+  o->u.shape.k = OPR_REAL(outline, "k", gTable.globalK);
+}
+
+// ---- Bumper ----
+
+enum { BUMPER_IDLE = 0, BUMPER_HEATING = 1, BUMPER_COOLING = 2 };
+enum { LOGIC_DUMA = 0, LOGIC_KREMLIN = 1 };
+enum { MISSION_DUMA = 0, MISSION_ELECTIONS = 5 };
+enum { MEVT_DUMA_BUMPER = 10 };
+constexpr double kQuorumStep = 7.5;
+
+struct BumperParms {
+  Sprite* sprite;
+  VBOBJ* instance;  // visual layer 4
+  int frame;
+  double time;  // of the last frame change
+  int place;
+  int logic;
+  int heatDelay, coolDelay;
+  double minAttack, maxAttack;
+  int state;
+};
+
+void bumperTunables(BumperParms* p, const Outline* outline, double* k) {
+  *k = OPR_REAL(outline, "k", gTable.globalK);
+  p->minAttack = OPR_REAL(outline, "min_attack", 0);
+  p->maxAttack = OPR_REAL(outline, "max_attack", 0);
+  p->heatDelay = OPR_INT(outline, "heat_delay", 10);
+  p->coolDelay = OPR_INT(outline, "cool_delay", 10);
+}
+
+void bumperReconf(int, Outline* outline, BoardObject* o) {
+  logReconfigure("bumper", outline);
+  bumperTunables(static_cast<BumperParms*>(o->parms), outline, &o->u.shape.k);
+}
+
+// What an idle bumper does to the ball and the game when it is hit.
+void bumperAttack(BumperParms* p, BoardObject* ball) {
+  double r = rndNext() / 32767.0;
+  double factor = p->minAttack + r * (p->maxAttack - p->minAttack);
+  ball->u.ball.velo.x *= factor;
+  ball->u.ball.velo.y *= factor;
+  char subject[32];
+  if (p->logic == LOGIC_DUMA) {
+    gstatSample("hit:duma_bumper");
+    strFormatN(subject, sizeof subject, "duma_bumper%d", p->place);
+    scoreAdd(subject);
+    playTableSample(SI_DUMA_BUMPER);
+    lightSet(LI_DUMA_BUMPER0 + p->place, LIGHT_ON);
+    int mission = missionCurrent();
+    if (mission == MISSION_ELECTIONS) {
+      // The elections have their own quorum.
+    } else if (mission == MISSION_DUMA) {
+      missionEvent(MEVT_DUMA_BUMPER, 0, 0);
+    } else {
+      gameSetQuorum(game.quorum + kQuorumStep);
+      char text[32];
+      strFormatN(text, sizeof text, "%.0f%%", game.quorum);
+      titleSetMacro("quorum", text);
+      startForeTitle("quorum_progress");
+    }
+  } else {
+    gstatSample("hit:krem_bumper");
+    strFormatN(subject, sizeof subject, "krem_bumper%d", p->place);
+    scoreAdd(subject);
+    lightSet(LI_KREM_BUMPER0 + p->place, LIGHT_ON);
+    playTableSample(SI_KREM_BUMPER);
+  }
+  p->state = BUMPER_HEATING;
+  p->frame = 0;
+  p->time = tableNow();
+}
+
+// Heating runs the frames up, one per heat_delay, cooling back down, one per
+// cool_delay; the bumper takes no new attack until it is idle again.
+int bumperFrame(BoardObject* o, BumperParms* p) {
+  double now = tableNow();
+  int last = frameCount(p->instance) - 1;
+  if (p->state == BUMPER_HEATING) {
+    if (now - p->time > p->heatDelay) {
+      p->time = now;
+      if (++p->frame >= last) {
+        p->frame = last;
+        p->state = BUMPER_COOLING;
+      }
+    }
+  } else if (p->state == BUMPER_COOLING) {
+    if (now - p->time > p->coolDelay) {
+      p->time = now;
+      if (--p->frame < 1) {
+        p->frame = 0;
+        p->state = BUMPER_IDLE;
+      }
+    }
+  }
+  return showFrame("bumper_handler()", o, p->instance, p->frame);
+}
+
+int bumperHandler(BoardObject* o, BoardEvent* e) {
+  auto* p = static_cast<BumperParms*>(o->parms);
+  if (!p) return 0;
+  switch (e->type) {
+    case BE_KILL:
+      releaseObject(p, p->instance);
+      o->parms = nullptr;
+      return 0;
+    case BE_HIT: {
+      BoardObject* b = eventBall(e);
+      if (!b) return 0;
+      BOUNCE_SHAPE(e, o, b);
+      if (p->state == BUMPER_IDLE) bumperAttack(p, b);
+      return 0;
+    }
+    case BE_FRAME:
+      return bumperFrame(o, p);
+    default:
+      return 0;
+  }
+}
+
+// ---- Triangle (slingshot) ----
+
+struct TriangleParms {
+  Sprite* sprite;
+  VBOBJ* instance;  // visual layer 4
+  int right;
+  int delay;
+  double minvelo;
+  double attack;
+  Vec3 kick;  // added to the ball's velocity on a kick
+  int lit;
+  int litFrame;  // counts the sprite frames down while lit
+  double time;
+};
+
+int triangleHandler(BoardObject* o, BoardEvent* e) {
+  auto* p = static_cast<TriangleParms*>(o->parms);
+  if (!p) return 0;
+  switch (e->type) {
+    case BE_KILL:
+      releaseObject(p, p->instance);
+      o->parms = nullptr;
+      return 0;
+    case BE_HIT: {
+      BoardObject* b = eventBall(e);
+      if (!b) return 0;
+      BOUNCE_SHAPE(e, o, b);
+      if (vLen2(b->u.ball.velo) > p->minvelo) {
+        gstatSample(p->right ? "hit:tri_right" : "hit:tri_left");
+        b->u.ball.velo.x += p->kick.x;
+        b->u.ball.velo.y += p->kick.y;
+        playTableSample(SI_TRI);
+        p->lit = 1;
+        p->litFrame = frameCount(p->instance) - 1;
+        p->time = tableNow();
+      }
+      return 0;
+    }
+    case BE_FRAME: {
+      double now = tableNow();
+      if (p->lit && now - p->time > p->delay) {
+        p->time = now;
+        if (--p->litFrame < 0) {
+          p->lit = 0;
+          p->litFrame = 0;
+        }
+      }
+      return showFrame("triangle_handler()", o, p->instance, p->lit ? p->litFrame : 0);
+    }
+    default:
+      return 0;
+  }
+}
+
+// ---- Dropper ----
+
+struct DropperParms {
+  int debug;
+  double minvelo;
+  int layerFrom, layerTo;
+};
+
+// A slow ball drops to layer_to: it starts a jump from the height difference
+// of the two layers at its position and falls onto the lower layer.
+int dropperHandler(BoardObject* o, BoardEvent* e) {
+  const char* fn = "dropper_handler()";
+  auto* p = static_cast<DropperParms*>(o->parms);
+  if (!p) return 0;
+  if (e->type == BE_KILL) {
+    std::free(p);
+    o->parms = nullptr;
+    return 0;
+  }
+  if (e->type != BE_HIT && e->type != BE_SCRATCH) return 0;
+  BoardObject* b = eventBall(e);
+  if (!b) return 0;
+  BallData* bd = &b->u.ball;
+  if (std::fabs(bd->velo.y) >= p->minvelo) {
+    if (p->debug) logPrint("%s, id %d: HIT/SCRATCH yvelo-%.2f minvelo-%.2f", fn, o->id, bd->velo.y, p->minvelo);
+    return 0;
+  }
+  playTableSample(SI_DROPPER);
+  bd->velo.x = 0;
+  double delta = SURFACE_HEIGHT(p->layerFrom, bd->pos.x, bd->pos.y) - SURFACE_HEIGHT(p->layerTo, bd->pos.x, bd->pos.y);
+  if (BallParms* bp = ballParms(b)) {
+    bp->jumping = 1;
+    bp->jumpVelo = 0;
+    bp->jumpHeight = delta;
+  }
+  b->lmask = 1 << p->layerTo;
+  BOARD_UNHIT(o->id, b->id);
+  // After a hit the board marks the pair in contact unless the event says
+  // otherwise: the ball has left this object for good.
+  if (e->type == BE_HIT) e->type = BE_UNHIT;
+  if (p->debug) logPrint("%s, id %d: HIT/SCRATCH set lmask to %d hm_delta-%.2f", fn, o->id, b->lmask, delta);
+  return 0;
+}
+
+// ---- Spring (plunger) ----
+
+struct SpringParms {
+  int debug;
+  Sprite* sprite;
+  VBOBJ* instance;  // visual layer 2
+  BoardObject* captured;
+  int capturedId;
+  double pull;
+  double length;
+  double velocity;
+  double fwdaccel, backvelo, minvelo, minpushvelo;
+};
+
+int springCapturedAlive(const SpringParms* p) {
+  return p->captured && ballAlive(p->captured) && p->captured->id == p->capturedId;
+}
+
+int springFrame(BoardObject* o, SpringParms* p, double dt) {
+  const char* fn = "spring_handler()";
+  if (p->captured && !springCapturedAlive(p)) {
+    logPrint("%s: captured ball deleted - clearing", fn);
+    p->captured = nullptr;
+  }
+  p->pull += p->velocity * dt;
+  if (p->pull > p->length) p->pull = p->length;
+  if (p->pull < 0) p->pull = 0;
+  // During game over the plunger key counts as up.
+  int held = !tableGameOver() && tableKeyHeld(TABLE_KEY_LAUNCH);
+  if (held) {
+    if (p->pull <= p->length - p->backvelo) p->velocity = p->backvelo;
+  } else if (p->pull > 0) {
+    p->velocity -= p->fwdaccel * dt;
+  } else {
+    if (p->captured && p->velocity < 0) {
+      BallData* bd = &p->captured->u.ball;
+      playTableSample(SI_SPRING);
+      bd->noaccel = 0;
+      bd->velo.y = std::fmin(p->velocity, -p->minpushvelo);
+      logPrint("%s: firing ball %d velo-%.2f", fn, p->captured->id, bd->velo.y);
+      p->captured = nullptr;
+    }
+    p->velocity = 0;
+  }
+  int n = frameCount(p->instance);
+  int frame = p->length > 0 ? static_cast<int>(n * p->pull / p->length) : 0;
+  if (frame > n - 1) frame = n - 1;
+  return showFrame(fn, o, p->instance, frame);
+}
+
+int springHandler(BoardObject* o, BoardEvent* e) {
+  const char* fn = "spring_handler()";
+  auto* p = static_cast<SpringParms*>(o->parms);
+  if (!p) return 0;
+  switch (e->type) {
+    case BE_KILL:
+      releaseObject(p, p->instance);
+      o->parms = nullptr;
+      return 0;
+    case BE_HIT: {
+      BoardObject* b = eventBall(e);
+      if (!b) return 0;
+      if (p->debug) logPrint("%s: HIT by ball %d", fn, b->id);
+      BOUNCE_SHAPE(e, o, b);
+      BallData* bd = &b->u.ball;
+      // One ball at a time rests on the plunger; another one bounces.
+      if (std::fabs(bd->velo.y) < p->minvelo && !springCapturedAlive(p)) {
+        bd->velo = Vec3{0, 0, 0};
+        bd->pos.x = o->u.shape.outline.pos.x;
+        bd->noaccel = 1;
+        p->captured = b;
+        p->capturedId = b->id;
+        logPrint("%s: ball %d captured", fn, b->id);
+      }
+      return 0;
+    }
+    case BE_FRAME:
+      return springFrame(o, p, e->dt);
+    default:
+      return 0;
+  }
+}
+
+// ---- Saver (outlane kicker) ----
+
+enum { SAVER_IDLE = 0, SAVER_RISING = 1, SAVER_FALLING = 2 };
+
+struct SaverParms {
+  int place;
+  Sprite* sprite;
+  VBOBJ* instance;  // visual layer 4
+  double minvelo;
+  double attackX, attackY;  // times f; attackY is applied upwards
+  int upFramestep;
+  int upDelay, downDelay;
+  int state;
+  int frame;
+  double time;
+  BoardObject* ball;
+  int ballId;
+};
+
+int saverFrame(BoardObject* o, SaverParms* p) {
+  double now = tableNow();
+  int last = frameCount(p->instance) - 1;
+  if (p->state == SAVER_RISING) {
+    if (now - p->time > p->upDelay) {
+      p->time = now;
+      if (++p->frame >= last) {
+        p->frame = last;
+        p->state = SAVER_FALLING;
+      }
+    }
+  } else if (p->state == SAVER_FALLING) {
+    if (now - p->time > p->downDelay) {
+      p->time = now;
+      p->frame -= p->upFramestep;
+      if (p->frame < 0) {
+        p->state = SAVER_IDLE;
+        p->frame = 0;
+        if (ballAlive(p->ball) && p->ball->id == p->ballId) {
+          p->ball->u.ball.velo.x += p->attackX;
+          p->ball->u.ball.velo.y -= p->attackY;
+        }
+        p->ball = nullptr;
+        BLOCKER_CONTROL_UP(p->place);
+        playTableSample(SI_SAVER);
+      }
+    }
+  }
+  return showFrame("saver_handler()", o, p->instance, p->frame);
+}
+
+int saverHandler(BoardObject* o, BoardEvent* e) {
+  auto* p = static_cast<SaverParms*>(o->parms);
+  if (!p) return 0;
+  switch (e->type) {
+    case BE_KILL:
+      releaseObject(p, p->instance);
+      o->parms = nullptr;
+      return 0;
+    case BE_HIT: {
+      BoardObject* b = eventBall(e);
+      if (!b) return 0;
+      BOUNCE_SHAPE(e, o, b);
+      b->u.ball.velo.x = 0;
+      if (std::fabs(b->u.ball.velo.y) < p->minvelo && p->state == SAVER_IDLE) {
+        p->ball = b;
+        p->ballId = b->id;
+        p->state = SAVER_RISING;
+        p->frame = 0;
+        p->time = tableNow();
+      }
+      return 0;
+    }
+    case BE_FRAME:
+      return saverFrame(o, p);
+    default:
+      return 0;
+  }
+}
+
+// ---- Spinner ----
+
+struct SpinnerParms {
+  Sprite* sprite;
+  VBOBJ* instance;  // visual layer 4
+  int debug;
+  int place;  // 0 left, otherwise right (its sound)
+  double rotateK, friction, minvelo;
+  double axisAngle;  // radians in [0, 2 pi)
+  double angle;      // degrees
+  double speed;
+  int direction;  // +1 forwards, -1 backwards
+};
+
+double angle2Pi(double y, double x) {
+  double a = std::atan2(y, x);
+  return a < 0 ? a + 2 * std::numbers::pi : a;
+}
+
+// The ball is on the first side of the axis when it lies less than half a
+// turn clockwise of it.
+int spinnerFirstSide(double a1, double a2) {
+  return (a1 <= a2 && a2 - a1 >= std::numbers::pi) || (a1 > a2 && a1 - a2 < std::numbers::pi);
+}
+
+int spinnerHandler(BoardObject* o, BoardEvent* e) {
+  const char* fn = "spinner_handler()";
+  auto* p = static_cast<SpinnerParms*>(o->parms);
+  if (!p) return 0;
+  switch (e->type) {
+    case BE_KILL:
+      releaseObject(p, p->instance);
+      o->parms = nullptr;
+      return 0;
+    case BE_HIT: {
+      BoardObject* b = eventBall(e);
+      if (!b) return 0;
+      if (p->debug) logPrint("%s: %d HIT", fn, b->id);
+      const Vec3 pos = o->u.shape.outline.pos;
+      double a2 = angle2Pi(b->u.ball.pos.y - pos.y, b->u.ball.pos.x - pos.x);
+      p->direction = spinnerFirstSide(p->axisAngle, a2) ? 1 : -1;
+      p->speed = vLen2(b->u.ball.velo) * p->rotateK;
+      playTableSample(p->place != 0 ? SI_RSPINNER : SI_LSPINNER);
+      return 0;
+    }
+    case BE_FRAME: {
+      double dt = e->dt;
+      p->angle = std::fmod(p->angle + p->direction * p->speed * dt, 360.0);
+      p->speed -= p->friction * dt;
+      if (p->speed < 0) p->speed = 0;
+      if (p->speed < p->minvelo) {
+        // A slow blade finishes its turn and stops upright.
+        if (std::fabs(p->angle) > p->minvelo)
+          p->speed = p->minvelo;
+        else
+          p->angle = 0;
+      }
+      if (p->angle < 0) p->angle += 360;
+      int n = frameCount(p->instance);
+      int frame = n - (static_cast<int>(n * p->angle / 360) % n) - 1;
+      return showFrame(fn, o, p->instance, frame);
+    }
+    default:
+      return 0;
+  }
+}
+
+// The spinner's axis: towards the outline vertex farthest from its position.
+double spinnerAxis(const Outline* outline) {
+  double best = -1, angle = 0;
+  for (int i = 0; i < outline->n && outline->vertices; i++) {
+    const Vec3& v = outline->vertices[i];
+    double d = v.x * v.x + v.y * v.y;
+    if (d > best) {
+      best = d;
+      angle = angle2Pi(v.y, v.x);
+    }
+  }
+  return angle;
+}
+
+}  // namespace
+
+// ---- Readers ----
+
+int wall_reader(int, int layer, Outline* outline) {
+  ReaderCtx c = readerCtx("wall_reader()", layer, outline);
+  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
+  d.quickRelease = 1;
+  BoardObject* o = addShape(c, wallHandler, FAM_WALL, &d, nullptr, nullptr, nullptr);
+  if (!o) return 0;
+  oprFinishObject(o, layer, outline, nullptr);
+  OPR_ADD_RECONF(wallReconf, layer, outline, o);
+  logPrint("%s, object (%d,%d): k-%3.2f", c.fn, c.x, c.y, d.k);
+  return 1;
+}
+
+int bumper_reader(int, int layer, Outline* outline) {
+  if (OPR_FAMILY(outline) != FAM_BUMPER) return 0;
+  ReaderCtx c = readerCtx("bumper_reader()", layer, outline);
+  auto* p = static_cast<BumperParms*>(oprAllocParms(c.fn, outline, sizeof(BumperParms)));
+  if (!p) return 0;
+  p->sprite = readSprite(c, kSpriteMissing);
+  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  const char* logic = OPR_STRING(outline, "logic", nullptr);
+  if (!logic) {
+    logError(0, "%s, object (%d,%d): 'logic' not defined", c.fn, c.x, c.y);
+    return releaseReader(p, p->sprite, nullptr);
+  }
+  if (std::strcmp(logic, "duma") == 0) {
+    p->logic = LOGIC_DUMA;
+  } else if (std::strcmp(logic, "kremlin") == 0) {
+    p->logic = LOGIC_KREMLIN;
+  } else {
+    logError(0, "%s, object (%d,%d): invalid logic '%s'", c.fn, c.x, c.y, logic);
+    return releaseReader(p, p->sprite, nullptr);
+  }
+  p->place = OPR_INT(outline, "place", INT_MIN);
+  if (p->place == INT_MIN) {
+    logError(0, "%s, object (%d,%d): 'place' not defined", c.fn, c.x, c.y);
+    return releaseReader(p, p->sprite, nullptr);
+  }
+  if (p->place < 0) {
+    logError(0, "%s: object (%d,%d): invalid place %d", c.fn, c.x, c.y, p->place);
+    return releaseReader(p, p->sprite, nullptr);
+  }
+  double k;
+  bumperTunables(p, outline, &k);
+  p->instance = makeInstance(p->sprite, 4);
+  ShapeData d = oprShapeData(outline, k);
+  d.quickRelease = 1;
+  BoardObject* o = addShape(c, bumperHandler, FAM_BUMPER, &d, p, p->sprite, p->instance);
+  if (!o) return 0;
+  oprFinishObject(o, layer, outline, nullptr);
+  OPR_ADD_RECONF(bumperReconf, layer, outline, o);
+  logPrint("%s, object (%d,%d): sprite-'%s' k-%.2f min_attack-%.2f max_attack-%.2f", c.fn, c.x, c.y,
+           OPR_STRING(outline, "sprite", ""), k, p->minAttack, p->maxAttack);
+  return 1;
+}
+
+int triangle_reader(int, int layer, Outline* outline) {
+  if (OPR_FAMILY(outline) != FAM_TRIANGLE) return 0;
+  ReaderCtx c = readerCtx("triangle_reader()", layer, outline);
+  auto* p = static_cast<TriangleParms*>(oprAllocParms(c.fn, outline, sizeof(TriangleParms)));
+  if (!p) return 0;
+  p->sprite = readSprite(c, kSpriteMissing);
+  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  p->right = OPR_INT(outline, "right", 0);
+  p->delay = OPR_INT(outline, "delay", 0);
+  p->minvelo = OPR_REAL(outline, "minvelo", 0.1);
+  p->attack = OPR_REAL(outline, "attack", 1.0);
+  double k = OPR_REAL(outline, "k", 0.7);
+  // Up the table, away from the slingshot's outer side.
+  Vec3 dir = p->right ? Vec3{outline->ymin - outline->ymax, outline->xmin - outline->xmax, 0}
+                      : Vec3{outline->ymax - outline->ymin, outline->xmin - outline->xmax, 0};
+  p->kick = vSetLen2(dir, p->attack);
+  p->instance = makeInstance(p->sprite, 4);
+  ShapeData d = oprShapeData(outline, k);
+  BoardObject* o = addShape(c, triangleHandler, FAM_TRIANGLE, &d, p, p->sprite, p->instance);
+  if (!o) return 0;
+  oprFinishObject(o, layer, outline, nullptr);
+  logPrint("%s, object (%d,%d): sprite-'%s' right-%d k-%.2f attack-%.2f minvelo-%.2f", c.fn, c.x, c.y,
+           OPR_STRING(outline, "sprite", ""), p->right, k, p->attack, p->minvelo);
+  return 1;
+}
+
+int dropper_reader(int, int layer, Outline* outline) {
+  if (OPR_FAMILY(outline) != FAM_DROPPER) return 0;
+  ReaderCtx c = readerCtx("dropper_reader()", layer, outline);
+  auto* p = static_cast<DropperParms*>(oprAllocParms(c.fn, outline, sizeof(DropperParms)));
+  if (!p) return 0;
+  p->debug = OPR_INT(outline, "debug", 0);
+  p->minvelo = OPR_REAL(outline, "minvelo", 0.2);
+  p->layerFrom = OPR_INT(outline, "layer_from", 0);
+  p->layerTo = OPR_INT(outline, "layer_to", 0);
+  // Layers are lmask bits: anything outside 0..7 would make no valid mask.
+  if (p->layerFrom < 0 || p->layerFrom >= TABLE_LAYERS) {
+    logError(0, "%s, object (%d,%d): invalid layer_from %d", c.fn, c.x, c.y, p->layerFrom);
+    return releaseReader(p, nullptr, nullptr);
+  }
+  if (p->layerTo < 0 || p->layerTo >= TABLE_LAYERS) {
+    logError(0, "%s, object (%d,%d): invalid layer_to %d", c.fn, c.x, c.y, p->layerTo);
+    return releaseReader(p, nullptr, nullptr);
+  }
+  ShapeData d = oprShapeData(outline, gTable.globalK);
+  BoardObject* o = addShape(c, dropperHandler, FAM_DROPPER, &d, p, nullptr, nullptr);
+  if (!o) return 0;
+  // The dropper lies on the upper layer: its lmask defaults to layer_from.
+  oprFinishObject(o, p->layerFrom, outline, nullptr);
+  logPrint("%s, object (%d,%d): minvelo-%.2f layer_from-%d layer_to-%d", c.fn, c.x, c.y, p->minvelo, p->layerFrom,
+           p->layerTo);
+  return 1;
+}
+
+int spring_reader(int, int layer, Outline* outline) {
+  if (OPR_FAMILY(outline) != FAM_SPRING) return 0;
+  ReaderCtx c = readerCtx("spring_reader()", layer, outline);
+  auto* p = static_cast<SpringParms*>(oprAllocParms(c.fn, outline, sizeof(SpringParms)));
+  if (!p) return 0;
+  p->sprite = readSprite(c, kSpriteMissing);
+  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  p->debug = OPR_INT(outline, "debug", 0);
+  p->length = OPR_REAL(outline, "length", 30);
+  p->fwdaccel = OPR_REAL(outline, "fwdaccel", 0.1);
+  p->backvelo = OPR_REAL(outline, "backvelo", 1.0);
+  p->minvelo = OPR_REAL(outline, "minvelo", 0.5);
+  p->minpushvelo = OPR_REAL(outline, "minpushvelo", 0);
+  double k = OPR_REAL(outline, "k", gTable.globalK);
+  p->instance = makeInstance(p->sprite, 2);
+  ShapeData d = oprShapeData(outline, k);
+  d.quickRelease = 1;
+  BoardObject* o = addShape(c, springHandler, FAM_SPRING, &d, p, p->sprite, p->instance);
+  if (!o) return 0;
+  oprFinishObject(o, layer, outline, nullptr);
+  logPrint("%s, object (%d,%d): sprite-'%s' k-%.2f length-%.2f fwdaccel-%.2f backvelo-%.2f minvelo-%.2f", c.fn, c.x,
+           c.y, OPR_STRING(outline, "sprite", ""), k, p->length, p->fwdaccel, p->backvelo, p->minvelo);
+  return 1;
+}
+
+int saver_reader(int, int layer, Outline* outline) {
+  if (OPR_FAMILY(outline) != FAM_SAVER) return 0;
+  ReaderCtx c = readerCtx("saver_reader()", layer, outline);
+  auto* p = static_cast<SaverParms*>(oprAllocParms(c.fn, outline, sizeof(SaverParms)));
+  if (!p) return 0;
+  p->place = OPR_INT(outline, "place", -1);
+  if (p->place < 0 || p->place > 1) {
+    logError(0, "%s, object (%d,%d): place is undefined or invalid (%d, max %d)", c.fn, c.x, c.y, p->place, 1);
+    return releaseReader(p, nullptr, nullptr);
+  }
+  p->sprite = readSprite(c, "'sprite' not defined");
+  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  p->minvelo = OPR_REAL(outline, "minvelo", 0.2);
+  p->attackX = OPR_REAL(outline, "attack_x", 0) * gTable.f;
+  p->attackY = OPR_REAL(outline, "attack_y", 5.0) * gTable.f;
+  p->upFramestep = OPR_INT(outline, "up_framestep", 1);
+  if (p->upFramestep < 1) {
+    logPrint("%s, object (%d,%d): invalid up_framestep %d, fixed to be 1", c.fn, c.x, c.y, p->upFramestep);
+    p->upFramestep = 1;
+  }
+  p->upDelay = OPR_INT(outline, "up_delay", 0);
+  p->downDelay = OPR_INT(outline, "down_delay", 0);
+  double k = OPR_REAL(outline, "k", gTable.globalK);
+  p->instance = makeInstance(p->sprite, 4);
+  ShapeData d = oprShapeData(outline, k);
+  d.quickRelease = 1;
+  BoardObject* o = addShape(c, saverHandler, FAM_SAVER, &d, p, p->sprite, p->instance);
+  if (!o) return 0;
+  oprFinishObject(o, layer, outline, nullptr);
+  logPrint("%s, object (%d,%d): place-%d minvelo-%3.2f attack-(%3.2f,%3.2f)", c.fn, c.x, c.y, p->place, p->minvelo,
+           p->attackX, p->attackY);
+  return 1;
+}
+
+int spinner_reader(int, int layer, Outline* outline) {
+  if (OPR_FAMILY(outline) != FAM_SPINNER) return 0;
+  ReaderCtx c = readerCtx("spinner_reader()", layer, outline);
+  auto* p = static_cast<SpinnerParms*>(oprAllocParms(c.fn, outline, sizeof(SpinnerParms)));
+  if (!p) return 0;
+  p->sprite = readSprite(c, kSpriteMissing);
+  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  p->debug = OPR_INT(outline, "debug", 0);
+  p->place = OPR_INT(outline, "place", -1);
+  p->rotateK = OPR_REAL(outline, "rotate_k", 1.0);
+  p->friction = OPR_REAL(outline, "friction", 1.0);
+  p->minvelo = OPR_REAL(outline, "minvelo", 1.0);
+  p->axisAngle = spinnerAxis(outline);
+  p->direction = 1;
+  p->instance = makeInstance(p->sprite, 4);
+  ShapeData d = oprShapeData(outline, gTable.globalK);
+  BoardObject* o = addShape(c, spinnerHandler, FAM_SPINNER, &d, p, p->sprite, p->instance);
+  if (!o) return 0;
+  oprFinishObject(o, layer, outline, nullptr);
+  logPrint("%s, object (%d,%d): sprite-'%s' place-%d rotate_k-%.2f friction-%.2f minvelo-%.2f", c.fn, c.x, c.y,
+           OPR_STRING(outline, "sprite", ""), p->place, p->rotateK, p->friction, p->minvelo);
+  return 1;
+}
+
+// The kinetic kinds keep no table-wide state of their own; the routing and
+// switch kinds do.
+void objectsReset() {
+  routingReset();
+  switchesReset();
+}
