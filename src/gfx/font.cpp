@@ -54,6 +54,7 @@ Font* finish(Font* font, Sprite* chars, int pack, const char* path, const char* 
 }  // namespace
 
 Font* FNT_CREATE_FLAGS(const char* path, const char* name, int flags) {
+  if (!name) name = path;  // no display name: the file's own
   const char* fn = name == path ? "FNT_CREATE()" : "FNT_CREATE_ALT()";
   Font* font = freeRecord(fn);
   if (!font) return nullptr;

@@ -84,6 +84,10 @@ TEST_F(FontTest, LoadsMapAndMeasuresText) {
   EXPECT_EQ(vbStrWidth(&s, "ABCxE"), 2 + 3 + 4);
   s.spacing = 1;
   EXPECT_EQ(vbStrWidth(&s, "ABC"), 3 + 4 + 5);
+  // Without a display name the font takes its file's.
+  Font* unnamed = FNT_CREATE_FLAGS(d.file("f.fnp").c_str(), nullptr, 0);
+  ASSERT_NE(unnamed, nullptr);
+  EXPECT_EQ(unnamed->map[uint8_t('C')], 2);
 }
 
 TEST_F(FontTest, DamagedHeadersAreRefused) {
