@@ -11,10 +11,16 @@ namespace {
 
 Board* gActive = nullptr;
 
+// The pair whose event a handler is handling, and whether the handler
+// cleared that pair's contact itself (its BOARD_UNHIT then stands).
+int gEventTarget = -1, gEventBall = -1;
+bool gEventUnhit = false;
+
 // A test that finds nothing reports this many times the remaining time; the
 // step only takes times up to the remaining time.
 constexpr double kNone = 101.0;
 constexpr double kEps = 0.001;
+constexpr int kMaxStalled = 1000;
 
 bool live(const BoardObject* o) { return o->id >= 0 && !o->fresh && !o->disabled; }
 
@@ -467,6 +473,7 @@ void BOARD_UNHIT(int a, int b) {
   }
   if (!validId(fn, a) || !validId(fn, b)) return;
   setPair(gActive, a, b, 0);
+  if ((a == gEventTarget && b == gEventBall) || (a == gEventBall && b == gEventTarget)) gEventUnhit = true;
 }
 
 int BOARD_BALLS(const Board* board) {
@@ -518,6 +525,12 @@ void BOARD_STEP(double dt) {
   if (!b) return;
   int m = b->maxObjects;
   double remaining = dt;
+  // Handlers that keep a ball touching without letting the contact stand
+  // (clearing it while the ball still overlaps) would make every following
+  // sub-step end at once: after that many events without progress the rest
+  // of the step moves without contacts.
+  int stalled = 0;
+  bool contacts = true;
   while (remaining > 0) {
     double s = remaining;
     BoardObject* target = nullptr;
@@ -537,7 +550,7 @@ void BOARD_STEP(double dt) {
         target = nullptr;
       }
     }
-    for (int i = 0; i < b->count; i++) {
+    for (int i = 0; contacts && i < b->count; i++) {
       BoardObject* ball = &b->objects[i];
       if (!live(ball) || ball->kind != BK_BALL) continue;
       for (int j = 0; j < b->count; j++) {
@@ -576,14 +589,25 @@ void BOARD_STEP(double dt) {
     }
     if (s < remaining && target && target->id >= 0 && ev.other->id >= 0) {
       int ti = target->id, bi = ev.other->id;
+      gEventTarget = ti;
+      gEventBall = bi;
+      gEventUnhit = false;
       if (target->handler) target->handler(target, &ev);
-      if (ev.type == BE_HIT)
+      gEventTarget = gEventBall = -1;
+      if (ev.type == BE_HIT && !gEventUnhit)
         setPair(b, ti, bi, 1);
       else if (ev.type == BE_UNHIT)
         setPair(b, ti, bi, 0);
     }
     remaining -= s;
     b->time += s;
+    stalled = s > 0 ? 0 : stalled + 1;
+    if (stalled > kMaxStalled) {
+      logError(0, "%s: no progress after %d events at time %.3f, the rest of the step moves without contacts",
+               "BOARD_STEP()", stalled, b->time);
+      contacts = false;
+      stalled = 0;
+    }
   }
   // Scratches: the pairs in contact whose higher slot holds a ball.
   int nballs = 0;

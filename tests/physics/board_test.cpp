@@ -33,6 +33,26 @@ int sensor(BoardObject*, BoardEvent* e) {
   return 0;
 }
 
+// A sensor that sends every ball to layer 1 and clears the contact itself.
+int dropToLayer1(BoardObject* o, BoardEvent* e) {
+  if (e->type == BE_HIT && e->other) {
+    gSeen.push_back(Seen{e->type, e->dt, e->other->id, e->contact});
+    e->other->lmask = 2;
+    BOARD_UNHIT(o->id, e->other->id);
+  }
+  return 0;
+}
+
+// A sensor that clears the contact but keeps the ball on its layer: the
+// ball, still touching, is hit again at once, and again.
+int holdWithoutContact(BoardObject* o, BoardEvent* e) {
+  if (e->type == BE_HIT && e->other) {
+    gSeen.push_back(Seen{e->type, e->dt, e->other->id, e->contact});
+    BOARD_UNHIT(o->id, e->other->id);
+  }
+  return 0;
+}
+
 int refuse(BoardObject*, BoardEvent* e) { return e->type == BE_CREATE ? -5 : 0; }
 
 int countOf(int type) {
@@ -301,6 +321,32 @@ TEST_F(BoardTest, ContactBookkeeping) {
   step(1, 20.0);
   EXPECT_GE(countOf(BE_FRAME), 1);
   EXPECT_FALSE(boardInContact(w->id, b2->id));
+
+  // So does one that calls BOARD_UNHIT while it handles the hit.
+  gSeen.clear();
+  gTurnHitInto = -1;
+  BoardObject* g = shape(box(500, 140, 520, 160), dropToLayer1, 1.0, 0);
+  BoardObject* b3 = ball(480, 150, 1, 0);
+  step(1, 1.0);
+  step(1, 20.0);
+  EXPECT_EQ(countOf(BE_HIT), 1);
+  EXPECT_FALSE(boardInContact(g->id, b3->id));
+  EXPECT_EQ(b3->lmask, 2);
+}
+
+TEST_F(BoardTest, AStepWithoutProgressEndsWithoutContacts) {
+  shape(box(100, 140, 120, 160), holdWithoutContact, 1.0, 0);
+  BoardObject* b = ball(80, 150, 1, 0);
+  step(1, 1.0);
+  std::string err;
+  {
+    StderrCapture cap;
+    step(1, 20.0);
+    err = cap.finish();
+  }
+  EXPECT_NE(err.find("BOARD_STEP(): no progress after 1001 events at time"), std::string::npos) << err;
+  EXPECT_DOUBLE_EQ(b->u.ball.pos.x, 100);  // the step still ends, the ball moved its whole way
+  EXPECT_GT(countOf(BE_HIT), 1000);
 }
 
 TEST_F(BoardTest, QuickReleaseLetsABallPressedOnAWallBeHitAgain) {
