@@ -3,6 +3,7 @@
 #include "anim/lights.h"
 #include "core/log.h"
 #include "game/game.h"
+#include "physics/objects.h"
 #include "sound/fx.h"
 
 namespace {
@@ -46,6 +47,7 @@ void triggerSetSessionActions(int (*actions)(int)) { gSessionActions = actions; 
 // Lowering the blockers belongs to the blocker objects of the table.
 void BLOCKER_TRIGGER(int trigger) {
   logPrint("%s: event %d/%s", "BLOCKER_TRIGGER()", trigger, triggerName(trigger));
+  if (trigger == TR_BALL_LOST) blockersBallLost();
 }
 
 void GAME_TRIGGER(int trigger) {
@@ -105,4 +107,7 @@ void MUSIC_TRIGGER(int trigger) {
 }
 
 // Re-arming the spring door belongs to the spring-door object of the table.
-void SPRDOOR_TRIGGER(int trigger) { trace(trigger, "SPRDOOR_TRIGGER()", true); }
+void SPRDOOR_TRIGGER(int trigger) {
+  if (trigger == TR_BALL_LOST) sprdoorRearm();
+  trace(trigger, "SPRDOOR_TRIGGER()", true);
+}

@@ -55,6 +55,8 @@ int trilights_reader(int reader, int layer, Outline* outline);
 // Blockers (places 0 and 1).
 void BLOCKER_CONTROL_UP(int place);
 void BLOCKER_CONTROL_DOWN(int place);
+// A lost ball: both blockers go down (rising ones too).
+void blockersBallLost();
 int blockerState(int place);  // 0 down, 1 rising, 2 up, 3 lowering; -1 for no blocker
 
 // The prison-zone magnet: commands 0 open, 1 lift, 2 release, 3 close.
