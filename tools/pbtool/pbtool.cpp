@@ -29,6 +29,7 @@ int cmdTrackPoint(char** args);  // track_cmd.cpp
 int cmdTrackClosest(char** args);
 int cmdSheet(char** args);      // sheet_cmd.cpp
 int cmdCheckData(char** args);  // check_cmd.cpp
+int cmdTablePreview(char** args);  // table_cmd.cpp
 
 namespace {
 
@@ -146,6 +147,7 @@ constexpr Command kCommands[] = {
     {"track", "closest", 3, "track closest FILE X Y", cmdTrackClosest},
     {"sheet", nullptr, 2, "sheet GAMEDIR OUT.png", cmdSheet},
     {"check-data", nullptr, 1, "check-data GAMEDIR", cmdCheckData},
+    {"table", "preview", 2, "table preview GAMEDIR OUT.png", cmdTablePreview},
 };
 
 void printUsage(FILE* out) {
