@@ -185,21 +185,41 @@ double polylineLength(const std::vector<P3>& line) {
 std::vector<P3> resample(const std::vector<P3>& line, double spacing) {
   std::vector<P3> out;
   if (line.size() < 2 || spacing <= 0) return out;
-  const double total = polylineLength(line);
-  const int steps = std::max(1, static_cast<int>(std::ceil(total / spacing - 1e-9)));
-  size_t seg = 0;
-  double segStart = 0;
-  for (int k = 0; k <= steps; k++) {
-    const double s = k * spacing;
-    while (seg + 2 < line.size() && segStart + len3(line[seg + 1] - line[seg]) < s) {
-      segStart += len3(line[seg + 1] - line[seg]);
-      seg++;
+  // Walks the polyline from point to point so that consecutive points are
+  // exactly `spacing` apart (straight-line distance): the board places a
+  // ball between two track points by linear interpolation, so equal chords
+  // are what make trackpos a true distance.
+  P3 cur = line[0];
+  out.push_back(cur);
+  size_t seg = 0;   // segment line[seg] .. line[seg + 1] holding cur
+  double t0 = 0;    // cur's parameter on it
+  const double r2 = spacing * spacing;
+  for (int guard = 0; guard < 1000000; guard++) {
+    bool found = false;
+    for (size_t k = seg; k + 1 < line.size() && !found; k++) {
+      // The first point after cur on segment k at distance spacing from cur.
+      const P3 a = line[k], d = line[k + 1] - line[k];
+      const double dd = dot3(d, d);
+      if (dd <= 0) continue;
+      const P3 f = a - cur;
+      const double b = 2 * dot3(f, d), c = dot3(f, f) - r2;
+      const double disc = b * b - 4 * dd * c;
+      if (disc < 0) continue;
+      const double t = (-b + std::sqrt(disc)) / (2 * dd);  // the far root: forwards
+      const double from = k == seg ? t0 : 0.0;
+      if (t < from - 1e-12 || t > 1 + 1e-12) continue;
+      cur = a + d * t;
+      seg = k;
+      t0 = t;
+      out.push_back(cur);
+      found = true;
     }
-    const P3 a = line[seg], b = line[seg + 1];
-    const double l = len3(b - a);
-    const double t = l > 0 ? (s - segStart) / l : 0;
-    out.push_back(a + (b - a) * t);  // beyond the end: extrapolated along the last segment
+    if (!found) break;
   }
+  // The end itself: one more step along the last segment, past the end by
+  // less than a spacing, keeps the last chord equal too.
+  const P3 dir = unit3(line.back() - line[line.size() - 2]);
+  if (len3(line.back() - out.back()) > 1e-9) out.push_back(out.back() + dir * spacing);
   return out;
 }
 

@@ -471,8 +471,8 @@ Picture litLamp(RenderState* rs, const Lamp& l, int regime, double level) {
   Halo h;
   h.centre = l.at;
   const double size = std::max(l.a, l.b);
-  h.inner = size * 0.6;
-  h.outer = size * 1.9 + 4;
+  h.inner = size * 0.55;
+  h.outer = size * 1.2 + 3;
   h.strength = 0.18 + 0.32 * level;
   h.z = z;
   h.colour = {std::min(1.0, c.r * 1.3 + 0.1), std::min(1.0, c.g * 1.3 + 0.1), std::min(1.0, c.b * 1.3 + 0.1)};
