@@ -498,6 +498,46 @@ void listFiles(const std::string& dir, const std::string& rel, std::vector<std::
   std::sort(out->begin(), out->end());
 }
 
+TEST(TablePreview, DrawsEveryLayerAndTrackOfTheTable) {
+  TempDir out;
+  const RunResult r =
+      runProgram(std::string(PB_BIN_DIR) + "/pbtool", {"table", "preview", kGame, out.file("preview.png")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // One line per shape file with its outline count, one per track.
+  std::string expected;
+  for (int n = 0; n < TABLE_LAYERS; n++) {
+    Loaded l;
+    loadLayer(n, &l);
+    expected += "layer\t" + std::to_string(n) + "\t" + std::to_string(l.outlines.size()) + "\n";
+  }
+  ConfSet conf{};
+  ASSERT_EQ(CONF_READ(&conf, (kGame + "/conf/track.conf").c_str()), 0);
+  for (const char* s = conf_firstsection(&conf, nullptr); s; s = conf_nextsection(&conf)) {
+    Track t{};
+    ASSERT_EQ(trackLoad((kGame + "/" + str(&conf, std::string(s) + ".filename")).c_str(), &t), 1);
+    expected += std::string("track\t") + s + "\t" + std::to_string(t.count) + "\n";
+    trackFree(&t);
+  }
+  conf_free(&conf);
+  EXPECT_EQ(r.out, expected);
+  // An 800 x 600 PNG: the signature and the header's size.
+  const std::string png = readFile(out.file("preview.png"));
+  ASSERT_GT(png.size(), 24u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  auto be32 = [&](size_t o) {
+    return (static_cast<uint8_t>(png[o]) << 24) | (static_cast<uint8_t>(png[o + 1]) << 16) |
+           (static_cast<uint8_t>(png[o + 2]) << 8) | static_cast<uint8_t>(png[o + 3]);
+  };
+  EXPECT_EQ(be32(16), 800u);
+  EXPECT_EQ(be32(20), 600u);
+  // A folder without a compiled table is refused.
+  TempDir empty;
+  const RunResult bad =
+      runProgram(std::string(PB_BIN_DIR) + "/pbtool", {"table", "preview", empty.path, empty.file("p.png")});
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_FALSE(pathExists(empty.file("p.png")));
+}
+
 TEST(TableCompiler, SameSourcesSameBytes) {
   TempDir a, b;
   for (const TempDir* d : {&a, &b}) {

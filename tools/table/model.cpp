@@ -525,9 +525,8 @@ void doArt(Ctx& c, const Block& b) {
       // disc X Y R C; ring X Y R W C; star X Y R C; rect X0 Y0 X1 Y1 C; glow X Y R C;
       // sun X Y R RAYS C; stripes X0 Y0 X1 Y1 W C
       const size_t need = it.kind == "disc" || it.kind == "star" || it.kind == "glow" ? 3
-                          : it.kind == "ring" || it.kind == "rect" || it.kind == "sun"
-                              ? (it.kind == "ring" ? 4 : it.kind == "sun" ? 4 : 4)
-                              : 5;
+                          : it.kind == "stripes"                                   ? 5
+                                                                                   : 4;
       if (args.size() != need + 1) {
         c.d->error(a.loc, "'%s' takes %d numbers and a colour", it.kind.c_str(), static_cast<int>(need));
         continue;

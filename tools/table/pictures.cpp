@@ -437,15 +437,6 @@ constexpr LampGroup kLampGroups[] = {
 };
 constexpr int kSideArrowNumbers[6] = {1, 2, 4, 5, 7, 8};
 
-const LampGroup* groupOf(int id, int* index) {
-  for (const LampGroup& g : kLampGroups)
-    if (id >= g.first && id < g.first + g.count) {
-      *index = id - g.first;
-      return &g;
-    }
-  return nullptr;
-}
-
 std::string formatPattern(const char* pattern, int n) {
   std::string s = pattern;
   const size_t p = s.find("%d");
@@ -555,19 +546,6 @@ bool lampSprites(RenderState* rs, const std::string& gameDir) {
 }
 
 }  // namespace
-
-LampFile lampFile(int id) {
-  int index = 0;
-  const LampGroup* g = groupOf(id, &index);
-  LampFile out;
-  if (!g) return out;
-  const int number = g->numberBase < 0 ? kSideArrowNumbers[index] : g->numberBase + index;
-  const std::string name = formatPattern(g->pattern, number);
-  out.perRegime = g->kind == RDA || g->kind == BAR;
-  out.path = out.perRegime ? "data-comm/" + name : name;
-  out.frame = g->kind == BAR ? index : g->kind == BUMPER_LAMP ? 3 : g->kind == CRANE ? 0 : 1;
-  return out;
-}
 
 bool writeSprites(RenderState* rs, const std::string& gameDir) {
   return objectSprites(rs, gameDir) && lampSprites(rs, gameDir);

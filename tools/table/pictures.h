@@ -28,14 +28,4 @@ bool writePictures(RenderState* rs, const std::string& gameDir);
 // Writes every object sprite, lamp sprite and year digit sprite.
 bool writeSprites(RenderState* rs, const std::string& gameDir);
 
-// The lamp sprites the game configuration names: for each lamp id, the
-// game-folder path of its sprite file (regime directory "data-comm/" for
-// regime-dependent lamps) and the frame that shows it lit.
-struct LampFile {
-  std::string path;      // e.g. "data-comm/lights/arrow1.gsp" or "data/lamps/tax0.gsp"
-  bool perRegime = false;  // also under data-demo/ and data-dict/
-  int frame = 1;           // frame that shows the lamp fully lit
-};
-LampFile lampFile(int id);
-
 }  // namespace tbl
