@@ -148,6 +148,7 @@ struct Rect {
 };
 
 Rect screenBounds(const Scene& s, double margin) {
+  if (s.tris.empty()) return {0, 0, 0, 0};
   double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
   for (const Tri& t : s.tris)
     for (const P3& v : t.v) {
@@ -157,13 +158,11 @@ Rect screenBounds(const Scene& s, double margin) {
       x1 = std::max(x1, p.x);
       y1 = std::max(y1, p.y);
     }
-  Rect r{static_cast<int>(std::floor(x0 - margin)), static_cast<int>(std::floor(y0 - margin)),
-         static_cast<int>(std::ceil(x1 + margin)), static_cast<int>(std::ceil(y1 + margin))};
-  r.x0 = std::max(r.x0, 0);
-  r.y0 = std::max(r.y0, 0);
-  r.x1 = std::min(r.x1, static_cast<int>(SCREEN_W));
-  r.y1 = std::min(r.y1, static_cast<int>(SCREEN_H));
-  return r;
+  // Clamped to the screen before the conversion: a part may reach far off it.
+  auto clampX = [](double v) { return static_cast<int>(std::clamp(v, 0.0, static_cast<double>(SCREEN_W))); };
+  auto clampY = [](double v) { return static_cast<int>(std::clamp(v, 0.0, static_cast<double>(SCREEN_H))); };
+  return {clampX(std::floor(x0 - margin)), clampY(std::floor(y0 - margin)), clampX(std::ceil(x1 + margin)),
+          clampY(std::ceil(y1 + margin))};
 }
 
 Rect unite(Rect a, Rect b) {
