@@ -114,6 +114,9 @@ TEST(TableDescription, RefusesWhatTheGameWouldMisread) {
       {"class c\n  set attack 1\nobject t triangle\n  poly 0 0 10 0 0 10\n  class c\n",
        "class 'c': key 'attack' is not a well-typed key of family 'triangle'"},
       {"object f flipper\n  pivot 100 100\n  like nobody\n", "'like nobody' names no cflipper"},
+      // Sizes far beyond any table are refused before they cost anything.
+      {"object b wall\n  circle 100 100 2000000\n", "'2000000' is not a number"},
+      {"track t\n  spacing 0.25\n  points 0 0 0  999999 0 0\n", "track 't' is too long for its spacing"},
   };
   for (const Case& c : cases) {
     const Built b = build(c.text);

@@ -132,7 +132,9 @@ bool toNumber(const Token& t, double* value) {
   char* end = nullptr;
   errno = 0;
   const double v = std::strtod(t.text.c_str(), &end);
-  if (errno != 0 || *end != '\0' || !std::isfinite(v)) return false;
+  // No value of a table is anywhere near a million: larger ones are typos
+  // (and would overflow the integer positions made from them).
+  if (errno != 0 || *end != '\0' || !std::isfinite(v) || std::fabs(v) > 1e6) return false;
   // Only plain decimal numbers: no hex floats, no exponents, no inf/nan words.
   for (char c : t.text)
     if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+')) return false;

@@ -49,7 +49,8 @@ void parseText(const std::string& text, const std::string& name, std::vector<Blo
 // directory cannot be listed or holds no description.
 bool readDescription(const std::string& dir, std::vector<Block>* blocks, Diag* diag);
 
-// Number parsing with the whole token checked.
+// Number parsing with the whole token checked: plain decimals of at most a
+// million in size.
 bool toNumber(const Token& t, double* value);
 bool toInt(const Token& t, int* value);
 

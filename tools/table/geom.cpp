@@ -47,7 +47,8 @@ void dropDuplicates(std::vector<P2>* poly, double eps) {
 
 std::vector<P2> arcPoints(P2 c, double r, double a0, double a1, double step) {
   const double sweep = std::fabs(a1 - a0) * kDeg * r;
-  const int n = std::max(2, static_cast<int>(std::ceil(sweep / std::max(step, 0.01))) + 1);
+  const double want = std::ceil(sweep / std::max(step, 0.01)) + 1;
+  const int n = static_cast<int>(std::clamp(want, 2.0, 4096.0));
   std::vector<P2> out;
   for (int i = 0; i < n; i++) {
     const double a = (a0 + (a1 - a0) * i / (n - 1)) * kDeg;
@@ -194,7 +195,7 @@ std::vector<P3> resample(const std::vector<P3>& line, double spacing) {
   size_t seg = 0;   // segment line[seg] .. line[seg + 1] holding cur
   double t0 = 0;    // cur's parameter on it
   const double r2 = spacing * spacing;
-  for (int guard = 0; guard < 1000000; guard++) {
+  for (int guard = 0; guard < kMaxTrackPoints; guard++) {
     bool found = false;
     for (size_t k = seg; k + 1 < line.size() && !found; k++) {
       // The first point after cur on segment k at distance spacing from cur.

@@ -57,10 +57,11 @@ std::vector<int> triangulate(const std::vector<P2>& poly);
 bool pointInPolygon(const std::vector<P2>& poly, P2 p);
 void bounds(const std::vector<P2>& poly, double* x0, double* y0, double* x1, double* y1);
 
-// A polyline resampled to points exactly `spacing` apart along its length
-// (3-D); the last point is the end of the polyline, so the last segment may be
-// shorter: the resampler then extends the line by the remainder along the
-// last segment so that every step is the same.
+// A polyline resampled to points exactly `spacing` apart (straight-line
+// distance, 3-D), from its start; one more step along the last segment runs
+// past its end. At most kMaxTrackPoints points: a longer result means the
+// track is far too long for its spacing.
+inline constexpr int kMaxTrackPoints = 100000;
 std::vector<P3> resample(const std::vector<P3>& line, double spacing);
 double polylineLength(const std::vector<P3>& line);
 

@@ -270,6 +270,8 @@ void doTrack(Ctx& c, const Block& b) {
   t.control = pts;
   t.points = resample(t.control, t.spacing);
   if (t.points.size() < 2) c.d->error(b.loc, "track '%s' is too short", t.name.c_str());
+  if (t.points.size() >= static_cast<size_t>(kMaxTrackPoints))
+    c.d->error(b.loc, "track '%s' is too long for its spacing", t.name.c_str());
   c.m->tracks.push_back(t);
 }
 
@@ -643,7 +645,11 @@ void doObject(Ctx& c, const Block& b) {
       o.shapeKind = "circle";
       o.centre = {n[0], n[1]};
       o.radius = n[2];
-      const int seg = std::max(12, static_cast<int>(std::ceil(n[2] * 1.2)));
+      if (n[2] <= 0) {
+        c.d->error(a.loc, "a circle needs a radius above 0");
+        continue;
+      }
+      const int seg = static_cast<int>(std::clamp(std::ceil(n[2] * 1.2), 12.0, 256.0));
       o.outline = circlePoints(o.centre, n[2], seg);
     } else if (a.name == "rect") {
       if (!fixedNumbers(c, a, 4, n)) continue;
