@@ -52,10 +52,6 @@ struct SessionConfig {
   int fxReverse;
   // New balls.
   double ballRadius;
-  int newballX, newballY;
-  double newballTrackpos, newballTrackvelo, newballCreditTrackvelo;
-  char newballTrack[260];
-  int newballNoaccel, newballLmask;
 };
 
 struct Session {
@@ -124,14 +120,6 @@ void readGlobalKeys() {
   S.cfg.frameScale = 60.0 / S.cfg.rate;
   tableReadBoardParams(g, &S.boardParams);
   S.cfg.ballRadius = conf_getdouble(g, "ball.radius", 3.0);
-  S.cfg.newballX = conf_getint(g, "ball.newball_x", 300);
-  S.cfg.newballY = conf_getint(g, "ball.newball_y", 300);
-  S.cfg.newballTrackpos = conf_getdouble(g, "ball.newball_trackpos", 0.0);
-  S.cfg.newballTrackvelo = conf_getdouble(g, "ball.newball_trackvelo", 0.0);
-  S.cfg.newballCreditTrackvelo = conf_getdouble(g, "ball.newball_credit_trackvelo", 0.0);
-  strCopyN(S.cfg.newballTrack, conf_getstr(g, "ball.newball_track", ""), sizeof S.cfg.newballTrack);
-  S.cfg.newballNoaccel = conf_getint(g, "ball.newball_noaccel", 0);
-  S.cfg.newballLmask = conf_getint(g, "ball.newball_lmask", 1);
   tableContextRead(g, &S.gameSet);
   gFramePacing.sync = conf_getint(g, "video.sync", 0);
   gFramePacing.slowSwap = conf_getint(g, "video.slow_swap", 0);
@@ -274,16 +262,10 @@ void ballTrace() {
 
 // A new ball from the new-ball keys.
 void createNewBall(bool credited) {
-  BallData d{};
-  d.pos = Vec3{static_cast<double>(S.cfg.newballX), static_cast<double>(S.cfg.newballY), 0};
-  d.radius = S.cfg.ballRadius;
-  d.noaccel = S.cfg.newballNoaccel;
-  if (S.cfg.newballTrack[0]) {
-    d.track = trackFromFile(S.cfg.newballTrack);
-    d.trackpos = S.cfg.newballTrackpos;
-    d.trackvelo = (credited ? S.cfg.newballCreditTrackvelo : S.cfg.newballTrackvelo) * S.cfg.frameScale;
-  }
-  BoardObject* b = CREATE_BALL(&d, S.ball, S.shadow, S.cfg.newballLmask);
+  BallData d;
+  int lmask;
+  ballNewBallData(&S.global, S.cfg.frameScale, credited, &d, &lmask);
+  BoardObject* b = CREATE_BALL(&d, S.ball, S.shadow, lmask);
   if (b) S.currentBall = b;
 }
 

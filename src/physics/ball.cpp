@@ -109,6 +109,22 @@ void frame(BoardObject* o, double dt) {
 
 }  // namespace
 
+void ballNewBallData(ConfSet* global, double f, int credited, BallData* data, int* lmask) {
+  *data = BallData{};
+  data->pos = Vec3{static_cast<double>(conf_getint(global, "ball.newball_x", 300)),
+                   static_cast<double>(conf_getint(global, "ball.newball_y", 300)), 0};
+  data->radius = conf_getdouble(global, "ball.radius", 3.0);
+  data->noaccel = conf_getint(global, "ball.newball_noaccel", 0);
+  const char* track = conf_getstr(global, "ball.newball_track", "");
+  if (track && track[0]) {
+    data->track = trackFromFile(track);
+    data->trackpos = conf_getdouble(global, "ball.newball_trackpos", 0.0);
+    const char* key = credited ? "ball.newball_credit_trackvelo" : "ball.newball_trackvelo";
+    data->trackvelo = conf_getdouble(global, key, 0.0) * f;
+  }
+  *lmask = conf_getint(global, "ball.newball_lmask", 1);
+}
+
 int ballLeaveTrigger(double x) {
   if (x < 270) return TR_LEAVE_DUMA;
   if (x < 540) return TR_LEAVE_CENTER;

@@ -6,6 +6,7 @@
 struct Sprite;
 struct VBOBJ;
 struct GdevDC;
+struct ConfSet;
 
 // The block each ball owns (its parms).
 struct BallParms {
@@ -25,6 +26,12 @@ struct BallParms {
 BoardObject* CREATE_BALL(const BallData* data, Sprite* ball, Sprite* second, int lmask);
 int ballHandler(BoardObject* object, BoardEvent* event);
 BallParms* ballParms(BoardObject* ball);  // null for anything but a ball made by CREATE_BALL
+
+// The ball data of a new ball from the global set's new-ball keys
+// ("ball.newball_x" ... "ball.newball_track", "ball.radius"); a credited
+// ball starts with "ball.newball_credit_trackvelo". The track file is loaded
+// on first use. lmask gets "ball.newball_lmask".
+void ballNewBallData(ConfSet* global, double f, int credited, BallData* data, int* lmask);
 
 // The trigger a ball leaving the table at x sends.
 int ballLeaveTrigger(double x);
