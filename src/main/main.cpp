@@ -98,6 +98,7 @@ constexpr PreloadFn kPreloads[] = {
 
 StartOptions parseStartOptions(int argc, char** argv) {
   StartOptions o{};
+  o.regime = -1;
   int freeArgs = 0;
   for (int i = 1; i < argc && freeArgs < 2; i++) {
     const char* a = argv[i];
@@ -113,6 +114,21 @@ StartOptions parseStartOptions(int argc, char** argv) {
     if (takeValue("/statdump", "--statdump", argc, argv, &i, &value)) {
       if (value && *value)
         o.statDump = value;
+      else
+        o.badValue = a;
+      continue;
+    }
+    if (takeValue("/screenshot", "--screenshot", argc, argv, &i, &value)) {
+      if (value && *value)
+        o.screenshot = value;
+      else
+        o.badValue = a;
+      continue;
+    }
+    if (takeValue("/regime", "--regime", argc, argv, &i, &value)) {
+      const long* n = value ? strToLong(value) : nullptr;
+      if (n && *n >= 0 && *n <= 2)
+        o.regime = static_cast<int>(*n);
       else
         o.badValue = a;
       continue;
@@ -150,6 +166,9 @@ const char* startUsage() {
          "                           game time (deterministic and as fast as possible)\n"
          "  /statdump FILE, --statdump=FILE\n"
          "                           also write the statistics of each session to FILE\n"
+         "  /screenshot FILE, --screenshot=FILE\n"
+         "                           write the screen at the end of each session to FILE (BMP)\n"
+         "  /regime N, --regime=N    with /nomenu, play regime N (0 comm, 1 demo, 2 dict)\n"
          "  --help,  -h              show this help and exit\n"
          "\n"
          "RECORDING names a session recording to replay with /nomenu (or a saved game\n"
@@ -194,6 +213,7 @@ int MAIN(int argc, char** argv) {
   if (opt.turbo) tmSetTurbo(1);
   sessionSetFrameLimit(opt.frames);
   sessionSetStatDump(opt.statDump);
+  sessionSetScreenshot(opt.screenshot);
 
   logDebug(1, "at *_preload()");
   bool preloadFailed = false;
@@ -220,7 +240,8 @@ int MAIN(int argc, char** argv) {
     ConfSet global{};
     conf_anyread(&global, "MAIN()", "conf/global.conf", "conf/global.bcf", opt.mkbin);
     logDebug(1, "at mile3()");
-    result = MILE3(opt.playback, opt.record, opt.mkbin, conf_getint(&global, "startup.regime", 0));
+    int regime = opt.regime >= 0 ? opt.regime : conf_getint(&global, "startup.regime", 0);
+    result = MILE3(opt.playback, opt.record, opt.mkbin, regime);
     logDebug(1, "mile3() ret %d", result);
     conf_free(&global);
   } else {

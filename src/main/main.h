@@ -22,6 +22,8 @@ struct StartOptions {
   bool turbo;        // "/turbo": frames back to back, one nominal frame each
   int frames;        // "/frames N": sessions end after N frames (0: no limit)
   const char* statDump;  // "/statdump FILE": statistics written there too
+  const char* screenshot;  // "/screenshot FILE": each session's last frame as a BMP
+  int regime;            // "/regime N" with "/nomenu": 0..2, or -1 for "startup.regime"
   const char* playback;  // first free argument, or null
   const char* badValue;  // a switch whose value is missing or wrong, or null
 };

@@ -78,6 +78,7 @@ struct Session {
 Session S;
 int gFrameLimit = 0;
 char gStatDump[260] = "";
+char gScreenshot[260] = "";
 
 const char* const kRdaBitmaps[] = {"table-i-vorsk.img"};
 const char* const kBackground = "table-i.img";
@@ -350,6 +351,31 @@ void sessionSetFrameLimit(int frames) { gFrameLimit = frames > 0 ? frames : 0; }
 
 void sessionSetStatDump(const char* path) { strCopyN(gStatDump, path ? path : "", sizeof gStatDump); }
 
+void sessionSetScreenshot(const char* path) { strCopyN(gScreenshot, path ? path : "", sizeof gScreenshot); }
+
+int sessionWriteScreenshot(const char* path) {
+  const char* fn = "sessionWriteScreenshot()";
+  gscr* s = &gsMainScreen;
+  if (!s->dc) return logError(0, "%s: no screen to write to '%s'", fn, path);
+  GdevBitmap* bmp = gdevCreateBitmap(s->dc->width, s->dc->height, 24);
+  if (!bmp) return logError(0, "%s: not enough memory for '%s'", fn, path);
+  for (int y = 0; y < bmp->height; y++) {
+    uint8_t* row = bmp->pixels + static_cast<size_t>(y) * bmp->bytesPerLine;
+    for (int x = 0; x < bmp->width; x++) {
+      int r, g, b;
+      gdevUnpackRGB(&s->dc->format, gdevReadPixel(s->dc, x, y), &r, &g, &b);
+      row[3 * x] = static_cast<uint8_t>(b);
+      row[3 * x + 1] = static_cast<uint8_t>(g);
+      row[3 * x + 2] = static_cast<uint8_t>(r);
+    }
+  }
+  bool ok = gdevSaveBitmap(path, bmp);
+  gdevFreeBitmap(bmp);
+  if (!ok) return logError(0, "%s: error writing '%s'", fn, path);
+  logPrint("%s: screen written to '%s'", fn, path);
+  return 1;
+}
+
 void requestNewBall(int free) {
   S.newBall = true;
   S.newBallFree = free != 0;
@@ -610,6 +636,7 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
   }
 
   writeStatistics();
+  if (gScreenshot[0]) sessionWriteScreenshot(gScreenshot);
   unload();
   return 0;
 }

@@ -22,6 +22,11 @@ void requestNewBall(int free);
 // statistics are also written to this file at the end of every session.
 void sessionSetFrameLimit(int frames);
 void sessionSetStatDump(const char* path);
+// The screen as it is at the end of every session is written to this BMP
+// file (null or empty: not).
+void sessionSetScreenshot(const char* path);
+// Writes the current screen to a 24-bit BMP file; 1, or 0 after the message.
+int sessionWriteScreenshot(const char* path);
 
 // The frame counter of the running session.
 extern int tmFrame;

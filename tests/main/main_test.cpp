@@ -8,6 +8,7 @@
 
 #include "gfx/vid.h"
 #include "main/main.h"
+#include "platform/gdev.h"
 #include "main/gamefolder.h"
 #include "support/testutil.h"
 
@@ -208,6 +209,53 @@ TEST(StartOptions, ParsesSwitchesAndFreeArguments) {
     else
       EXPECT_EQ(o.playback, nullptr);
   }
+}
+
+TEST(StartOptions, ValueSwitches) {
+  struct Case {
+    std::vector<const char*> args;
+    int regime;
+    const char* screenshot;
+    bool bad;
+  } cases[] = {
+      {{"/regime", "2"}, 2, nullptr, false},
+      {{"--regime=1", "--screenshot=s.bmp"}, 1, "s.bmp", false},
+      {{"/SCREENSHOT", "t.bmp"}, -1, "t.bmp", false},
+      {{"/regime", "3"}, -1, nullptr, true},
+      {{"/regime"}, -1, nullptr, true},
+      {{"--screenshot="}, -1, nullptr, true},
+  };
+  for (const Case& c : cases) {
+    std::vector<char*> argv{const_cast<char*>("pinball")};
+    for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+    StartOptions o = parseStartOptions(static_cast<int>(argv.size()), argv.data());
+    SCOPED_TRACE(c.args[0]);
+    EXPECT_EQ(o.regime, c.regime);
+    if (c.screenshot)
+      EXPECT_STREQ(o.screenshot, c.screenshot);
+    else
+      EXPECT_EQ(o.screenshot, nullptr);
+    EXPECT_EQ(o.badValue != nullptr, c.bad);
+  }
+}
+
+// A session started in a given regime leaves its last frame in a picture.
+TEST(PinballProgram, ScreenshotOfTheLastFrameInTheChosenRegime) {
+  GameFolder g;
+  g.makeTable();
+  RunResult r = g.run({"/nomenu", "/frames", "5", "/turbo", "/log", "/regime", "2", "/screenshot", "shot.bmp"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(g.report().find("gameSetRegime(): setting regime 2"), std::string::npos) << g.report();
+  GdevBitmap* shot = gdevLoadBitmap(g.dir.file("shot.bmp").c_str());
+  ASSERT_NE(shot, nullptr);
+  EXPECT_EQ(shot->bitsPerPixel, 24);
+  EXPECT_EQ(shot->width, 800);
+  EXPECT_EQ(shot->height, 600);
+  // The regime's background shows: the picture is not one flat colour.
+  bool varied = false;
+  for (int i = 3; i < shot->width * 3 * shot->height && !varied; i++) varied = shot->pixels[i] != shot->pixels[i % 3];
+  EXPECT_TRUE(varied);
+  gdevFreeBitmap(shot);
 }
 
 }  // namespace

@@ -30,6 +30,7 @@ int cmdTrackClosest(char** args);
 int cmdSheet(char** args);      // sheet_cmd.cpp
 int cmdCheckData(char** args);  // check_cmd.cpp
 int cmdTablePreview(char** args);  // table_cmd.cpp
+int cmdImageToPng(char** args);  // image_cmd.cpp
 
 namespace {
 
@@ -148,6 +149,7 @@ constexpr Command kCommands[] = {
     {"sheet", nullptr, 2, "sheet GAMEDIR OUT.png", cmdSheet},
     {"check-data", nullptr, 1, "check-data GAMEDIR", cmdCheckData},
     {"table", "preview", 2, "table preview GAMEDIR OUT.png", cmdTablePreview},
+    {"image", "topng", 2, "image topng IN.bmp OUT.png", cmdImageToPng},
 };
 
 void printUsage(FILE* out) {
