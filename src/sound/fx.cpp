@@ -158,6 +158,7 @@ int fxLoadSampleWav(int id, const char* path) {
 uint32_t fxPlaySample(int id, int volume, int panning, int loop) {
   if (gFx.disabled) return 1;
   if (!sampleValid("fxPlaySample()", id)) return 0;
+  logDebug(6, "fxPlaySample(): %d %s volume %d panning %d", id, fxSampleName(id), volume, panning);
   return audioSamplePlay(gFx.samples[id].handle, std::clamp(volume, 0, 100), panningForOutput(panning),
                          loop != 0);
 }
@@ -223,6 +224,7 @@ int fxPlayModule(int id) {
   if (!moduleCheck("fxPlayModule()", id, true)) return 1;
   if (gFx.current >= 0 && gFx.modules[gFx.current].loaded) audioMusicStop(gFx.modules[gFx.current].handle);
   gFx.current = id;
+  logDebug(6, "fxPlayModule(): module %d", id);
   return audioMusicPlay(gFx.modules[id].handle);
 }
 

@@ -1,0 +1,87 @@
+// A table session of the real game on the built data, headless, with SDL's
+// disk audio driver writing everything the game plays to a file: a scripted
+// plunger pull and flips make the table play its samples over the regime's
+// music, and the file holds that sound.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/testutil.h"
+
+namespace {
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A private game folder: the game's program copied (it runs from its own
+// folder), everything else linked from the built one.
+void makeFolder(const std::string& to) {
+  std::string from = PB_GAME_DIR;
+  DIR* d = opendir(from.c_str());
+  ASSERT_NE(d, nullptr);
+  while (dirent* e = readdir(d)) {
+    std::string name = e->d_name;
+    if (name == "." || name == ".." || name[0] == '#') continue;
+    if (name == "pinball")
+      copyFile(from + "/" + name, to + "/" + name);
+    else
+      ASSERT_EQ(symlink((from + "/" + name).c_str(), (to + "/" + name).c_str()), 0) << name;
+  }
+  closedir(d);
+}
+
+struct ScopedEnv {
+  std::string name;
+  ScopedEnv(const char* n, const std::string& value) : name(n) { setenv(n, value.c_str(), 1); }
+  ~ScopedEnv() { unsetenv(name.c_str()); }
+};
+
+TEST(SessionSound, TheTableSoundsOverTheRegimeMusic) {
+  TempDir dir;
+  makeFolder(dir.path);
+  // Launch (left Ctrl, scan 0x1D) held for a second, then the left (Z, 0x2C)
+  // and right (slash, 0x35) flippers once each; the session ends at frame 330.
+  writeFile(dir.file("script.txt"),
+            "20 1 0 29 0\n80 4 0 29 0\n200 1 122 44 0\n215 4 122 44 0\n230 1 47 53 0\n245 4 47 53 0\nEND 330\n");
+  std::string make = "'" + std::string(PB_BIN_DIR) + "/pbtool' rec make '" + dir.file("play.rec") + "' < '" +
+                     dir.file("script.txt") + "'";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  RunResult r;
+  {
+    ScopedEnv driver("SDL_AUDIODRIVER", "disk");
+    ScopedEnv file("SDL_DISKAUDIOFILE", dir.file("audio.raw"));
+    ScopedEnv delay("SDL_DISKAUDIODELAY", "0");
+    r = runProgram(dir.file("pinball"), {"/nomenu", "/w", "/frames", "330", "/log", "/debug", "play.rec"});
+  }
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  std::string log = readFile(dir.file("#report.txt"));
+  // The regime's module and the table's own samples were started.
+  EXPECT_TRUE(has(log, "fxPlayModule(): module 0")) << log;
+  for (const char* sample : {"SI_SPRING", "SI_LFLIPPER_PRESS", "SI_LFLIPPER_RLS", "SI_RFLIPPER_PRESS",
+                             "SI_RFLIPPER_RLS"})
+    EXPECT_TRUE(has(log, std::string(" ") + sample + " volume")) << sample;
+  // What the device got: 16-bit stereo at 44.1 kHz, not silent and not
+  // clipped.
+  std::string raw = readFile(dir.file("audio.raw"));
+  ASSERT_GT(raw.size(), 44100u);  // at least a quarter of a second
+  size_t n = raw.size() / 2;
+  const auto* s = reinterpret_cast<const int16_t*>(raw.data());
+  double sum = 0;
+  size_t clipped = 0;
+  for (size_t i = 0; i < n; i++) {
+    sum += static_cast<double>(s[i]) * s[i];
+    clipped += s[i] == 32767 || s[i] == -32768;
+  }
+  double rms = std::sqrt(sum / static_cast<double>(n));
+  EXPECT_GT(rms, 300.0);
+  EXPECT_LT(static_cast<double>(clipped) / static_cast<double>(n), 0.001);
+}
+
+}  // namespace
