@@ -1,14 +1,11 @@
 // The tubes: a ball put out of the left or the right tube rides the tube's
 // track onto the table, while the crane over it works.
-#include <cstring>
-
 #include "anim/lights.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "game/game.h"
 #include "game/stats.h"
-#include "gfx/sprite.h"
 #include "physics/ball.h"
 #include "physics/table.h"
 #include "physics/track.h"
@@ -26,17 +23,6 @@ constexpr Tube kTubes[] = {
     {"hit:tube_left", LI_CRANE_T20, "left", "tube_left_track-undef"},
     {"hit:tube_right", LI_CRANE_T22, "right", "tube_right_track-undef"},
 };
-
-// The session's ball and shadow sprites, found by the paths the global
-// configuration gives them (a sprite loaded from a file is named after its
-// path); null when they are not loaded: the ball is then not drawn.
-Sprite* sessionSprite(const char* key, const char* defaultPath) {
-  const char* path = conf_getstr(gTable.global, key, defaultPath);
-  if (!path || !path[0]) return nullptr;
-  for (Sprite& s : SPRITES)
-    if (s.inUse && std::strncmp(s.name, path, SPR_NAME_SIZE - 1) == 0) return &s;
-  return nullptr;
-}
 
 }  // namespace
 
@@ -64,11 +50,11 @@ void gameTubeBall(int index) {
   d.trackpos = conf_getdouble(gTable.rules, key, 0.0);
   strFormatN(key, sizeof key, "tubes.%s_trackvelo", t.side);
   d.trackvelo = conf_getdouble(gTable.rules, key, 1.0) * gTable.f;
-  d.radius = conf_getdouble(gTable.global, "ball.radius", 3.0);
+  d.radius = ballRadius(gTable.global);
   d.noaccel = 1;
   strFormatN(key, sizeof key, "tubes.%s_lmask", t.side);
   int lmask = conf_getint(gTable.rules, key, 1);
-  Sprite* ball = sessionSprite("ball.sprite", "data/ball.gsp");
-  Sprite* shadow = sessionSprite("ball.shadow_sprite", "data/ballshadow.gsp");
+  Sprite *ball, *shadow;
+  ballSessionSprites(&ball, &shadow);
   if (!CREATE_BALL(&d, ball, shadow, lmask)) logDebug(1, "at %s", "CREATE_BALL()");
 }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/conf.h"
 #include "core/log.h"
@@ -109,11 +110,35 @@ void frame(BoardObject* o, double dt) {
 
 }  // namespace
 
+double ballRadius(ConfSet* global) {
+  switch (conf_gettype(global, "ball.radius")) {
+    case CONF_INT: return conf_getint(global, "ball.radius", 0);
+    case CONF_DOUBLE: return conf_getdouble(global, "ball.radius", 3.0);
+    default: return 3.0;
+  }
+}
+
+namespace {
+
+Sprite* loadedSprite(const char* path) {
+  if (!path || !path[0]) return nullptr;
+  for (Sprite& s : SPRITES)
+    if (s.inUse && std::strncmp(s.name, path, SPR_NAME_SIZE - 1) == 0) return &s;
+  return nullptr;
+}
+
+}  // namespace
+
+void ballSessionSprites(Sprite** ball, Sprite** shadow) {
+  *ball = loadedSprite(conf_getstr(gTable.global, "ball.sprite", "data/ball.gsp"));
+  *shadow = loadedSprite(conf_getstr(gTable.global, "ball.shadow_sprite", "data/ballshadow.gsp"));
+}
+
 void ballNewBallData(ConfSet* global, double f, int credited, BallData* data, int* lmask) {
   *data = BallData{};
   data->pos = Vec3{static_cast<double>(conf_getint(global, "ball.newball_x", 300)),
                    static_cast<double>(conf_getint(global, "ball.newball_y", 300)), 0};
-  data->radius = conf_getdouble(global, "ball.radius", 3.0);
+  data->radius = ballRadius(global);
   data->noaccel = conf_getint(global, "ball.newball_noaccel", 0);
   const char* track = conf_getstr(global, "ball.newball_track", "");
   if (track && track[0]) {

@@ -33,6 +33,16 @@ BallParms* ballParms(BoardObject* ball);  // null for anything but a ball made b
 // on first use. lmask gets "ball.newball_lmask".
 void ballNewBallData(ConfSet* global, double f, int credited, BallData* data, int* lmask);
 
+// The ball radius "ball.radius" of the global set, written as a fraction or
+// an integer (default 3).
+double ballRadius(ConfSet* global);
+
+// The session's ball and shadow sprites, found in SPRITES[] by the paths
+// "ball.sprite" and "ball.shadow_sprite" of the table's global set give them
+// (a sprite loaded from a file is named after its path); null for one that
+// is not loaded: a ball made with it is then not drawn.
+void ballSessionSprites(Sprite** ball, Sprite** shadow);
+
 // The trigger a ball leaving the table at x sends.
 int ballLeaveTrigger(double x);
 

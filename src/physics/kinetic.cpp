@@ -32,62 +32,16 @@
 
 namespace kinetic {
 
-const char* const kSpriteMissing = "sprite filename not defined ('sprite' parameter)";
-
-ReaderCtx readerCtx(const char* fn, int layer, Outline* outline) {
-  ReaderCtx c{fn, layer, outline, 0, 0};
-  oprPosition(outline, &c.x, &c.y);
-  return c;
-}
-
-Sprite* readSprite(const ReaderCtx& c, const char* missingMessage) {
-  const char* path = OPR_STRING(c.outline, "sprite", nullptr);
-  if (!path || !path[0]) {
-    logError(0, "%s, object (%d,%d): %s", c.fn, c.x, c.y, missingMessage);
+BoardObject* onBoard(ObjReader* r, BoardObject* object, void* infoWord1) {
+  if (!object) {
+    objReaderFail(r, "error adding the object to the board");
     return nullptr;
   }
-  Sprite* s = SPR_CREATE(path);
-  if (!s) logError(0, "%s, object (%d,%d): error loading sprite '%s'", c.fn, c.x, c.y, path);
-  return s;
+  objReaderFinish(r, object, infoWord1);
+  return object;
 }
 
-VBOBJ* makeInstance(Sprite* sprite, int layer) {
-  VBOBJ* o = vbAddObject(sprite, 0, 0, 0);
-  if (o) vbSetLayer(o, layer);
-  return o;
-}
-
-int releaseReader(void* parms, Sprite* sprite, VBOBJ* instance) {
-  if (instance) vbDelObject(instance);
-  if (sprite) SPR_FREE(sprite);
-  std::free(parms);
-  return 0;
-}
-
-// The sprite itself stays loaded: the session frees every sprite when it
-// ends, after the board, and a dead visual-board object still refers to its
-// sprite until the next restore.
-void releaseObject(void* parms, VBOBJ* instance) {
-  if (instance) vbDelObject(instance);
-  std::free(parms);
-}
-
-int showFrame(const char* fn, const BoardObject* object, VBOBJ* instance, int frame) {
-  if (!instance) return logError(-1, "%s: id %d VBO not loaded", fn, object->id);
-  vbSetFrame(instance, frame);
-  return 0;
-}
-
-int frameCount(const VBOBJ* instance) {
-  return instance && instance->sprite && instance->sprite->numfrms > 0 ? instance->sprite->numfrms : 1;
-}
-
-BoardObject* eventBall(const BoardEvent* event) {
-  BoardObject* b = event->other;
-  return b && b->id >= 0 && b->kind == BK_BALL ? b : nullptr;
-}
-
-int ballAlive(const BoardObject* ball) { return ball && ball->id >= 0 && ball->kind == BK_BALL; }
+int frameCount(const VBOBJ* instance) { return objFrames(instance ? instance->sprite : nullptr); }
 
 double powFactor(double base, double dt) {
   double f = std::pow(base, dt);
@@ -96,40 +50,22 @@ double powFactor(double base, double dt) {
 
 double degToRad(double degrees) { return degrees * (std::numbers::pi / 180.0); }
 
-void logReconfigure(const char* kind, const Outline* outline) {
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("Reconfiguring %s (%d,%d)...", kind, x, y);
-}
-
 }  // namespace kinetic
 
 using namespace kinetic;
 
 namespace {
 
-// Adds a shape with the kind's handler and parameter block; on failure the
-// reader's allocations go and the caller returns 0.
-BoardObject* addShape(const ReaderCtx& c, BoardHandler handler, int family, const ShapeData* d, void* parms,
-                      Sprite* sprite, VBOBJ* instance) {
-  BoardObject* o = BOARD_ADDSHAPE_EX(handler, family, d, 0, parms);
-  if (!o) {
-    logError(0, "%s, object (%d,%d): error adding the object to the board", c.fn, c.x, c.y);
-    releaseReader(parms, sprite, instance);
-  }
-  return o;
-}
-
 // ---- Wall ----
 
 int wallHandler(BoardObject* o, BoardEvent* e) {
   if (e->type == BE_HIT)
-    if (BoardObject* b = eventBall(e)) BOUNCE_SHAPE(e, o, b);
+    if (BoardObject* b = objEventBall(e)) BOUNCE_SHAPE(e, o, b);
   return 0;
 }
 
 void wallReconf(int, Outline* outline, BoardObject* o) {
-  logReconfigure("wall", outline);
+  objLogReconfigure("wall", outline);
   o->u.shape.k = OPR_REAL(outline, "k", gTable.globalK);
 }
 
@@ -162,7 +98,7 @@ void bumperTunables(BumperParms* p, const Outline* outline, double* k) {
 }
 
 void bumperReconf(int, Outline* outline, BoardObject* o) {
-  logReconfigure("bumper", outline);
+  objLogReconfigure("bumper", outline);
   bumperTunables(static_cast<BumperParms*>(o->parms), outline, &o->u.shape.k);
 }
 
@@ -225,7 +161,7 @@ int bumperFrame(BoardObject* o, BumperParms* p) {
       }
     }
   }
-  return showFrame("bumper_handler()", o, p->instance, p->frame);
+  return objShowFrame("bumper_handler()", o, p->instance, p->frame);
 }
 
 int bumperHandler(BoardObject* o, BoardEvent* e) {
@@ -233,11 +169,9 @@ int bumperHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      releaseObject(p, p->instance);
-      o->parms = nullptr;
-      return 0;
+      return objKill(o, p->instance);
     case BE_HIT: {
-      BoardObject* b = eventBall(e);
+      BoardObject* b = objEventBall(e);
       if (!b) return 0;
       BOUNCE_SHAPE(e, o, b);
       if (p->state == BUMPER_IDLE) bumperAttack(p, b);
@@ -270,11 +204,9 @@ int triangleHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      releaseObject(p, p->instance);
-      o->parms = nullptr;
-      return 0;
+      return objKill(o, p->instance);
     case BE_HIT: {
-      BoardObject* b = eventBall(e);
+      BoardObject* b = objEventBall(e);
       if (!b) return 0;
       BOUNCE_SHAPE(e, o, b);
       if (vLen2(b->u.ball.velo) > p->minvelo) {
@@ -297,7 +229,7 @@ int triangleHandler(BoardObject* o, BoardEvent* e) {
           p->litFrame = 0;
         }
       }
-      return showFrame("triangle_handler()", o, p->instance, p->lit ? p->litFrame : 0);
+      return objShowFrame("triangle_handler()", o, p->instance, p->lit ? p->litFrame : 0);
     }
     default:
       return 0;
@@ -318,13 +250,9 @@ int dropperHandler(BoardObject* o, BoardEvent* e) {
   const char* fn = "dropper_handler()";
   auto* p = static_cast<DropperParms*>(o->parms);
   if (!p) return 0;
-  if (e->type == BE_KILL) {
-    std::free(p);
-    o->parms = nullptr;
-    return 0;
-  }
+  if (e->type == BE_KILL) return objKill(o, nullptr);
   if (e->type != BE_HIT && e->type != BE_SCRATCH) return 0;
-  BoardObject* b = eventBall(e);
+  BoardObject* b = objEventBall(e);
   if (!b) return 0;
   BallData* bd = &b->u.ball;
   if (std::fabs(bd->velo.y) >= p->minvelo) {
@@ -363,7 +291,7 @@ struct SpringParms {
 };
 
 int springCapturedAlive(const SpringParms* p) {
-  return p->captured && ballAlive(p->captured) && p->captured->id == p->capturedId;
+  return p->captured && objLiveBall(p->captured) && p->captured->id == p->capturedId;
 }
 
 int springFrame(BoardObject* o, SpringParms* p, double dt) {
@@ -395,7 +323,7 @@ int springFrame(BoardObject* o, SpringParms* p, double dt) {
   int n = frameCount(p->instance);
   int frame = p->length > 0 ? static_cast<int>(n * p->pull / p->length) : 0;
   if (frame > n - 1) frame = n - 1;
-  return showFrame(fn, o, p->instance, frame);
+  return objShowFrame(fn, o, p->instance, frame);
 }
 
 int springHandler(BoardObject* o, BoardEvent* e) {
@@ -404,11 +332,9 @@ int springHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      releaseObject(p, p->instance);
-      o->parms = nullptr;
-      return 0;
+      return objKill(o, p->instance);
     case BE_HIT: {
-      BoardObject* b = eventBall(e);
+      BoardObject* b = objEventBall(e);
       if (!b) return 0;
       if (p->debug) logPrint("%s: HIT by ball %d", fn, b->id);
       BOUNCE_SHAPE(e, o, b);
@@ -468,7 +394,7 @@ int saverFrame(BoardObject* o, SaverParms* p) {
       if (p->frame < 0) {
         p->state = SAVER_IDLE;
         p->frame = 0;
-        if (ballAlive(p->ball) && p->ball->id == p->ballId) {
+        if (objLiveBall(p->ball) && p->ball->id == p->ballId) {
           p->ball->u.ball.velo.x += p->attackX;
           p->ball->u.ball.velo.y -= p->attackY;
         }
@@ -478,7 +404,7 @@ int saverFrame(BoardObject* o, SaverParms* p) {
       }
     }
   }
-  return showFrame("saver_handler()", o, p->instance, p->frame);
+  return objShowFrame("saver_handler()", o, p->instance, p->frame);
 }
 
 int saverHandler(BoardObject* o, BoardEvent* e) {
@@ -486,11 +412,9 @@ int saverHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      releaseObject(p, p->instance);
-      o->parms = nullptr;
-      return 0;
+      return objKill(o, p->instance);
     case BE_HIT: {
-      BoardObject* b = eventBall(e);
+      BoardObject* b = objEventBall(e);
       if (!b) return 0;
       BOUNCE_SHAPE(e, o, b);
       b->u.ball.velo.x = 0;
@@ -541,11 +465,9 @@ int spinnerHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      releaseObject(p, p->instance);
-      o->parms = nullptr;
-      return 0;
+      return objKill(o, p->instance);
     case BE_HIT: {
-      BoardObject* b = eventBall(e);
+      BoardObject* b = objEventBall(e);
       if (!b) return 0;
       if (p->debug) logPrint("%s: %d HIT", fn, b->id);
       const Vec3 pos = o->u.shape.outline.pos;
@@ -570,7 +492,7 @@ int spinnerHandler(BoardObject* o, BoardEvent* e) {
       if (p->angle < 0) p->angle += 360;
       int n = frameCount(p->instance);
       int frame = n - (static_cast<int>(n * p->angle / 360) % n) - 1;
-      return showFrame(fn, o, p->instance, frame);
+      return objShowFrame(fn, o, p->instance, frame);
     }
     default:
       return 0;
@@ -596,67 +518,47 @@ double spinnerAxis(const Outline* outline) {
 // ---- Readers ----
 
 int wall_reader(int, int layer, Outline* outline) {
-  ReaderCtx c = readerCtx("wall_reader()", layer, outline);
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  d.quickRelease = 1;
-  BoardObject* o = addShape(c, wallHandler, FAM_WALL, &d, nullptr, nullptr, nullptr);
+  // Offered last, the wall reader takes every outline no other reader took.
+  ObjReader r;
+  objReaderBegin(&r, "wall_reader()", -1, layer, outline);
+  double k = objReaderElasticity(&r);
+  BoardObject* o = onBoard(&r, objReaderAddShape(&r, wallHandler, FAM_WALL, k, 1));
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
   OPR_ADD_RECONF(wallReconf, layer, outline, o);
-  logPrint("%s, object (%d,%d): k-%3.2f", c.fn, c.x, c.y, d.k);
+  objReaderNote(&r, "k-%3.2f", k);
   return 1;
 }
 
 int bumper_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_BUMPER) return 0;
-  ReaderCtx c = readerCtx("bumper_reader()", layer, outline);
-  auto* p = static_cast<BumperParms*>(oprAllocParms(c.fn, outline, sizeof(BumperParms)));
+  ObjReader r;
+  auto* p = objReaderStart<BumperParms>(&r, "bumper_reader()", FAM_BUMPER, layer, outline);
   if (!p) return 0;
-  p->sprite = readSprite(c, kSpriteMissing);
-  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   const char* logic = OPR_STRING(outline, "logic", nullptr);
-  if (!logic) {
-    logError(0, "%s, object (%d,%d): 'logic' not defined", c.fn, c.x, c.y);
-    return releaseReader(p, p->sprite, nullptr);
-  }
-  if (std::strcmp(logic, "duma") == 0) {
+  if (!logic) return objReaderFail(&r, "'logic' not defined");
+  if (std::strcmp(logic, "duma") == 0)
     p->logic = LOGIC_DUMA;
-  } else if (std::strcmp(logic, "kremlin") == 0) {
+  else if (std::strcmp(logic, "kremlin") == 0)
     p->logic = LOGIC_KREMLIN;
-  } else {
-    logError(0, "%s, object (%d,%d): invalid logic '%s'", c.fn, c.x, c.y, logic);
-    return releaseReader(p, p->sprite, nullptr);
-  }
-  p->place = OPR_INT(outline, "place", INT_MIN);
-  if (p->place == INT_MIN) {
-    logError(0, "%s, object (%d,%d): 'place' not defined", c.fn, c.x, c.y);
-    return releaseReader(p, p->sprite, nullptr);
-  }
-  if (p->place < 0) {
-    logError(0, "%s: object (%d,%d): invalid place %d", c.fn, c.x, c.y, p->place);
-    return releaseReader(p, p->sprite, nullptr);
-  }
+  else
+    return objReaderFail(&r, "invalid logic '%s'", logic);
+  if (!objReaderPlace(&r, 0, INT_MAX, &p->place)) return objReaderAbandon(&r);
   double k;
   bumperTunables(p, outline, &k);
-  p->instance = makeInstance(p->sprite, 4);
-  ShapeData d = oprShapeData(outline, k);
-  d.quickRelease = 1;
-  BoardObject* o = addShape(c, bumperHandler, FAM_BUMPER, &d, p, p->sprite, p->instance);
+  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  BoardObject* o = onBoard(&r, objReaderAddShape(&r, bumperHandler, FAM_BUMPER, k, 1));
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
   OPR_ADD_RECONF(bumperReconf, layer, outline, o);
-  logPrint("%s, object (%d,%d): sprite-'%s' k-%.2f min_attack-%.2f max_attack-%.2f", c.fn, c.x, c.y,
-           OPR_STRING(outline, "sprite", ""), k, p->minAttack, p->maxAttack);
+  objReaderNote(&r, "sprite-'%s' k-%.2f min_attack-%.2f max_attack-%.2f", OPR_STRING(outline, "sprite", ""), k,
+                p->minAttack, p->maxAttack);
   return 1;
 }
 
 int triangle_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_TRIANGLE) return 0;
-  ReaderCtx c = readerCtx("triangle_reader()", layer, outline);
-  auto* p = static_cast<TriangleParms*>(oprAllocParms(c.fn, outline, sizeof(TriangleParms)));
+  ObjReader r;
+  auto* p = objReaderStart<TriangleParms>(&r, "triangle_reader()", FAM_TRIANGLE, layer, outline);
   if (!p) return 0;
-  p->sprite = readSprite(c, kSpriteMissing);
-  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   p->right = OPR_INT(outline, "right", 0);
   p->delay = OPR_INT(outline, "delay", 0);
   p->minvelo = OPR_REAL(outline, "minvelo", 0.1);
@@ -666,110 +568,83 @@ int triangle_reader(int, int layer, Outline* outline) {
   Vec3 dir = p->right ? Vec3{outline->ymin - outline->ymax, outline->xmin - outline->xmax, 0}
                       : Vec3{outline->ymax - outline->ymin, outline->xmin - outline->xmax, 0};
   p->kick = vSetLen2(dir, p->attack);
-  p->instance = makeInstance(p->sprite, 4);
-  ShapeData d = oprShapeData(outline, k);
-  BoardObject* o = addShape(c, triangleHandler, FAM_TRIANGLE, &d, p, p->sprite, p->instance);
+  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  BoardObject* o = onBoard(&r, objReaderAddShape(&r, triangleHandler, FAM_TRIANGLE, k, 0));
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
-  logPrint("%s, object (%d,%d): sprite-'%s' right-%d k-%.2f attack-%.2f minvelo-%.2f", c.fn, c.x, c.y,
-           OPR_STRING(outline, "sprite", ""), p->right, k, p->attack, p->minvelo);
+  objReaderNote(&r, "sprite-'%s' right-%d k-%.2f attack-%.2f minvelo-%.2f", OPR_STRING(outline, "sprite", ""),
+                p->right, k, p->attack, p->minvelo);
   return 1;
 }
 
 int dropper_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_DROPPER) return 0;
-  ReaderCtx c = readerCtx("dropper_reader()", layer, outline);
-  auto* p = static_cast<DropperParms*>(oprAllocParms(c.fn, outline, sizeof(DropperParms)));
+  ObjReader r;
+  auto* p = objReaderStart<DropperParms>(&r, "dropper_reader()", FAM_DROPPER, layer, outline);
   if (!p) return 0;
   p->debug = OPR_INT(outline, "debug", 0);
   p->minvelo = OPR_REAL(outline, "minvelo", 0.2);
   p->layerFrom = OPR_INT(outline, "layer_from", 0);
   p->layerTo = OPR_INT(outline, "layer_to", 0);
   // Layers are lmask bits: anything outside 0..7 would make no valid mask.
-  if (p->layerFrom < 0 || p->layerFrom >= TABLE_LAYERS) {
-    logError(0, "%s, object (%d,%d): invalid layer_from %d", c.fn, c.x, c.y, p->layerFrom);
-    return releaseReader(p, nullptr, nullptr);
-  }
-  if (p->layerTo < 0 || p->layerTo >= TABLE_LAYERS) {
-    logError(0, "%s, object (%d,%d): invalid layer_to %d", c.fn, c.x, c.y, p->layerTo);
-    return releaseReader(p, nullptr, nullptr);
-  }
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = addShape(c, dropperHandler, FAM_DROPPER, &d, p, nullptr, nullptr);
-  if (!o) return 0;
+  if (p->layerFrom < 0 || p->layerFrom >= TABLE_LAYERS)
+    return objReaderFail(&r, "invalid layer_from %d", p->layerFrom);
+  if (p->layerTo < 0 || p->layerTo >= TABLE_LAYERS) return objReaderFail(&r, "invalid layer_to %d", p->layerTo);
+  BoardObject* o = objReaderAddShape(&r, dropperHandler, FAM_DROPPER, gTable.globalK, 0);
+  if (!o) return objReaderFail(&r, "error adding the object to the board");
   // The dropper lies on the upper layer: its lmask defaults to layer_from.
   oprFinishObject(o, p->layerFrom, outline, nullptr);
-  logPrint("%s, object (%d,%d): minvelo-%.2f layer_from-%d layer_to-%d", c.fn, c.x, c.y, p->minvelo, p->layerFrom,
-           p->layerTo);
+  objReaderNote(&r, "minvelo-%.2f layer_from-%d layer_to-%d", p->minvelo, p->layerFrom, p->layerTo);
   return 1;
 }
 
 int spring_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_SPRING) return 0;
-  ReaderCtx c = readerCtx("spring_reader()", layer, outline);
-  auto* p = static_cast<SpringParms*>(oprAllocParms(c.fn, outline, sizeof(SpringParms)));
+  ObjReader r;
+  auto* p = objReaderStart<SpringParms>(&r, "spring_reader()", FAM_SPRING, layer, outline);
   if (!p) return 0;
-  p->sprite = readSprite(c, kSpriteMissing);
-  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   p->debug = OPR_INT(outline, "debug", 0);
   p->length = OPR_REAL(outline, "length", 30);
   p->fwdaccel = OPR_REAL(outline, "fwdaccel", 0.1);
   p->backvelo = OPR_REAL(outline, "backvelo", 1.0);
   p->minvelo = OPR_REAL(outline, "minvelo", 0.5);
   p->minpushvelo = OPR_REAL(outline, "minpushvelo", 0);
-  double k = OPR_REAL(outline, "k", gTable.globalK);
-  p->instance = makeInstance(p->sprite, 2);
-  ShapeData d = oprShapeData(outline, k);
-  d.quickRelease = 1;
-  BoardObject* o = addShape(c, springHandler, FAM_SPRING, &d, p, p->sprite, p->instance);
+  double k = objReaderElasticity(&r);
+  p->instance = objReaderInstance(&r, p->sprite, 0, 2);
+  BoardObject* o = onBoard(&r, objReaderAddShape(&r, springHandler, FAM_SPRING, k, 1));
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
-  logPrint("%s, object (%d,%d): sprite-'%s' k-%.2f length-%.2f fwdaccel-%.2f backvelo-%.2f minvelo-%.2f", c.fn, c.x,
-           c.y, OPR_STRING(outline, "sprite", ""), k, p->length, p->fwdaccel, p->backvelo, p->minvelo);
+  objReaderNote(&r, "sprite-'%s' k-%.2f length-%.2f fwdaccel-%.2f backvelo-%.2f minvelo-%.2f",
+                OPR_STRING(outline, "sprite", ""), k, p->length, p->fwdaccel, p->backvelo, p->minvelo);
   return 1;
 }
 
 int saver_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_SAVER) return 0;
-  ReaderCtx c = readerCtx("saver_reader()", layer, outline);
-  auto* p = static_cast<SaverParms*>(oprAllocParms(c.fn, outline, sizeof(SaverParms)));
+  ObjReader r;
+  auto* p = objReaderStart<SaverParms>(&r, "saver_reader()", FAM_SAVER, layer, outline);
   if (!p) return 0;
-  p->place = OPR_INT(outline, "place", -1);
-  if (p->place < 0 || p->place > 1) {
-    logError(0, "%s, object (%d,%d): place is undefined or invalid (%d, max %d)", c.fn, c.x, c.y, p->place, 1);
-    return releaseReader(p, nullptr, nullptr);
-  }
-  p->sprite = readSprite(c, "'sprite' not defined");
-  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  if (!objReaderPlaceUpTo(&r, 1, &p->place)) return objReaderAbandon(&r);
+  if (!(p->sprite = objReaderSprite(&r, "sprite", "'sprite' not defined"))) return objReaderAbandon(&r);
   p->minvelo = OPR_REAL(outline, "minvelo", 0.2);
   p->attackX = OPR_REAL(outline, "attack_x", 0) * gTable.f;
   p->attackY = OPR_REAL(outline, "attack_y", 5.0) * gTable.f;
   p->upFramestep = OPR_INT(outline, "up_framestep", 1);
   if (p->upFramestep < 1) {
-    logPrint("%s, object (%d,%d): invalid up_framestep %d, fixed to be 1", c.fn, c.x, c.y, p->upFramestep);
+    objReaderNote(&r, "invalid up_framestep %d, fixed to be 1", p->upFramestep);
     p->upFramestep = 1;
   }
   p->upDelay = OPR_INT(outline, "up_delay", 0);
   p->downDelay = OPR_INT(outline, "down_delay", 0);
-  double k = OPR_REAL(outline, "k", gTable.globalK);
-  p->instance = makeInstance(p->sprite, 4);
-  ShapeData d = oprShapeData(outline, k);
-  d.quickRelease = 1;
-  BoardObject* o = addShape(c, saverHandler, FAM_SAVER, &d, p, p->sprite, p->instance);
+  double k = objReaderElasticity(&r);
+  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  BoardObject* o = onBoard(&r, objReaderAddShape(&r, saverHandler, FAM_SAVER, k, 1));
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
-  logPrint("%s, object (%d,%d): place-%d minvelo-%3.2f attack-(%3.2f,%3.2f)", c.fn, c.x, c.y, p->place, p->minvelo,
-           p->attackX, p->attackY);
+  objReaderNote(&r, "place-%d minvelo-%3.2f attack-(%3.2f,%3.2f)", p->place, p->minvelo, p->attackX, p->attackY);
   return 1;
 }
 
 int spinner_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_SPINNER) return 0;
-  ReaderCtx c = readerCtx("spinner_reader()", layer, outline);
-  auto* p = static_cast<SpinnerParms*>(oprAllocParms(c.fn, outline, sizeof(SpinnerParms)));
+  ObjReader r;
+  auto* p = objReaderStart<SpinnerParms>(&r, "spinner_reader()", FAM_SPINNER, layer, outline);
   if (!p) return 0;
-  p->sprite = readSprite(c, kSpriteMissing);
-  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   p->debug = OPR_INT(outline, "debug", 0);
   p->place = OPR_INT(outline, "place", -1);
   p->rotateK = OPR_REAL(outline, "rotate_k", 1.0);
@@ -777,13 +652,11 @@ int spinner_reader(int, int layer, Outline* outline) {
   p->minvelo = OPR_REAL(outline, "minvelo", 1.0);
   p->axisAngle = spinnerAxis(outline);
   p->direction = 1;
-  p->instance = makeInstance(p->sprite, 4);
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = addShape(c, spinnerHandler, FAM_SPINNER, &d, p, p->sprite, p->instance);
+  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  BoardObject* o = onBoard(&r, objReaderAddShape(&r, spinnerHandler, FAM_SPINNER, gTable.globalK, 0));
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
-  logPrint("%s, object (%d,%d): sprite-'%s' place-%d rotate_k-%.2f friction-%.2f minvelo-%.2f", c.fn, c.x, c.y,
-           OPR_STRING(outline, "sprite", ""), p->place, p->rotateK, p->friction, p->minvelo);
+  objReaderNote(&r, "sprite-'%s' place-%d rotate_k-%.2f friction-%.2f minvelo-%.2f", OPR_STRING(outline, "sprite", ""),
+                p->place, p->rotateK, p->friction, p->minvelo);
   return 1;
 }
 

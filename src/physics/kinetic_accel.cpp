@@ -131,14 +131,34 @@ void accel2Keys(Accel2Parms* p, const Outline* outline) {
   p->dy = p->dvelo * std::sin(degToRad(p->angle));
 }
 
-// Applies the event rule: 1 when the object is to act now (and notes the
-// instant), 0 for a scratch in the instant of the last action.
-int clockAllows(ActionClock* c, int type) {
-  double now = tableNow();
-  if (type == BE_SCRATCH && c->acted && c->lastTime == now) return 0;
-  c->acted = 1;
-  c->lastTime = now;
-  return 1;
+// What an event asks of a zone under the event rule of both kinds.
+enum ZoneStep {
+  ZONE_NOTHING,  // no ball, or an event zones do not act on
+  ZONE_ACT,      // act on the ball now (the instant is noted)
+  ZONE_IGNORED,  // a scratch in the instant of the last action
+  ZONE_LEFT,     // the ball left the zone
+};
+
+// Applies the event rule to an event: keeps the step's dt from BE_FRAME and
+// BE_SCRATCH, releases the parameter block on BE_KILL, and for the contact
+// events of a live ball says what to do with it (the ball through ball).
+ZoneStep zoneEvent(BoardObject* o, ActionClock* c, BoardEvent* e, BoardObject** ball) {
+  switch (e->type) {
+    case BE_KILL: objKill(o, nullptr); return ZONE_NOTHING;
+    case BE_FRAME: c->stepDt = e->dt; return ZONE_NOTHING;
+    case BE_HIT:
+    case BE_SCRATCH: {
+      if (!(*ball = objEventBall(e))) return ZONE_NOTHING;
+      if (e->type == BE_SCRATCH) c->stepDt = e->dt;
+      double now = tableNow();
+      if (e->type == BE_SCRATCH && c->acted && c->lastTime == now) return ZONE_IGNORED;
+      c->acted = 1;
+      c->lastTime = now;
+      return ZONE_ACT;
+    }
+    case BE_UNHIT: return (*ball = objEventBall(e)) ? ZONE_LEFT : ZONE_NOTHING;
+    default: return ZONE_NOTHING;
+  }
 }
 
 double withSign(double value, double magnitude) { return value < 0 ? -magnitude : magnitude; }
@@ -173,34 +193,18 @@ int accelHandler(BoardObject* o, BoardEvent* e) {
   const char* fn = "accel_handler()";
   auto* p = static_cast<AccelParms*>(o->parms);
   if (!p) return 0;
-  switch (e->type) {
-    case BE_KILL:
-      std::free(p);
-      o->parms = nullptr;
-      return 0;
-    case BE_FRAME:
-      p->clock.stepDt = e->dt;
-      return 0;
-    case BE_HIT:
-    case BE_SCRATCH: {
-      BoardObject* b = eventBall(e);
-      if (!b) return 0;
-      if (e->type == BE_SCRATCH) p->clock.stepDt = e->dt;
-      const char* what = e->type == BE_HIT ? "HIT" : "SCRATCH";
-      if (!clockAllows(&p->clock, e->type)) {
-        if (p->debug) logPrint("%s: %d SCRATCH ignored", fn, b->id);
-        return 0;
-      }
-      accelAct(fn, p, b, what);
-      return 0;
-    }
-    case BE_UNHIT:
-      if (BoardObject* b = eventBall(e))
-        if (p->debug) logPrint("%s: %d UNHIT", fn, b->id);
-      return 0;
-    default:
-      return 0;
+  BoardObject* b = nullptr;
+  switch (zoneEvent(o, &p->clock, e, &b)) {
+    case ZONE_ACT: accelAct(fn, p, b, e->type == BE_HIT ? "HIT" : "SCRATCH"); break;
+    case ZONE_IGNORED:
+      if (p->debug) logPrint("%s: %d SCRATCH ignored", fn, b->id);
+      break;
+    case ZONE_LEFT:
+      if (p->debug) logPrint("%s: %d UNHIT", fn, b->id);
+      break;
+    default: break;
   }
+  return 0;
 }
 
 void accel2Act(const char* fn, Accel2Parms* p, BoardObject* ball, const char* what) {
@@ -231,89 +235,64 @@ int accel2Handler(BoardObject* o, BoardEvent* e) {
   const char* fn = "accel2_handler()";
   auto* p = static_cast<Accel2Parms*>(o->parms);
   if (!p) return 0;
-  switch (e->type) {
-    case BE_KILL:
-      std::free(p);
-      o->parms = nullptr;
-      return 0;
-    case BE_FRAME:
-      p->clock.stepDt = e->dt;
-      return 0;
-    case BE_HIT:
-    case BE_SCRATCH: {
-      BoardObject* b = eventBall(e);
-      if (!b) return 0;
-      if (e->type == BE_SCRATCH) p->clock.stepDt = e->dt;
+  BoardObject* b = nullptr;
+  switch (zoneEvent(o, &p->clock, e, &b)) {
+    case ZONE_ACT: {
       const char* what = e->type == BE_HIT ? "HIT" : "SCRATCH";
-      if (!clockAllows(&p->clock, e->type)) {
-        if (p->debug) logPrint("%s: tm-%.2f %d SCRATCH ignored", fn, tableNow(), b->id);
-        return 0;
-      }
       if (p->debug) logPrint("%s: tm-%.2f %d %s", fn, tableNow(), b->id, what);
       accel2Act(fn, p, b, what);
-      return 0;
+      break;
     }
-    case BE_UNHIT:
-      if (BoardObject* b = eventBall(e))
-        if (p->debug) logPrint("%s: tm-%.2f %d UNHIT", fn, tableNow(), b->id);
-      return 0;
-    default:
-      return 0;
+    case ZONE_IGNORED:
+      if (p->debug) logPrint("%s: tm-%.2f %d SCRATCH ignored", fn, tableNow(), b->id);
+      break;
+    case ZONE_LEFT:
+      if (p->debug) logPrint("%s: tm-%.2f %d UNHIT", fn, tableNow(), b->id);
+      break;
+    default: break;
   }
+  return 0;
 }
 
 void accelReconf(int, Outline* outline, BoardObject* o) {
-  logReconfigure("accel", outline);
+  objLogReconfigure("accel", outline);
   accelKeys("accel_reader()", static_cast<AccelParms*>(o->parms), outline);
 }
 
 void accel2Reconf(int, Outline* outline, BoardObject* o) {
-  logReconfigure("accel2", outline);
+  objLogReconfigure("accel2", outline);
   accel2Keys(static_cast<Accel2Parms*>(o->parms), outline);
-}
-
-// Both kinds are sensors: no quick release, so a ball inside gets a scratch
-// every step until it leaves the outline.
-BoardObject* addZone(const ReaderCtx& c, BoardHandler handler, int family, void* parms) {
-  ShapeData d = oprShapeData(c.outline, gTable.globalK);
-  BoardObject* o = BOARD_ADDSHAPE_EX(handler, family, &d, 0, parms);
-  if (!o) {
-    logError(0, "%s, object (%d,%d): error adding the object to the board", c.fn, c.x, c.y);
-    releaseReader(parms, nullptr, nullptr);
-  }
-  return o;
 }
 
 }  // namespace
 
+// Both kinds are sensors: no quick release, so a ball inside gets a scratch
+// every step until it leaves the outline.
+
 int accel_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_ACCEL) return 0;
-  ReaderCtx c = readerCtx("accel_reader()", layer, outline);
-  auto* p = static_cast<AccelParms*>(oprAllocParms(c.fn, outline, sizeof(AccelParms)));
+  ObjReader r;
+  auto* p = objReaderStart<AccelParms>(&r, "accel_reader()", FAM_ACCEL, layer, outline);
   if (!p) return 0;
-  accelKeys(c.fn, p, outline);
-  BoardObject* o = addZone(c, accelHandler, FAM_ACCEL, p);
+  accelKeys(r.fn, p, outline);
+  BoardObject* o = onBoard(&r, objReaderAddShape(&r, accelHandler, FAM_ACCEL, gTable.globalK, 0), p);
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, p);
-  if (OPR_INT(outline, "disabled", 0)) o->disabled = 1;
+  objReaderDisabled(&r, o);
   OPR_ADD_RECONF(accelReconf, layer, outline, o);
-  logPrint("%s, object (%d,%d): kx-%.2f ky-%.2f angle-%.2f length-%.2f dx-%.2f dy-%.2f", c.fn, c.x, c.y, p->def.kx,
-           p->def.ky, p->angle, p->length, p->def.dx, p->def.dy);
+  objReaderNote(&r, "kx-%.2f ky-%.2f angle-%.2f length-%.2f dx-%.2f dy-%.2f", p->def.kx, p->def.ky, p->angle,
+                p->length, p->def.dx, p->def.dy);
   return 1;
 }
 
 int accel2_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_ACCEL2) return 0;
-  ReaderCtx c = readerCtx("accel2_reader()", layer, outline);
-  auto* p = static_cast<Accel2Parms*>(oprAllocParms(c.fn, outline, sizeof(Accel2Parms)));
+  ObjReader r;
+  auto* p = objReaderStart<Accel2Parms>(&r, "accel2_reader()", FAM_ACCEL2, layer, outline);
   if (!p) return 0;
   accel2Keys(p, outline);
-  BoardObject* o = addZone(c, accel2Handler, FAM_ACCEL2, p);
+  BoardObject* o = onBoard(&r, objReaderAddShape(&r, accel2Handler, FAM_ACCEL2, gTable.globalK, 0));
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
-  if (OPR_INT(outline, "disabled", 0)) o->disabled = 1;
+  objReaderDisabled(&r, o);
   OPR_ADD_RECONF(accel2Reconf, layer, outline, o);
-  logPrint("%s, object (%d,%d): angle-%.2f kvelo-%.2f dx-%.2f dy-%.2f thresh_low-%.2f thresh_high-%.2f", c.fn, c.x,
-           c.y, p->angle, p->kvelo, p->dx, p->dy, p->threshLow, p->threshHigh);
+  objReaderNote(&r, "angle-%.2f kvelo-%.2f dx-%.2f dy-%.2f thresh_low-%.2f thresh_high-%.2f", p->angle, p->kvelo,
+                p->dx, p->dy, p->threshLow, p->threshHigh);
   return 1;
 }

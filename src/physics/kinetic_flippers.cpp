@@ -37,7 +37,7 @@ struct CFlipperParms {
 
 int flipperHandler(BoardObject* o, BoardEvent* e) {
   if (e->type == BE_HIT)
-    if (BoardObject* b = eventBall(e)) BOUNCE_FLIPPER(e, o, b);
+    if (BoardObject* b = objEventBall(e)) BOUNCE_FLIPPER(e, o, b);
   return 0;
 }
 
@@ -94,7 +94,7 @@ int cflipperFrame(BoardObject* o, CFlipperParms* p, double dt) {
   int frame = range != 0 ? static_cast<int>((f->angle - p->sprMinAngle) * (n - 1) / range) : 0;
   if (frame > n - 1) frame = n - 1;
   if (frame < 0) frame = 0;
-  return showFrame("cflipper_handler()", o, p->instance, frame);
+  return objShowFrame("cflipper_handler()", o, p->instance, frame);
 }
 
 int cflipperHandler(BoardObject* o, BoardEvent* e) {
@@ -103,9 +103,7 @@ int cflipperHandler(BoardObject* o, BoardEvent* e) {
   CFlipperData* f = &o->u.cflipper;
   switch (e->type) {
     case BE_KILL:
-      releaseObject(p, p->instance);
-      o->parms = nullptr;
-      return 0;
+      return objKill(o, p->instance);
     case BE_FRAME:
       return cflipperFrame(o, p, e->dt);
     case BE_MOVE:
@@ -115,7 +113,7 @@ int cflipperHandler(BoardObject* o, BoardEvent* e) {
       if (BoardObject* d = drivenFlipper(p)) d->u.flipper.angle = f->angle - p->minAngle;
       return 0;
     case BE_HIT:
-      if (BoardObject* b = eventBall(e)) BOUNCE_CFLIPPER(e, o, b);
+      if (BoardObject* b = objEventBall(e)) BOUNCE_CFLIPPER(e, o, b);
       return 0;
     default:
       return 0;
@@ -153,7 +151,7 @@ int cflipperTunables(const char* fn, CFlipperParms* p, CFlipperData* d, const Ou
 }
 
 void cflipperReconf(int, Outline* outline, BoardObject* o) {
-  logReconfigure("cflipper", outline);
+  objLogReconfigure("cflipper", outline);
   auto* p = static_cast<CFlipperParms*>(o->parms);
   CFlipperParms np = *p;
   CFlipperData nd = o->u.cflipper;
@@ -166,52 +164,37 @@ void cflipperReconf(int, Outline* outline, BoardObject* o) {
 }  // namespace
 
 int flipper_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_FLIPPER) return 0;
-  ReaderCtx c = readerCtx("flipper_reader()", layer, outline);
+  ObjReader r;
+  if (!objReaderBegin(&r, "flipper_reader()", FAM_FLIPPER, layer, outline)) return 0;
   FlipperData d;
   std::memset(&d, 0, sizeof d);
   d.outline = *outline;
   d.right = OPR_INT(outline, "right", 0);
   d.k = OPR_REAL(outline, "k", 0.7);
   d.kav = OPR_REAL(outline, "kav", 1.0);
-  BoardObject* o = BOARD_ADDFLIPPER_EX(flipperHandler, FAM_FLIPPER, &d, 0, nullptr);
-  if (!o) return logError(0, "%s, object (%d,%d): error adding the object to the board", c.fn, c.x, c.y);
-  oprFinishObject(o, layer, outline, nullptr);
-  logPrint("%s, object (%d,%d): right-%d k-%.2f kav-%.2f", c.fn, c.x, c.y, d.right, d.k, d.kav);
+  BoardObject* o = onBoard(&r, BOARD_ADDFLIPPER_EX(flipperHandler, FAM_FLIPPER, &d, 0, nullptr));
+  if (!o) return 0;
+  objReaderNote(&r, "right-%d k-%.2f kav-%.2f", d.right, d.k, d.kav);
   return 1;
 }
 
 int cflipper_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_CFLIPPER) return 0;
-  ReaderCtx c = readerCtx("cflipper_reader()", layer, outline);
-  auto* p = static_cast<CFlipperParms*>(oprAllocParms(c.fn, outline, sizeof(CFlipperParms)));
+  ObjReader r;
+  auto* p = objReaderStart<CFlipperParms>(&r, "cflipper_reader()", FAM_CFLIPPER, layer, outline);
   if (!p) return 0;
-  p->place = OPR_INT(outline, "place", INT_MIN);
-  if (p->place == INT_MIN) {
-    logError(0, "%s, object (%d,%d): 'place' not defined", c.fn, c.x, c.y);
-    return releaseReader(p, nullptr, nullptr);
-  }
-  if (p->place < 1 || p->place > 6) {
-    logError(0, "%s: object (%d,%d): invalid place %d", c.fn, c.x, c.y, p->place);
-    return releaseReader(p, nullptr, nullptr);
-  }
-  p->sprite = readSprite(c, kSpriteMissing);
-  if (!p->sprite) return releaseReader(p, nullptr, nullptr);
+  if (!objReaderPlace(&r, 1, 6, &p->place)) return objReaderAbandon(&r);
+  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   CFlipperData d;
   std::memset(&d, 0, sizeof d);
   d.outline = *outline;
-  if (!cflipperTunables(c.fn, p, &d, outline)) return releaseReader(p, p->sprite, nullptr);
+  if (!cflipperTunables(r.fn, p, &d, outline)) return objReaderAbandon(&r);
   d.angle = p->minAngle;
-  p->instance = makeInstance(p->sprite, 4);
-  BoardObject* o = BOARD_ADDCFLIPPER_EX(cflipperHandler, FAM_CFLIPPER, &d, 0, p);
-  if (!o) {
-    logError(0, "%s, object (%d,%d): error adding the object to the board", c.fn, c.x, c.y);
-    return releaseReader(p, p->sprite, p->instance);
-  }
-  oprFinishObject(o, layer, outline, nullptr);
+  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  BoardObject* o = onBoard(&r, BOARD_ADDCFLIPPER_EX(cflipperHandler, FAM_CFLIPPER, &d, 0, p));
+  if (!o) return 0;
   OPR_ADD_RECONF(cflipperReconf, layer, outline, o);
-  logPrint("%s, object (%d,%d): id-%d place-%d min_angle-%.2f max_angle-%.2f phase_angle-%.2f radius1-%.2f "
-           "radius2-%.2f length-%.2f",
-           c.fn, c.x, c.y, o->id, p->place, p->minAngle, p->maxAngle, p->phaseAngle, d.radius1, d.radius2, d.length);
+  objReaderNote(&r,
+                "id-%d place-%d min_angle-%.2f max_angle-%.2f phase_angle-%.2f radius1-%.2f radius2-%.2f length-%.2f",
+                o->id, p->place, p->minAngle, p->maxAngle, p->phaseAngle, d.radius1, d.radius2, d.length);
   return 1;
 }

@@ -1,51 +1,21 @@
 #pragma once
 // What the kinetic object files (kinetic.cpp, kinetic_accel.cpp,
-// kinetic_flippers.cpp) share: the reader context with its messages, sprite
-// loading for the readers, and small helpers of the handlers.
-#include "physics/objects.h"
-#include "physics/opr.h"
+// kinetic_flippers.cpp) share beyond the common reader and handler steps
+// (objects_common.h): small helpers of the handlers.
+#include "physics/objects_common.h"
 
-struct Sprite;
 struct VBOBJ;
 
 namespace kinetic {
 
-// One reader run: its log name, the layer and the outline with its section
-// position, for the "%s, object (%d,%d): ..." lines.
-struct ReaderCtx {
-  const char* fn;
-  int layer;
-  Outline* outline;
-  int x, y;
-};
-ReaderCtx readerCtx(const char* fn, int layer, Outline* outline);
+// The object a kinetic reader run added to the board (null when the board
+// took none), finished (lmask, name with infoWord1 as its second word). Null
+// after "%s, object (%d,%d): error adding the object to the board" when
+// there is none: the run is then given up.
+BoardObject* onBoard(ObjReader* r, BoardObject* object, void* infoWord1 = nullptr);
 
-// The required "sprite" key loaded with SPR_CREATE. Null after
-// "%s, object (%d,%d): <missingMessage>" when the key is missing or empty,
-// or after "%s, object (%d,%d): error loading sprite '%s'".
-Sprite* readSprite(const ReaderCtx& c, const char* missingMessage);
-// The usual missing-sprite text: "sprite filename not defined ('sprite' parameter)".
-extern const char* const kSpriteMissing;
-
-// A visual-board instance of the sprite on a layer, at (0, 0) as object
-// sprites are drawn in screen space; null when there is no visual board.
-VBOBJ* makeInstance(Sprite* sprite, int layer);
-// Undoes a reader's allocations when it gives up after them; returns 0, the
-// reader's result.
-int releaseReader(void* parms, Sprite* sprite, VBOBJ* instance);
-// BE_KILL of an object with a parameter block and an instance.
-void releaseObject(void* parms, VBOBJ* instance);
-
-// Shows a frame on the instance; -1 with "%s: id %d VBO not loaded" when the
-// object has none.
-int showFrame(const char* fn, const BoardObject* object, VBOBJ* instance, int frame);
+// The frame count of the sprite an instance shows, 1 without an instance.
 int frameCount(const VBOBJ* instance);
-
-// The ball of a contact event, null for anything else (handlers ignore
-// contact events of other objects).
-BoardObject* eventBall(const BoardEvent* event);
-// 1 while the object in the slot is still a ball.
-int ballAlive(const BoardObject* ball);
 
 // base^dt, or 1 (no change) when that is not a finite number, so that a
 // configuration with a negative factor or a zero speed under a threshold
@@ -53,8 +23,5 @@ int ballAlive(const BoardObject* ball);
 double powFactor(double base, double dt);
 
 double degToRad(double degrees);
-
-// "Reconfiguring %s (%d,%d)..."
-void logReconfigure(const char* kind, const Outline* outline);
 
 }  // namespace kinetic

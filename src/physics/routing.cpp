@@ -35,18 +35,6 @@ double angle0To2Pi(double y, double x) {
   return a < 0 ? a + kTwoPi : a;
 }
 
-// The session's ball sprites, found in the sprite table under the names the
-// global configuration gives them (a sprite loaded from a file is named
-// after its path).
-Sprite* loadedSprite(const char* path) {
-  if (!path || !path[0]) return nullptr;
-  for (int i = 0; i < SPR_MAX; i++) {
-    Sprite* s = &SPRITES[i];
-    if (s->inUse && std::strncmp(s->name, path, SPR_NAME_SIZE - 1) == 0) return s;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 // ---- Shared helpers ----
@@ -86,8 +74,6 @@ double routingPutOnTrack(BoardObject* ball, Track* track, double trackpos) {
 
 void routingTakeOffTrack(BoardObject* ball) { ball->u.ball.track = nullptr; }
 
-int routingLiveBall(const BoardObject* object) { return object && object->id >= 0 && object->kind == BK_BALL; }
-
 double routingConfNumber(ConfSet* set, const char* key, double defaultValue) {
   switch (conf_gettype(set, key)) {
     case CONF_INT: return conf_getint(set, key, 0);
@@ -106,9 +92,9 @@ int routingBigScore(const char* key) {
 
 BoardObject* routingCreateBall(const BallData* data, int lmask) {
   BallData d = *data;
-  d.radius = routingConfNumber(gTable.global, "ball.radius", 3.0);
-  Sprite* ball = loadedSprite(conf_getstr(gTable.global, "ball.sprite", "data/ball.gsp"));
-  Sprite* shadow = loadedSprite(conf_getstr(gTable.global, "ball.shadow_sprite", "data/ballshadow.gsp"));
+  d.radius = ballRadius(gTable.global);
+  Sprite *ball, *shadow;
+  ballSessionSprites(&ball, &shadow);
   return CREATE_BALL(&d, ball, shadow, lmask);
 }
 
@@ -280,14 +266,13 @@ int gateHandler(BoardObject* o, BoardEvent* e) {
   auto* p = static_cast<GateParms*>(o->parms);
   switch (e->type) {
     case BE_KILL:
-      std::free(p);
-      o->parms = nullptr;
+      objKill(o, nullptr);
       break;
     case BE_HIT:
-      if (p && routingLiveBall(e->other)) gateHit(o, p, e->other);
+      if (p && objLiveBall(e->other)) gateHit(o, p, e->other);
       break;
     case BE_UNHIT:
-      if (p && routingLiveBall(e->other)) gateUnhit(o, p, e->other);
+      if (p && objLiveBall(e->other)) gateUnhit(o, p, e->other);
       break;
     default:
       break;
@@ -296,36 +281,24 @@ int gateHandler(BoardObject* o, BoardEvent* e) {
 }
 
 void gateReconf(int, Outline* outline, BoardObject* object) {
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("Reconfiguring gate (%d,%d)...", x, y);
+  objLogReconfigure("gate", outline);
   if (object->parms) gateSoftConfig(outline, static_cast<GateParms*>(object->parms));
 }
 
 }  // namespace
 
 int gate_reader(int, int layer, Outline* outline) {
-  const char* fn = "gate_reader()";
-  if (OPR_FAMILY(outline) != FAM_GATE) return 0;
-  auto* p = static_cast<GateParms*>(oprAllocParms(fn, outline, sizeof(GateParms)));
+  ObjReader r;
+  auto* p = objReaderStart<GateParms>(&r, "gate_reader()", FAM_GATE, layer, outline);
   if (!p) return 0;
-  int x, y;
-  oprPosition(outline, &x, &y);
-  if (!gateSoftConfig(outline, p)) {
-    std::free(p);
-    return logError(0, "%s, object (%d,%d): error reading parameters", fn, x, y);
-  }
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = BOARD_ADDSHAPE_EX(gateHandler, FAM_GATE, &d, 0, p);
-  if (!o) {
-    std::free(p);
-    return 0;
-  }
-  oprFinishObject(o, layer, outline, nullptr);
-  o->disabled = OPR_INT(outline, "disabled", 0) != 0;
+  if (!gateSoftConfig(outline, p)) return objReaderFail(&r, "error reading parameters");
+  BoardObject* o = objReaderAddShape(&r, gateHandler, FAM_GATE, gTable.globalK, 0);
+  if (!o) return objReaderAbandon(&r);
+  objReaderFinish(&r, o);
+  objReaderDisabled(&r, o);
   OPR_ADD_RECONF(gateReconf, layer, outline, o);
-  logPrint("%s, object (%d,%d): layer-%d/%d vb_layer-%d/%d kill-%d/%d", fn, x, y, p->side[0].layer,
-           p->side[1].layer, p->side[0].vbLayer, p->side[1].vbLayer, p->side[0].kill, p->side[1].kill);
+  objReaderNote(&r, "layer-%d/%d vb_layer-%d/%d kill-%d/%d", p->side[0].layer, p->side[1].layer, p->side[0].vbLayer,
+                p->side[1].vbLayer, p->side[0].kill, p->side[1].kill);
   return 1;
 }
 
@@ -367,12 +340,8 @@ int gate2ReadAction(const Outline* o, const char* name, Gate2Action* a) {
 int gate2Handler(BoardObject* o, BoardEvent* e) {
   const char* fn = "gate2_handler()";
   auto* p = static_cast<Gate2Parms*>(o->parms);
-  if (e->type == BE_KILL) {
-    std::free(p);
-    o->parms = nullptr;
-    return 0;
-  }
-  if ((e->type != BE_HIT && e->type != BE_UNHIT) || !p || !routingLiveBall(e->other)) return 0;
+  if (e->type == BE_KILL) return objKill(o, nullptr);
+  if ((e->type != BE_HIT && e->type != BE_UNHIT) || !p || !objLiveBall(e->other)) return 0;
   BoardObject* ball = e->other;
   BallData* b = &ball->u.ball;
   int s = routingSide(p->axis, o->u.shape.outline.pos, b->pos);
@@ -394,29 +363,19 @@ int gate2Handler(BoardObject* o, BoardEvent* e) {
 }  // namespace
 
 int gate2_reader(int, int layer, Outline* outline) {
-  const char* fn = "gate2_reader()";
-  if (OPR_FAMILY(outline) != FAM_GATE2) return 0;
-  auto* p = static_cast<Gate2Parms*>(oprAllocParms(fn, outline, sizeof(Gate2Parms)));
+  ObjReader r;
+  auto* p = objReaderStart<Gate2Parms>(&r, "gate2_reader()", FAM_GATE2, layer, outline);
   if (!p) return 0;
-  int x, y;
-  oprPosition(outline, &x, &y);
   p->debug = OPR_INT(outline, "debug", 0);
   p->axis = routingAxis(outline);
-  for (int i = 0; i < G2_ACTIONS; i++) {
-    if (!gate2ReadAction(outline, kGate2Action[i], &p->action[i])) {
-      std::free(p);
-      return logError(0, "%s, object (%d,%d): error reading action '%s'", fn, x, y, kGate2Action[i]);
-    }
-  }
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = BOARD_ADDSHAPE_EX(gate2Handler, FAM_GATE2, &d, 0, p);
-  if (!o) {
-    std::free(p);
-    return 0;
-  }
-  oprFinishObject(o, layer, outline, nullptr);
-  o->disabled = OPR_INT(outline, "disabled", 0) != 0;
-  logPrint("%s, object (%d,%d): axis-(%.2f,%.2f)", fn, x, y, p->axis.x, p->axis.y);
+  for (int i = 0; i < G2_ACTIONS; i++)
+    if (!gate2ReadAction(outline, kGate2Action[i], &p->action[i]))
+      return objReaderFail(&r, "error reading action '%s'", kGate2Action[i]);
+  BoardObject* o = objReaderAddShape(&r, gate2Handler, FAM_GATE2, gTable.globalK, 0);
+  if (!o) return objReaderAbandon(&r);
+  objReaderFinish(&r, o);
+  objReaderDisabled(&r, o);
+  objReaderNote(&r, "axis-(%.2f,%.2f)", p->axis.x, p->axis.y);
   return 1;
 }
 
@@ -678,12 +637,8 @@ int portalRun(BoardObject* o, const PortalParms* p, const PortalVariant& v, Boar
 int portalHandler(BoardObject* o, BoardEvent* e) {
   const char* fn = "portal_handler()";
   auto* p = static_cast<PortalParms*>(o->parms);
-  if (e->type == BE_KILL) {
-    std::free(p);
-    o->parms = nullptr;
-    return 0;
-  }
-  if ((e->type != BE_HIT && e->type != BE_UNHIT) || !p || !routingLiveBall(e->other)) return 0;
+  if (e->type == BE_KILL) return objKill(o, nullptr);
+  if ((e->type != BE_HIT && e->type != BE_UNHIT) || !p || !objLiveBall(e->other)) return 0;
   BoardObject* ball = e->other;
   int s = routingSide(p->axis, o->u.shape.outline.pos, ball->u.ball.pos);
   int which = (e->type == BE_HIT ? PE_LEFT_HIT : PE_LEFT_UNHIT) + s;
@@ -698,35 +653,23 @@ int portalHandler(BoardObject* o, BoardEvent* e) {
 }
 
 void portalReconf(int, Outline* outline, BoardObject* object) {
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("Reconfiguring portal (%d,%d)...", x, y);
+  objLogReconfigure("portal", outline);
   if (object->parms) portalSoftConfig(outline, static_cast<PortalParms*>(object->parms));
 }
 
 }  // namespace
 
 int portal_reader(int, int layer, Outline* outline) {
-  const char* fn = "portal_reader()";
-  if (OPR_FAMILY(outline) != FAM_PORTAL) return 0;
-  auto* p = static_cast<PortalParms*>(oprAllocParms(fn, outline, sizeof(PortalParms)));
+  ObjReader r;
+  auto* p = objReaderStart<PortalParms>(&r, "portal_reader()", FAM_PORTAL, layer, outline);
   if (!p) return 0;
-  if (!portalSoftConfig(outline, p)) {
-    std::free(p);
-    return 0;
-  }
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = BOARD_ADDSHAPE_EX(portalHandler, FAM_PORTAL, &d, 0, p);
-  if (!o) {
-    std::free(p);
-    return 0;
-  }
-  oprFinishObject(o, layer, outline, nullptr);
-  o->disabled = OPR_INT(outline, "disabled", 0) != 0;
+  if (!portalSoftConfig(outline, p)) return objReaderAbandon(&r);
+  BoardObject* o = objReaderAddShape(&r, portalHandler, FAM_PORTAL, gTable.globalK, 0);
+  if (!o) return objReaderAbandon(&r);
+  objReaderFinish(&r, o);
+  objReaderDisabled(&r, o);
   OPR_ADD_RECONF(portalReconf, layer, outline, o);
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("%s, object (%d,%d): variants-%d/%d/%d/%d", fn, x, y, p->event[0].count, p->event[1].count,
-           p->event[2].count, p->event[3].count);
+  objReaderNote(&r, "variants-%d/%d/%d/%d", p->event[0].count, p->event[1].count, p->event[2].count,
+                p->event[3].count);
   return 1;
 }

@@ -16,32 +16,9 @@
 #include "game/trigger.h"
 #include "gfx/sprite.h"
 #include "gfx/vboard.h"
-#include "physics/objects.h"
-#include "physics/opr.h"
 #include "physics/routing_internal.h"
 #include "physics/table.h"
 #include "sound/fx.h"
-
-namespace {
-
-// Loads the sprite named by the "sprite" key. Null after the reader's
-// message.
-Sprite* readSprite(const char* fn, const Outline* outline) {
-  int x, y;
-  oprPosition(outline, &x, &y);
-  const char* path = OPR_STRING(outline, "sprite", "");
-  if (!path[0]) {
-    logError(0, "%s, object (%d,%d): sprite filename not defined ('sprite' parameter)", fn, x, y);
-    return nullptr;
-  }
-  Sprite* s = SPR_CREATE(path);
-  if (!s) logError(0, "%s, object (%d,%d): error loading sprite '%s'", fn, x, y, path);
-  return s;
-}
-
-int lastFrame(const Sprite* s) { return s && s->numfrms > 0 ? s->numfrms - 1 : 0; }
-
-}  // namespace
 
 // ---- Blocker ----
 
@@ -66,18 +43,17 @@ int blockerHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      if (p->inst) vbDelObject(p->inst);
       if (gBlockers[p->place] == p) gBlockers[p->place] = nullptr;
-      std::free(p);
-      o->parms = nullptr;
+      objKill(o, p->inst);
       break;
     case BE_FRAME: {
-      if (!p->inst) return logError(0, "%s: id %d VBO not loaded", fn, o->id);
+      if (!p->inst) return objVboMissing(fn, o);
       double now = tableNow();
+      int last = objFrames(p->sprite) - 1;
       if (p->state == BLOCKER_RISING && now - p->time >= p->upDelay) {
         p->time = now;
-        if (p->frame < lastFrame(p->sprite)) p->frame++;
-        if (p->frame >= lastFrame(p->sprite)) {
+        if (p->frame < last) p->frame++;
+        if (p->frame >= last) {
           p->state = BLOCKER_UP;
           vbSetLayer(p->inst, BLOCKER_UP_LAYER);
         }
@@ -95,7 +71,7 @@ int blockerHandler(BoardObject* o, BoardEvent* e) {
     }
     case BE_HIT:
       // A lowered blocker lets the ball pass.
-      if (p->state != BLOCKER_DOWN && routingLiveBall(e->other)) BOUNCE_SHAPE(e, o, e->other);
+      if (p->state != BLOCKER_DOWN && objLiveBall(e->other)) BOUNCE_SHAPE(e, o, e->other);
       break;
     default:
       break;
@@ -148,36 +124,19 @@ int blockerState(int place) {
 }
 
 int blocker_reader(int, int layer, Outline* outline) {
-  const char* fn = "blocker_reader()";
-  if (OPR_FAMILY(outline) != FAM_BLOCKER) return 0;
-  auto* p = static_cast<BlockerParms*>(oprAllocParms(fn, outline, sizeof(BlockerParms)));
+  ObjReader r;
+  auto* p = objReaderStart<BlockerParms>(&r, "blocker_reader()", FAM_BLOCKER, layer, outline);
   if (!p) return 0;
-  int x, y;
-  oprPosition(outline, &x, &y);
-  p->place = OPR_INT(outline, "place", -1);
-  if (p->place < 0 || p->place >= BLOCKER_PLACES) {
-    logError(0, "%s, object (%d,%d): place is undefined or invalid (%d, max %d)", fn, x, y, p->place,
-             BLOCKER_PLACES - 1);
-    std::free(p);
-    return 0;
-  }
-  if (!(p->sprite = readSprite(fn, outline))) {
-    std::free(p);
-    return 0;
-  }
+  if (!objReaderPlaceUpTo(&r, BLOCKER_PLACES - 1, &p->place)) return objReaderAbandon(&r);
+  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   p->upDelay = OPR_INT(outline, "up_delay", 10);
   p->downDelay = OPR_INT(outline, "down_delay", 10);
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  BoardObject* o = BOARD_ADDSHAPE_EX(blockerHandler, FAM_BLOCKER, &d, 0, p);
-  if (!o) {
-    SPR_FREE(p->sprite);
-    std::free(p);
-    return 0;
-  }
-  if ((p->inst = vbAddObject(p->sprite, 0, 0, 0))) vbSetLayer(p->inst, BLOCKER_DOWN_LAYER);
-  oprFinishObject(o, layer, outline, nullptr);
+  BoardObject* o = objReaderAddShape(&r, blockerHandler, FAM_BLOCKER, objReaderElasticity(&r), 0);
+  if (!o) return objReaderAbandon(&r);
+  p->inst = objReaderInstance(&r, p->sprite, 0, BLOCKER_DOWN_LAYER);
+  objReaderFinish(&r, o);
   gBlockers[p->place] = p;
-  logPrint("%s, object (%d,%d): place-%d sprite-'%s'", fn, x, y, p->place, p->sprite->name);
+  objReaderNote(&r, "place-%d sprite-'%s'", p->place, p->sprite->name);
   return 1;
 }
 
@@ -228,12 +187,8 @@ int tunnelHandler(BoardObject* o, BoardEvent* e) {
   const char* fn = "tunnel_handler()";
   auto* p = static_cast<TunnelParms*>(o->parms);
   if (!p) return 0;
-  if (e->type == BE_KILL) {
-    std::free(p);
-    o->parms = nullptr;
-    return 0;
-  }
-  if (!routingLiveBall(e->other)) return 0;
+  if (e->type == BE_KILL) return objKill(o, nullptr);
+  if (!objLiveBall(e->other)) return 0;
   if (e->type == BE_UNHIT) {
     if (p->debug) logPrint("%s: %d UNHIT, place-%d", fn, o->id, p->place);
     return 0;
@@ -249,26 +204,16 @@ int tunnelHandler(BoardObject* o, BoardEvent* e) {
 }  // namespace
 
 int tunnel_reader(int, int layer, Outline* outline) {
-  const char* fn = "tunnel_reader()";
-  if (OPR_FAMILY(outline) != FAM_TUNNEL) return 0;
-  auto* p = static_cast<TunnelParms*>(oprAllocParms(fn, outline, sizeof(TunnelParms)));
+  ObjReader r;
+  auto* p = objReaderStart<TunnelParms>(&r, "tunnel_reader()", FAM_TUNNEL, layer, outline);
   if (!p) return 0;
-  int x, y;
-  oprPosition(outline, &x, &y);
   p->debug = OPR_INT(outline, "debug", 0);
   p->place = OPR_INT(outline, "place", INT_MIN);
-  if (p->place == INT_MIN) {
-    std::free(p);
-    return logError(0, "%s, object (%d,%d): place is not defined", fn, x, y);
-  }
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = BOARD_ADDSHAPE_EX(tunnelHandler, FAM_TUNNEL, &d, 0, p);
-  if (!o) {
-    std::free(p);
-    return 0;
-  }
-  oprFinishObject(o, layer, outline, nullptr);
-  logPrint("%s, object (%d,%d): place %d", fn, x, y, p->place);
+  if (p->place == INT_MIN) return objReaderFail(&r, "place is not defined");
+  BoardObject* o = objReaderAddShape(&r, tunnelHandler, FAM_TUNNEL, gTable.globalK, 0);
+  if (!o) return objReaderAbandon(&r);
+  objReaderFinish(&r, o);
+  objReaderNote(&r, "place %d", p->place);
   return 1;
 }
 
@@ -309,12 +254,10 @@ int sprdoorHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      if (p->inst) vbDelObject(p->inst);
-      std::free(p);
-      o->parms = nullptr;
+      objKill(o, p->inst);
       break;
     case BE_FRAME: {
-      double last = lastFrame(p->sprite);
+      double last = objFrames(p->sprite) - 1;
       if (p->state == DOOR_OPENING) {
         p->frame += e->dt;
         if (p->frame >= last) {
@@ -332,7 +275,7 @@ int sprdoorHandler(BoardObject* o, BoardEvent* e) {
       break;
     }
     case BE_HIT:
-      if (!routingLiveBall(e->other)) break;
+      if (!objLiveBall(e->other)) break;
       p->side = routingSide(p->axis, o->u.shape.outline.pos, e->other->u.ball.pos);
       if (p->side == SIDE_LEFT)
         p->state = DOOR_OPENING;
@@ -340,7 +283,7 @@ int sprdoorHandler(BoardObject* o, BoardEvent* e) {
         BOUNCE_SHAPE(e, o, e->other);  // closed to balls from the other side
       break;
     case BE_UNHIT:
-      if (!routingLiveBall(e->other)) break;
+      if (!objLiveBall(e->other)) break;
       p->side = routingSide(p->axis, o->u.shape.outline.pos, e->other->u.ball.pos);
       if (p->side == SIDE_RIGHT && p->state == DOOR_OPENING && e->other->u.ball.velo.y < 0) sprdoorBallIn();
       break;
@@ -357,27 +300,16 @@ void sprdoorRearm() { gSprdoorRearm = 1; }
 int sprdoorRearmed() { return gSprdoorRearm; }
 
 int sprdoor_reader(int, int layer, Outline* outline) {
-  const char* fn = "sprdoor_reader()";
-  if (OPR_FAMILY(outline) != FAM_SPRDOOR) return 0;
-  auto* p = static_cast<SprdoorParms*>(oprAllocParms(fn, outline, sizeof(SprdoorParms)));
+  ObjReader r;
+  auto* p = objReaderStart<SprdoorParms>(&r, "sprdoor_reader()", FAM_SPRDOOR, layer, outline);
   if (!p) return 0;
-  if (!(p->sprite = readSprite(fn, outline))) {
-    std::free(p);
-    return 0;
-  }
+  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   p->axis = routingAxis(outline);
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  BoardObject* o = BOARD_ADDSHAPE_EX(sprdoorHandler, FAM_SPRDOOR, &d, 0, p);
-  if (!o) {
-    SPR_FREE(p->sprite);
-    std::free(p);
-    return 0;
-  }
-  if ((p->inst = vbAddObject(p->sprite, 0, 0, 0))) vbSetLayer(p->inst, DOOR_LAYER);
-  oprFinishObject(o, layer, outline, nullptr);
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("%s, object (%d,%d): sprite-'%s'", fn, x, y, p->sprite->name);
+  BoardObject* o = objReaderAddShape(&r, sprdoorHandler, FAM_SPRDOOR, objReaderElasticity(&r), 0);
+  if (!o) return objReaderAbandon(&r);
+  p->inst = objReaderInstance(&r, p->sprite, 0, DOOR_LAYER);
+  objReaderFinish(&r, o);
+  objReaderNote(&r, "sprite-'%s'", p->sprite->name);
   return 1;
 }
 
@@ -388,7 +320,7 @@ namespace {
 enum { MPOINT_PLACES = 32 };
 
 int mpointHandler(BoardObject* o, BoardEvent* e) {
-  if (e->type != BE_HIT || !routingLiveBall(e->other)) return 0;
+  if (e->type != BE_HIT || !objLiveBall(e->other)) return 0;
   int place = o->user2;
   if (missionPointReady(place)) {
     modeEvent(1, 1, 0, nullptr);
@@ -400,20 +332,15 @@ int mpointHandler(BoardObject* o, BoardEvent* e) {
 }  // namespace
 
 int mpoint_reader(int, int layer, Outline* outline) {
-  const char* fn = "mpoint_reader()";
-  if (OPR_FAMILY(outline) != FAM_MPOINT) return 0;
-  int x, y;
-  oprPosition(outline, &x, &y);
+  ObjReader r;
+  if (!objReaderBegin(&r, "mpoint_reader()", FAM_MPOINT, layer, outline)) return 0;
   // The place is all a mission point has; it lives in the second user value.
-  int place = OPR_INT(outline, "place", -1);
-  if (place < 0 || place >= MPOINT_PLACES)
-    return logError(0, "%s, object (%d,%d): place is undefined or invalid (%d, max %d)", fn, x, y, place,
-                    MPOINT_PLACES - 1);
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = BOARD_ADDSHAPE_EX(mpointHandler, FAM_MPOINT, &d, place, nullptr);
+  int place;
+  if (!objReaderPlaceUpTo(&r, MPOINT_PLACES - 1, &place)) return 0;
+  BoardObject* o = objReaderAddShape(&r, mpointHandler, FAM_MPOINT, gTable.globalK, 0, place);
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
-  logPrint("%s, object (%d,%d): place %d", fn, x, y, place);
+  objReaderFinish(&r, o);
+  objReaderNote(&r, "place %d", place);
   return 1;
 }
 
@@ -432,7 +359,7 @@ void mavzPrizeTitleEnd() {
 }
 
 int mavzHandler(BoardObject* o, BoardEvent* e) {
-  if (e->type != BE_HIT || o->disabled || !routingLiveBall(e->other)) return 0;
+  if (e->type != BE_HIT || o->disabled || !objLiveBall(e->other)) return 0;
   gstatSample("evt:mumra_prize");
   int value = routingBigScore("mumra_prize.value");
   titleSetMacro("prize_text", kMumraPrizeName);
@@ -447,16 +374,13 @@ int mavzHandler(BoardObject* o, BoardEvent* e) {
 }  // namespace
 
 int mavz_reader(int, int layer, Outline* outline) {
-  const char* fn = "mavz_reader()";
-  if (OPR_FAMILY(outline) != FAM_MAVZ) return 0;
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = BOARD_ADDSHAPE_EX(mavzHandler, FAM_MAVZ, &d, 0, nullptr);
+  ObjReader r;
+  if (!objReaderBegin(&r, "mavz_reader()", FAM_MAVZ, layer, outline)) return 0;
+  BoardObject* o = objReaderAddShape(&r, mavzHandler, FAM_MAVZ, gTable.globalK, 0);
   if (!o) return 0;
-  oprFinishObject(o, layer, outline, nullptr);
+  objReaderFinish(&r, o);
   // The rules enable it once the mausoleum word is complete.
   o->disabled = 1;
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("%s, object (%d,%d)", fn, x, y);
+  logPrint("%s, object (%d,%d)", r.fn, r.x, r.y);
   return 1;
 }

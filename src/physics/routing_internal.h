@@ -1,8 +1,9 @@
 #pragma once
-// What the routing kinds (routing*.cpp) share: the side of a directional
-// object a ball is on, putting a ball on a track, the balls the objects
-// create, and the resets of each file's table-wide state.
-#include "physics/board.h"
+// What the routing kinds (routing*.cpp) share beyond the common reader and
+// handler steps (objects_common.h): the side of a directional object a ball
+// is on, putting a ball on a track, the balls the objects create, and the
+// resets of each file's table-wide state.
+#include "physics/objects_common.h"
 
 struct Track;
 struct ConfSet;
@@ -23,9 +24,6 @@ double routingPutOnTrack(BoardObject* ball, Track* track, double trackpos);
 // A ball leaves its track and goes on with its present velocity.
 void routingTakeOffTrack(BoardObject* ball);
 
-// 1 when the object is a live ball of the active board.
-int routingLiveBall(const BoardObject* object);
-
 // A numeric key of a configuration set that may be written as an integer or
 // as a fraction; the default when it is neither.
 double routingConfNumber(ConfSet* set, const char* key, double defaultValue);
@@ -35,8 +33,8 @@ double routingConfNumber(ConfSet* set, const char* key, double defaultValue);
 int routingBigScore(const char* key);
 
 // A ball put on the table by an object (the zona's balls, the ostlift's
-// released balls): drawn with the session's ball and shadow sprites, radius
-// "ball.radius". Null after logging.
+// released balls): drawn with the session's ball and shadow sprites
+// (ballSessionSprites), radius ballRadius. Null after logging.
 BoardObject* routingCreateBall(const BallData* data, int lmask);
 
 // Per-file parts of routingReset.

@@ -14,8 +14,6 @@
 #include "gfx/sprite.h"
 #include "gfx/vboard.h"
 #include "physics/ball.h"
-#include "physics/objects.h"
-#include "physics/opr.h"
 #include "physics/routing_internal.h"
 #include "physics/table.h"
 #include "sound/fx.h"
@@ -61,7 +59,7 @@ struct Ostlift {
 
 Ostlift gOst;
 
-int lastFrame(const Sprite* s) { return s && s->numfrms > 0 ? s->numfrms - 1 : 0; }
+int lastFrame(const Sprite* s) { return objFrames(s) - 1; }
 
 void show(const OstliftParms* p) {
   if (p->upInst) vbSetFrame(p->upInst, gOst.upFrame);
@@ -188,47 +186,27 @@ int ostliftHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      for (VBOBJ* inst : {p->upInst, p->downInst, p->drumInst})
-        if (inst) vbDelObject(inst);
       if (gOst.object == o) {
         gOst.object = nullptr;
         gOst.parms = nullptr;
       }
-      std::free(p);
-      o->parms = nullptr;
+      vbDelObject(p->upInst);
+      vbDelObject(p->downInst);
+      objKill(o, p->drumInst);
       break;
     case BE_FRAME:
       if (gOst.object == o) frame(p);
       break;
     case BE_SCRATCH:
-      if (routingLiveBall(e->other)) scratch(o, p, e->other);
+      if (objLiveBall(e->other)) scratch(o, p, e->other);
       break;
     case BE_HIT:
-      if (gOst.state != OST_IDLE && routingLiveBall(e->other)) BOUNCE_SHAPE(e, o, e->other);
+      if (gOst.state != OST_IDLE && objLiveBall(e->other)) BOUNCE_SHAPE(e, o, e->other);
       break;
     default:
       break;
   }
   return 0;
-}
-
-Sprite* readSprite(const char* fn, const Outline* outline, const char* key) {
-  int x, y;
-  oprPosition(outline, &x, &y);
-  const char* path = OPR_STRING(outline, key, "");
-  if (!path[0]) {
-    logError(0, "%s, object (%d,%d): '%s' not defined", fn, x, y, key);
-    return nullptr;
-  }
-  Sprite* s = SPR_CREATE(path);
-  if (!s) logError(0, "%s, object (%d,%d): error loading sprite '%s'", fn, x, y, path);
-  return s;
-}
-
-VBOBJ* instance(Sprite* s) {
-  VBOBJ* inst = vbAddObject(s, 0, 0, 0);
-  if (inst) vbSetLayer(inst, OST_LAYER);
-  return inst;
 }
 
 }  // namespace
@@ -247,25 +225,18 @@ void ostliftStartRelease() {
 }
 
 int ostlift_reader(int, int layer, Outline* outline) {
-  const char* fn = "ostlift_reader()";
-  if (OPR_FAMILY(outline) != FAM_OSTLIFT) return 0;
-  auto* p = static_cast<OstliftParms*>(oprAllocParms(fn, outline, sizeof(OstliftParms)));
+  ObjReader r;
+  auto* p = objReaderStart<OstliftParms>(&r, "ostlift_reader()", FAM_OSTLIFT, layer, outline);
   if (!p) return 0;
-  int x, y;
-  oprPosition(outline, &x, &y);
-  if (!(p->up = readSprite(fn, outline, "sprite_up")) || !(p->down = readSprite(fn, outline, "sprite_down")) ||
-      !(p->drum = readSprite(fn, outline, "sprite_drum"))) {
-    for (Sprite* s : {p->up, p->down, p->drum})
-      if (s) SPR_FREE(s);
-    std::free(p);
-    return 0;
-  }
+  if (!(p->up = objReaderSprite(&r, "sprite_up")) || !(p->down = objReaderSprite(&r, "sprite_down")) ||
+      !(p->drum = objReaderSprite(&r, "sprite_drum")))
+    return objReaderAbandon(&r);
   p->delay = OPR_INT(outline, "delay", 50);
   p->ballFrames = OPR_INT(outline, "ball_frames", 5);
   if (p->ballFrames < 1 || p->ballFrames > OST_MAX_BALL_FRAMES) {
     // The drum counts balls in steps of ball_frames: zero would divide by
     // zero, a huge step would overflow the drum's frame.
-    logPrint("%s, object (%d,%d): invalid ball_frames %d, fixed to be 1", fn, x, y, p->ballFrames);
+    objReaderNote(&r, "invalid ball_frames %d, fixed to be 1", p->ballFrames);
     p->ballFrames = 1;
   }
   p->ballMindist = OPR_REAL(outline, "ball_mindist", 2.0);
@@ -276,22 +247,16 @@ int ostlift_reader(int, int layer, Outline* outline) {
   p->releaseLength = OPR_REAL(outline, "release_length", 10);
   p->releaseHmDelta = OPR_REAL(outline, "release_hm_delta", 10);
   p->shootWaitCycles = OPR_INT(outline, "shoot_wait_cycles", 0);
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  BoardObject* o = BOARD_ADDSHAPE_EX(ostliftHandler, FAM_OSTLIFT, &d, 0, p);
-  if (!o) {
-    for (Sprite* s : {p->up, p->down, p->drum}) SPR_FREE(s);
-    std::free(p);
-    return 0;
-  }
-  p->upInst = instance(p->up);
-  p->downInst = instance(p->down);
-  p->drumInst = instance(p->drum);
-  oprFinishObject(o, layer, outline, nullptr);
-  o->disabled = OPR_INT(outline, "disabled", 0) != 0;
+  BoardObject* o = objReaderAddShape(&r, ostliftHandler, FAM_OSTLIFT, objReaderElasticity(&r), 0);
+  if (!o) return objReaderAbandon(&r);
+  p->upInst = objReaderInstance(&r, p->up, 0, OST_LAYER);
+  p->downInst = objReaderInstance(&r, p->down, 0, OST_LAYER);
+  p->drumInst = objReaderInstance(&r, p->drum, 0, OST_LAYER);
+  objReaderFinish(&r, o);
+  objReaderDisabled(&r, o);
   gOst.object = o;
   gOst.parms = p;
   show(p);
-  logPrint("%s, object (%d,%d): sprite-'%s' ball_frames-%d ball_mindist-%.2f", fn, x, y, p->up->name, p->ballFrames,
-           p->ballMindist);
+  objReaderNote(&r, "sprite-'%s' ball_frames-%d ball_mindist-%.2f", p->up->name, p->ballFrames, p->ballMindist);
   return 1;
 }

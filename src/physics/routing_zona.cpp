@@ -18,8 +18,6 @@
 #include "gfx/sprite.h"
 #include "gfx/vboard.h"
 #include "physics/ball.h"
-#include "physics/objects.h"
-#include "physics/opr.h"
 #include "physics/routing_internal.h"
 #include "physics/table.h"
 #include "physics/track.h"
@@ -214,14 +212,14 @@ void animate(const ZonaParms* p) {
 
 void zonaFrame(const ZonaParms* p) {
   const char* fn = "zona_handler()";
-  if (gZona.captured && !routingLiveBall(gZona.captured)) {
+  if (gZona.captured && !objLiveBall(gZona.captured)) {
     logPrint("%s: captured ball deleted - clearing", fn);
     gZona.captured = nullptr;
   }
   if (gZona.state == ZONA_CAPTURE_MAGNET) pull(p);
   if (gZona.state == ZONA_RELEASING) {
     BoardObject* ball = gZona.releaseBall;
-    if (!routingLiveBall(ball)) {
+    if (!objLiveBall(ball)) {
       logPrint("%s: release ball deleted - clearing", fn);
       gZona.releaseBall = nullptr;
       enter(ZONA_RELEASE_GODOWN);
@@ -248,20 +246,18 @@ int zonaHandler(BoardObject* o, BoardEvent* e) {
   if (!p) return 0;
   switch (e->type) {
     case BE_KILL:
-      if (p->front) vbDelObject(p->front);
-      if (p->back) vbDelObject(p->back);
       if (gZona.object == o) {
         gZona.object = nullptr;
         gZona.parms = nullptr;
       }
-      std::free(p);
-      o->parms = nullptr;
+      vbDelObject(p->front);
+      objKill(o, p->back);
       break;
     case BE_FRAME:
       if (gZona.object == o) zonaFrame(p);
       break;
     case BE_HIT:
-      if (game.zonaCapture && routingLiveBall(e->other)) gZona.captured = e->other;
+      if (game.zonaCapture && objLiveBall(e->other)) gZona.captured = e->other;
       break;
     case BE_UNHIT:
       if (gZona.captured == e->other) gZona.captured = nullptr;
@@ -300,9 +296,7 @@ void zonaSoftConfig(const Outline* o, ZonaParms* p) {
 }
 
 void zonaReconf(int, Outline* outline, BoardObject* object) {
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("Reconfiguring zona (%d,%d)...", x, y);
+  objLogReconfigure("zona", outline);
   if (object->parms) zonaSoftConfig(outline, static_cast<ZonaParms*>(object->parms));
 }
 
@@ -311,13 +305,6 @@ int zonaGateProc(NamedProc*) {
   startForeTitle("pipes_t3");
   gameTubeBall(0);
   return 0;
-}
-
-void freeSprites(ZonaParms* p) {
-  for (auto& a : p->anim) {
-    if (a.front) SPR_FREE(a.front);
-    if (a.back) SPR_FREE(a.back);
-  }
 }
 
 }  // namespace
@@ -374,56 +361,36 @@ void ZONA_CONTROL(int command) {
 }
 
 int zona_reader(int, int layer, Outline* outline) {
-  const char* fn = "zona_reader()";
-  if (OPR_FAMILY(outline) != FAM_ZONA) return 0;
-  auto* p = static_cast<ZonaParms*>(oprAllocParms(fn, outline, sizeof(ZonaParms)));
+  ObjReader r;
+  auto* p = objReaderStart<ZonaParms>(&r, "zona_reader()", FAM_ZONA, layer, outline);
   if (!p) return 0;
-  int x, y;
-  oprPosition(outline, &x, &y);
   const char* track = OPR_STRING(outline, "track", "");
-  if (!track[0]) {
-    std::free(p);
-    return logError(0, "%s, object (%d,%d): 'track' not defined", fn, x, y);
-  }
-  if (!(p->track = trackFromFile(track))) {
-    std::free(p);
-    return logError(0, "%s, object (%d,%d): error loading track '%s'", fn, x, y, track);
-  }
+  if (!track[0]) return objReaderFail(&r, "'track' not defined");
+  if (!(p->track = trackFromFile(track))) return objReaderFail(&r, "error loading track '%s'", track);
+  // Each animation is a front and a back sprite: "<name>.gsp" and "<name>back.gsp".
   for (int i = 0; i < ZONA_ANIMS; i++) {
     char key[32], undef[32], path[256];
     strFormatN(key, sizeof key, "%s_sprite", kAnimKey[i]);
     strFormatN(undef, sizeof undef, "%s-undef", kAnimKey[i]);
     const char* name = OPR_STRING(outline, key, undef);
-    Sprite** parts[2] = {&p->anim[i].front, &p->anim[i].back};
-    const char* formats[2] = {"%s.gsp", "%sback.gsp"};
-    for (int part = 0; part < 2; part++) {
-      strFormatN(path, sizeof path, formats[part], name);
-      if (!(*parts[part] = SPR_CREATE(path))) {
-        freeSprites(p);
-        std::free(p);
-        return logError(0, "%s, object (%d,%d): error loading sprite '%s'", fn, x, y, path);
-      }
-    }
+    strFormatN(path, sizeof path, "%s.gsp", name);
+    if (!(p->anim[i].front = objReaderSpriteFile(&r, path))) return objReaderAbandon(&r);
+    strFormatN(path, sizeof path, "%sback.gsp", name);
+    if (!(p->anim[i].back = objReaderSpriteFile(&r, path))) return objReaderAbandon(&r);
   }
   zonaSoftConfig(outline, p);
-  ShapeData d = oprShapeData(outline, gTable.globalK);
-  BoardObject* o = BOARD_ADDSHAPE_EX(zonaHandler, FAM_ZONA, &d, 0, p);
-  if (!o) {
-    freeSprites(p);
-    std::free(p);
-    return 0;
-  }
-  if ((p->front = vbAddObject(p->anim[ANIM_UP1].front, 0, 0, 0))) vbSetLayer(p->front, ZONA_FRONT_LAYER);
-  if ((p->back = vbAddObject(p->anim[ANIM_UP1].back, 0, 0, 0))) vbSetLayer(p->back, ZONA_BACK_LAYER);
-  oprFinishObject(o, layer, outline, nullptr);
-  o->disabled = OPR_INT(outline, "disabled", 0) != 0;
+  BoardObject* o = objReaderAddShape(&r, zonaHandler, FAM_ZONA, gTable.globalK, 0);
+  if (!o) return objReaderAbandon(&r);
+  p->front = objReaderInstance(&r, p->anim[ANIM_UP1].front, 0, ZONA_FRONT_LAYER);
+  p->back = objReaderInstance(&r, p->anim[ANIM_UP1].back, 0, ZONA_BACK_LAYER);
+  objReaderFinish(&r, o);
+  objReaderDisabled(&r, o);
   OPR_ADD_RECONF(zonaReconf, layer, outline, o);
   gZona.object = o;
   gZona.parms = p;
   show();
   registerNamedProc("zona_gate", zonaGateProc);
-  logPrint("%s, object (%d,%d): layer-%d minvelo-%.2f mindist-%.2f friction-%.2f gravity-%.2f trackpos-%.2f "
-           "trackvelo-%.2f",
-           fn, x, y, p->ballLayer, p->minvelo, p->mindist, p->friction, p->gravity, p->trackpos, p->trackvelo);
+  objReaderNote(&r, "layer-%d minvelo-%.2f mindist-%.2f friction-%.2f gravity-%.2f trackpos-%.2f trackvelo-%.2f",
+                p->ballLayer, p->minvelo, p->mindist, p->friction, p->gravity, p->trackpos, p->trackvelo);
   return 1;
 }

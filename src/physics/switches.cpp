@@ -3,7 +3,6 @@
 // the switch kinds share and the reset of their table-wide state. The lane
 // gates and the light row live in switches_lanes.cpp, the flaps in
 // switches_flaps.cpp.
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -27,42 +26,8 @@
 
 // ---- Shared helpers ----
 
-int swIsBall(const BoardObject* object) { return object && object->kind == BK_BALL; }
-
-int swFrames(const Sprite* sprite) { return sprite ? sprite->numfrms : 0; }
-
-Sprite* swLoadSprite(const char* reader, const Outline* outline, const char* key, const char** name) {
-  int x, y;
-  oprPosition(outline, &x, &y);
-  const char* file = OPR_STRING(outline, key, nullptr);
-  if (name) *name = file;
-  if (!file || !file[0]) {
-    if (std::strcmp(key, "sprite") == 0)
-      logError(0, "%s, object (%d,%d): sprite filename not defined ('sprite' parameter)", reader, x, y);
-    else
-      logError(0, "%s, object (%d,%d): '%s' not defined", reader, x, y, key);
-    return nullptr;
-  }
-  Sprite* s = SPR_CREATE(file);
-  if (!s) logError(0, "%s, object (%d,%d): error loading sprite '%s'", reader, x, y, file);
-  return s;
-}
-
-VBOBJ* swInstance(Sprite* sprite, int frame) {
-  if (!vbCurrent) return nullptr;
-  return vbAddObject(sprite, frame, 0, 0);
-}
-
-int swVboMissing(const char* handler, const BoardObject* object) {
-  return logError(-1, "%s: id %d VBO not loaded", handler, object ? object->id : -1);
-}
-
-int swPlace(const char* reader, const Outline* outline, int max, int* place) {
-  *place = OPR_INT(outline, "place", -1);
-  if (*place >= 0 && *place <= max) return 1;
-  int x, y;
-  oprPosition(outline, &x, &y);
-  return logError(0, "%s, object (%d,%d): place is undefined or invalid (%d, max %d)", reader, x, y, *place, max);
+VBOBJ* swInstance(ObjReader* r, Sprite* sprite, int frame) {
+  return vbCurrent ? objReaderInstance(r, sprite, frame, 0) : nullptr;
 }
 
 void swScores4(const char* format) {
@@ -220,7 +185,7 @@ void hcStartCooling(HcParms* p) {
 void hcRelease(HcParms* p) {
   p->state = HC_HOT;
   p->shown = p->heat;
-  p->frame = swFrames(p->heat) - 1;
+  p->frame = objFrames(p->heat) - 1;
   p->time = tableNow();
 }
 
@@ -251,7 +216,7 @@ void hcAnimate(HcParms* p) {
     case HC_HEATING:
       if (now - p->time <= p->heatDelay) break;
       p->time = now;
-      if (p->frame + 1 < swFrames(p->heat)) {
+      if (p->frame + 1 < objFrames(p->heat)) {
         p->frame++;
       } else if (p->kind->holds) {
         p->state = HC_HELD;
@@ -263,9 +228,9 @@ void hcAnimate(HcParms* p) {
     case HC_HELD:
       // A held button flickers between its last two heat frames, one change
       // per jitter_delay (0: it stands still).
-      if (p->jitterDelay > 0 && now - p->time > p->jitterDelay && swFrames(p->heat) >= 2) {
+      if (p->jitterDelay > 0 && now - p->time > p->jitterDelay && objFrames(p->heat) >= 2) {
         p->time = now;
-        int last = swFrames(p->heat) - 1;
+        int last = objFrames(p->heat) - 1;
         p->frame = p->frame == last ? last - 1 : last;
       }
       break;
@@ -275,7 +240,7 @@ void hcAnimate(HcParms* p) {
     case HC_COOLING:
       if (now - p->time <= p->coolDelay) break;
       p->time = now;
-      if (p->frame + 1 < swFrames(p->cool)) {
+      if (p->frame + 1 < objFrames(p->cool)) {
         p->frame++;
       } else {
         p->state = HC_IDLE;
@@ -301,15 +266,12 @@ int hcHandler(BoardObject* object, BoardEvent* event) {
   switch (event->type) {
     case BE_KILL:
       hcForget(p);
-      if (p->inst) vbDelObject(p->inst);
-      std::free(p);
-      object->parms = nullptr;
-      return 0;
+      return objKill(object, p->inst);
     case BE_HIT:
-      if (!swIsBall(event->other)) return 0;
+      if (!objLiveBall(event->other)) return 0;
       // The ball bounces even when the button cannot be drawn.
       BOUNCE_SHAPE(event, object, event->other);
-      if (!p->inst) return swVboMissing(p->kind->handler, object);
+      if (!p->inst) return objVboMissing(p->kind->handler, object);
       if (p->state != HC_IDLE) return 0;
       hcStartHeating(p);
       hcShow(p);
@@ -317,7 +279,7 @@ int hcHandler(BoardObject* object, BoardEvent* event) {
       p->kind->report(p, object);
       return 0;
     case BE_FRAME:
-      if (!p->inst) return swVboMissing(p->kind->handler, object);
+      if (!p->inst) return objVboMissing(p->kind->handler, object);
       hcAnimate(p);
       return 0;
     default:
@@ -325,19 +287,9 @@ int hcHandler(BoardObject* object, BoardEvent* event) {
   }
 }
 
-int hcFail(HcParms* p) {
-  if (p->heat) SPR_FREE(p->heat);
-  if (p->cool) SPR_FREE(p->cool);
-  std::free(p);
-  return 0;
-}
-
 int hcRead(const HcKind* kind, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != kind->family) return 0;
-  const char* fn = kind->reader;
-  int x, y;
-  oprPosition(outline, &x, &y);
-  auto* p = static_cast<HcParms*>(oprAllocParms(fn, outline, sizeof(HcParms)));
+  ObjReader r;
+  auto* p = objReaderStart<HcParms>(&r, kind->reader, kind->family, layer, outline);
   if (!p) return 0;
   p->kind = kind;
   p->logic = -1;
@@ -346,33 +298,15 @@ int hcRead(const HcKind* kind, int layer, Outline* outline) {
   const char* logic = nullptr;
   if (kind->hasLogic) {
     logic = OPR_STRING(outline, "logic", nullptr);
-    if (!logic || !logic[0]) {
-      logError(0, "%s, object (%d,%d): 'logic' not defined", fn, x, y);
-      return hcFail(p);
-    }
+    if (!logic || !logic[0]) return objReaderFail(&r, "'logic' not defined");
     for (int i = 0; i < static_cast<int>(sizeof kLogics / sizeof kLogics[0]); i++)
       if (std::strcmp(kLogics[i].name, logic) == 0) p->logic = i;
-    if (p->logic < 0) {
-      logError(0, "%s, object (%d,%d): invalid logic '%s'", fn, x, y, logic);
-      return hcFail(p);
-    }
+    if (p->logic < 0) return objReaderFail(&r, "invalid logic '%s'", logic);
   }
-  if (kind->hasPlace) {
-    p->place = OPR_INT(outline, "place", INT_MIN);
-    if (p->place == INT_MIN) {
-      logError(0, "%s, object (%d,%d): 'place' not defined", fn, x, y);
-      return hcFail(p);
-    }
-    if (p->place != 0 && p->place != 1) {
-      logError(0, "%s: object (%d,%d): invalid place %d", fn, x, y, p->place);
-      return hcFail(p);
-    }
-  }
+  if (kind->hasPlace && !objReaderPlace(&r, 0, 1, &p->place)) return objReaderAbandon(&r);
   const char *heatName = nullptr, *coolName = nullptr;
-  p->heat = swLoadSprite(fn, outline, "heat_sprite", &heatName);
-  if (!p->heat) return hcFail(p);
-  p->cool = swLoadSprite(fn, outline, "cool_sprite", &coolName);
-  if (!p->cool) return hcFail(p);
+  if (!(p->heat = objReaderSprite(&r, "heat_sprite", nullptr, &heatName))) return objReaderAbandon(&r);
+  if (!(p->cool = objReaderSprite(&r, "cool_sprite", nullptr, &coolName))) return objReaderAbandon(&r);
 
   p->heatDelay = OPR_INT(outline, "heat_delay", 50);
   p->coolDelay = OPR_INT(outline, "cool_delay", 50);
@@ -382,19 +316,18 @@ int hcRead(const HcKind* kind, int layer, Outline* outline) {
   p->shown = p->heat;
   p->frame = -1;
 
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  BoardObject* object = BOARD_ADDSHAPE_EX(hcHandler, kind->family, &d, 0, p);
-  if (!object) return hcFail(p);
+  BoardObject* object = objReaderAddShape(&r, hcHandler, kind->family, objReaderElasticity(&r), 0);
+  if (!object) return objReaderAbandon(&r);
   p->object = object;
-  p->inst = swInstance(p->heat, -1);
-  oprFinishObject(object, layer, outline, nullptr);
+  p->inst = swInstance(&r, p->heat, -1);
+  objReaderFinish(&r, object);
   if (kind->pair >= 0) gPairs[kind->pair][p->place] = p;
 
   char extra[96] = "";
   if (logic) strFormatN(extra, sizeof extra, " logic-'%s'", logic);
   if (kind->hasPlace) strFormatN(extra, sizeof extra, " place-%d", p->place);
-  logPrint("%s, object (%d,%d): heat_sprite-'%s' cool_sprite-'%s' heat_delay-%d cool_delay-%d gocool_delay-%d%s", fn,
-           x, y, heatName, coolName, p->heatDelay, p->coolDelay, p->gocoolDelay, extra);
+  objReaderNote(&r, "heat_sprite-'%s' cool_sprite-'%s' heat_delay-%d cool_delay-%d gocool_delay-%d%s", heatName,
+                coolName, p->heatDelay, p->coolDelay, p->gocoolDelay, extra);
   return 1;
 }
 
@@ -520,7 +453,7 @@ void gasCount() {
 
 void gasAnimate(GasParms* g) {
   double now = tableNow();
-  int last = swFrames(g->sprite) - 1;
+  int last = objFrames(g->sprite) - 1;
   switch (g->state) {
     case GAS_HEATING:
       if (now - g->time <= g->heatDelay) break;
@@ -558,14 +491,11 @@ int gasHandler(BoardObject* object, BoardEvent* event) {
     case BE_KILL:
       for (auto& slot : gGas)
         if (slot == g) slot = nullptr;
-      if (g->inst) vbDelObject(g->inst);
-      std::free(g);
-      object->parms = nullptr;
-      return 0;
+      return objKill(object, g->inst);
     case BE_HIT:
-      if (!swIsBall(event->other)) return 0;
+      if (!objLiveBall(event->other)) return 0;
       BOUNCE_SHAPE(event, object, event->other);
-      if (!g->inst) return swVboMissing(kGasHandler, object);
+      if (!g->inst) return objVboMissing(kGasHandler, object);
       if (g->state != GAS_IDLE) return 0;
       playTableSample(SI_GASBTN);
       g->state = GAS_HEATING;
@@ -574,7 +504,7 @@ int gasHandler(BoardObject* object, BoardEvent* event) {
       vbSetFrame(g->inst, g->frame);
       return 0;
     case BE_FRAME:
-      if (!g->inst) return swVboMissing(kGasHandler, object);
+      if (!g->inst) return objVboMissing(kGasHandler, object);
       gasAnimate(g);
       // Completing the group may have changed the other buttons' states;
       // each shows its own frame in its own BE_FRAME.
@@ -588,38 +518,23 @@ int gasHandler(BoardObject* object, BoardEvent* event) {
 }  // namespace
 
 int gasbtn_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_GASBTN) return 0;
-  const char* fn = kGasReader;
-  int x, y;
-  oprPosition(outline, &x, &y);
-  auto* g = static_cast<GasParms*>(oprAllocParms(fn, outline, sizeof(GasParms)));
+  ObjReader r;
+  auto* g = objReaderStart<GasParms>(&r, kGasReader, FAM_GASBTN, layer, outline);
   if (!g) return 0;
-  if (!swPlace(fn, outline, GAS_BUTTONS - 1, &g->place)) {
-    std::free(g);
-    return 0;
-  }
-  g->sprite = swLoadSprite(fn, outline, "sprite", nullptr);
-  if (!g->sprite) {
-    std::free(g);
-    return 0;
-  }
+  if (!objReaderPlaceUpTo(&r, GAS_BUTTONS - 1, &g->place)) return objReaderAbandon(&r);
+  if (!(g->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   g->heatDelay = OPR_INT(outline, "heat_delay", 50);
   g->coolDelay = OPR_INT(outline, "cool_delay", 50);
   g->gocoolDelay = OPR_INT(outline, "gocool_delay", 1000);
   g->state = GAS_IDLE;
 
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  BoardObject* object = BOARD_ADDSHAPE_EX(gasHandler, FAM_GASBTN, &d, 0, g);
-  if (!object) {
-    SPR_FREE(g->sprite);
-    std::free(g);
-    return 0;
-  }
+  BoardObject* object = objReaderAddShape(&r, gasHandler, FAM_GASBTN, objReaderElasticity(&r), 0);
+  if (!object) return objReaderAbandon(&r);
   g->object = object;
-  g->inst = swInstance(g->sprite, 0);
-  oprFinishObject(object, layer, outline, nullptr);
+  g->inst = swInstance(&r, g->sprite, 0);
+  objReaderFinish(&r, object);
   gGas[g->place] = g;
-  logPrint("%s, object (%d,%d): place-%d", fn, x, y, g->place);
+  objReaderNote(&r, "place-%d", g->place);
   return 1;
 }
 

@@ -152,7 +152,7 @@ void groupFrame(int group) {
 
 void flapAnimate(FlapParms* f) {
   double now = tableNow();
-  int last = swFrames(f->sprite) - 1;
+  int last = objFrames(f->sprite) - 1;
   if (f->state == FLAP_GOING_DOWN && now - f->time > f->downDelay) {
     f->time = now;
     if (f->frame > 0) f->frame--;
@@ -177,17 +177,14 @@ int flapHandler(BoardObject* object, BoardEvent* event) {
     case BE_KILL:
       for (auto& slot : g.flaps)
         if (slot == f) slot = nullptr;
-      if (f->inst) vbDelObject(f->inst);
-      std::free(f);
-      object->parms = nullptr;
-      return 0;
+      return objKill(object, f->inst);
     case BE_HIT:
-      if (!swIsBall(event->other)) return 0;
+      if (!objLiveBall(event->other)) return 0;
       if (counted) g.ballsOn++;
       // Only a flap lying down lets the ball roll over it; one that is
       // falling or rising is still in the way.
       if (f->state != FLAP_DOWN) BOUNCE_SHAPE(event, object, event->other);
-      if (!f->inst) return swVboMissing(k.handler, object);
+      if (!f->inst) return objVboMissing(k.handler, object);
       if (f->state == FLAP_UP) {
         f->state = FLAP_GOING_DOWN;
         f->time = tableNow();
@@ -195,10 +192,10 @@ int flapHandler(BoardObject* object, BoardEvent* event) {
       }
       return 0;
     case BE_UNHIT:
-      if (counted && swIsBall(event->other) && g.ballsOn > 0) g.ballsOn--;
+      if (counted && objLiveBall(event->other) && g.ballsOn > 0) g.ballsOn--;
       return 0;
     case BE_FRAME:
-      if (!f->inst) return swVboMissing(k.handler, object);
+      if (!f->inst) return objVboMissing(k.handler, object);
       flapAnimate(f);
       groupFrame(f->group);
       vbSetFrame(f->inst, f->frame);
@@ -210,35 +207,24 @@ int flapHandler(BoardObject* object, BoardEvent* event) {
 
 int flapRead(int group, int layer, Outline* outline) {
   const FlapKind& k = kKinds[group];
-  if (OPR_FAMILY(outline) != k.family) return 0;
-  const char* fn = k.reader;
-  auto* f = static_cast<FlapParms*>(oprAllocParms(fn, outline, sizeof(FlapParms)));
+  ObjReader r;
+  auto* f = objReaderStart<FlapParms>(&r, k.reader, k.family, layer, outline);
   if (!f) return 0;
   f->group = group;
-  const char* spriteName = nullptr;
-  if (!swPlace(fn, outline, FLAPS - 1, &f->place) || !(f->sprite = swLoadSprite(fn, outline, "sprite", &spriteName))) {
-    std::free(f);
-    return 0;
-  }
+  if (!objReaderPlaceUpTo(&r, FLAPS - 1, &f->place) || !(f->sprite = objReaderSprite(&r, "sprite")))
+    return objReaderAbandon(&r);
   f->upDelay = OPR_INT(outline, "up_delay", 10);
   f->downDelay = OPR_INT(outline, "down_delay", 10);
   f->state = FLAP_UP;
-  f->frame = swFrames(f->sprite) - 1;
+  f->frame = objFrames(f->sprite) - 1;
 
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  BoardObject* object = BOARD_ADDSHAPE_EX(flapHandler, k.family, &d, 0, f);
-  if (!object) {
-    SPR_FREE(f->sprite);
-    std::free(f);
-    return 0;
-  }
+  BoardObject* object = objReaderAddShape(&r, flapHandler, k.family, objReaderElasticity(&r), 0);
+  if (!object) return objReaderAbandon(&r);
   f->object = object;
-  f->inst = swInstance(f->sprite, f->frame);
-  oprFinishObject(object, layer, outline, nullptr);
+  f->inst = swInstance(&r, f->sprite, f->frame);
+  objReaderFinish(&r, object);
   gGroups[group].flaps[f->place] = f;
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("%s, object (%d,%d): place-%d up_delay-%d down_delay-%d", fn, x, y, f->place, f->upDelay, f->downDelay);
+  objReaderNote(&r, "place-%d up_delay-%d down_delay-%d", f->place, f->upDelay, f->downDelay);
   return 1;
 }
 

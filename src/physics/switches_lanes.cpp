@@ -100,11 +100,9 @@ int laneHandler(BoardObject* object, BoardEvent* event) {
   const LaneKind* k = p->kind;
   switch (event->type) {
     case BE_KILL:
-      std::free(p);
-      object->parms = nullptr;
-      return 0;
+      return objKill(object, nullptr);
     case BE_HIT: {
-      if (!swIsBall(event->other)) return 0;
+      if (!objLiveBall(event->other)) return 0;
       int light = k->firstLight + p->place;
       if (swLampOff(light)) {
         playTableSample(k->sample);
@@ -125,25 +123,16 @@ int laneHandler(BoardObject* object, BoardEvent* event) {
 }
 
 int laneRead(const LaneKind* k, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != k->family) return 0;
-  auto* p = static_cast<LaneParms*>(oprAllocParms(k->reader, outline, sizeof(LaneParms)));
+  ObjReader r;
+  auto* p = objReaderStart<LaneParms>(&r, k->reader, k->family, layer, outline);
   if (!p) return 0;
   p->kind = k;
-  if (!swPlace(k->reader, outline, LANES - 1, &p->place)) {
-    std::free(p);
-    return 0;
-  }
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  BoardObject* object = BOARD_ADDSHAPE_EX(laneHandler, k->family, &d, 0, p);
-  if (!object) {
-    std::free(p);
-    return 0;
-  }
-  oprFinishObject(object, layer, outline, nullptr);
+  if (!objReaderPlaceUpTo(&r, LANES - 1, &p->place)) return objReaderAbandon(&r);
+  BoardObject* object = objReaderAddShape(&r, laneHandler, k->family, objReaderElasticity(&r), 0);
+  if (!object) return objReaderAbandon(&r);
+  objReaderFinish(&r, object);
   eventRegister(0, k->rotate);
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("%s, object (%d,%d): place-%d", k->reader, x, y, p->place);
+  objReaderNote(&r, "place-%d", p->place);
   return 1;
 }
 
@@ -223,14 +212,12 @@ int rowHandler(BoardObject* object, BoardEvent* event) {
   if (!p) return 0;
   switch (event->type) {
     case BE_KILL:
-      std::free(p);
-      object->parms = nullptr;
-      return 0;
+      return objKill(object, nullptr);
     case BE_HIT:
-      if (swIsBall(event->other)) BOUNCE_SHAPE(event, object, event->other);
+      if (objLiveBall(event->other)) BOUNCE_SHAPE(event, object, event->other);
       return 0;
     case BE_UNHIT: {
-      if (!swIsBall(event->other)) return 0;
+      if (!objLiveBall(event->other)) return 0;
       if (p->place < 0 || p->place > ROW_MAX_PLACE)
         return logError(-1, "%s: %d invalid place (%d, max %d)", kRowHandler, object->id, p->place, ROW_MAX_PLACE);
       int light = LI_USSR0 + p->place;
@@ -257,21 +244,15 @@ int rowHandler(BoardObject* object, BoardEvent* event) {
 }  // namespace
 
 int trilights_reader(int, int layer, Outline* outline) {
-  if (OPR_FAMILY(outline) != FAM_TRILIGHTS) return 0;
-  auto* p = static_cast<RowParms*>(oprAllocParms(kRowReader, outline, sizeof(RowParms)));
+  ObjReader r;
+  auto* p = objReaderStart<RowParms>(&r, kRowReader, FAM_TRILIGHTS, layer, outline);
   if (!p) return 0;
   p->place = OPR_INT(outline, "place", -1);
   p->actionDelay = OPR_INT(outline, "action_delay", 3000);
-  ShapeData d = oprShapeData(outline, OPR_REAL(outline, "k", gTable.globalK));
-  BoardObject* object = BOARD_ADDSHAPE_EX(rowHandler, FAM_TRILIGHTS, &d, 0, p);
-  if (!object) {
-    std::free(p);
-    return 0;
-  }
-  oprFinishObject(object, layer, outline, nullptr);
-  int x, y;
-  oprPosition(outline, &x, &y);
-  logPrint("%s, object (%d,%d): place-%d action_delay-%d", kRowReader, x, y, p->place, p->actionDelay);
+  BoardObject* object = objReaderAddShape(&r, rowHandler, FAM_TRILIGHTS, objReaderElasticity(&r), 0);
+  if (!object) return objReaderAbandon(&r);
+  objReaderFinish(&r, object);
+  objReaderNote(&r, "place-%d action_delay-%d", p->place, p->actionDelay);
   return 1;
 }
 
