@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "gfx/screen.h"
 #include "gfx/sprite.h"
 #include "gfx/subscreen.h"
+#include "support/memscreen.h"
 #include "support/testutil.h"
 
 namespace {
@@ -60,12 +60,6 @@ Sprite* makeSprite(const std::vector<Picture>& frames, bool runAlpha = false, co
   return SPR_CREATE_MEM(bytes.data(), bytes.size(), name, 0);
 }
 
-int spritesInUse() {
-  int n = 0;
-  for (const Sprite& s : SPRITES) n += s.inUse != 0;
-  return n;
-}
-
 using Image = std::vector<uint16_t>;
 
 Image pixelsOf(const GdevDC* dc) {
@@ -93,40 +87,21 @@ std::string firstDifference(const Image& a, const Image& b) {
 
 #define EXPECT_IMAGE(actual, expected) EXPECT_TRUE((actual) == (expected)) << firstDifference(actual, expected)
 
-class VBoardTest : public ::testing::Test {
+class VBoardTest : public ::testing::Test, protected MemScreen {
  protected:
   void SetUp() override {
     logReset();
     memInit();
     gsBuildBlendTable();
     baseline = spritesInUse();
-    display = gdevCreateMemoryDC(W, H, 16, nullptr);
-    ASSERT_NE(display, nullptr);
-    device.mode.width = W;
-    device.mode.height = H;
-    device.mode.bitsPerPixel = 16;
-    device.mode.pages = 1;
-    device.windowed = 1;
-    device.drawDC = device.displayDC = display;
-    ASSERT_EQ(gsCreateMGL(&screen, &device), 1);
-    gsSelect(&screen);
-    background = gdevCreateMemoryDC(W, H, 16, nullptr);
-    ASSERT_NE(background, nullptr);
+    ASSERT_TRUE(openScreen(W, H));
     for (int y = 0; y < H; ++y)
       for (int x = 0; x < W; ++x) gdevWritePixel(background, x, y, 0x1000u + static_cast<uint32_t>(y * W + x));
     bgStart = pixelsOf(background);
-    vbCreate(board.get(), background);
-    vbSelect(board.get());
     frame(1);  // the screen starts as the background
   }
   void TearDown() override {
-    vbFree(board.get());
-    vbCurrent = nullptr;
-    SPR_FREE_ALL();
-    gsSelect(nullptr);
-    gsRelease(&screen);
-    gdevDestroyDC(background);
-    gdevDestroyDC(display);
+    closeScreen();
     logReset();
   }
 
@@ -155,11 +130,6 @@ class VBoardTest : public ::testing::Test {
   Image screenNow() const { return pixelsOf(screen.dc); }
   Image backgroundNow() const { return pixelsOf(background); }
 
-  std::unique_ptr<VBOARD> board = std::make_unique<VBOARD>();
-  GdevDC* display = nullptr;
-  GdevDC* background = nullptr;
-  GdevDevice device{};
-  gscr screen{};
   Image bgStart;
   int baseline = 0;
 };
@@ -511,7 +481,7 @@ TEST_F(VBoardTest, LayersOutsideTheRangeAreRefused) {
 
 TEST_F(VBoardTest, OperationsWithoutABoardSayWhichOneFailed) {
   VBOARD* previous = vbSelect(nullptr);
-  EXPECT_EQ(previous, board.get());
+  EXPECT_EQ(previous, &vboard);
   struct Case {
     const char* name;
     int (*run)();
@@ -528,13 +498,13 @@ TEST_F(VBoardTest, OperationsWithoutABoardSayWhichOneFailed) {
     EXPECT_NE(err.finish().find(std::string(c.name) + ": no current VBOARD"), std::string::npos) << c.name;
   }
   StderrCapture err;
-  EXPECT_EQ(vbSelect(board.get()), nullptr);
-  EXPECT_EQ(vbSelect(nullptr), board.get());
+  EXPECT_EQ(vbSelect(&vboard), nullptr);
+  EXPECT_EQ(vbSelect(nullptr), &vboard);
   EXPECT_NE(err.finish().find("vbSelect(): context set to NULL"), std::string::npos);
-  vbSelect(board.get());
+  vbSelect(&vboard);
   vbDeselect(nullptr);
-  EXPECT_EQ(vbCurrent, board.get());
-  vbDeselect(board.get());
+  EXPECT_EQ(vbCurrent, &vboard);
+  vbDeselect(&vboard);
   EXPECT_EQ(vbCurrent, nullptr);
 }
 
@@ -707,7 +677,7 @@ TEST_F(VBoardTest, SubscreenDrawsOverASavedCopyAndPutsTheScreenBack) {
 
   ASSERT_EQ(beginSubscreen(), 1);
   VBOARD* sub = vbCurrent;
-  ASSERT_NE(sub, board.get());
+  ASSERT_NE(sub, &vboard);
   ASSERT_NE(sub->background, nullptr);
   EXPECT_IMAGE(pixelsOf(sub->background), before);  // the copy includes the table's objects
   VBOBJ* dialog = vbAddObject(t, 0, 10, 10);
@@ -727,7 +697,7 @@ TEST_F(VBoardTest, SubscreenDrawsOverASavedCopyAndPutsTheScreenBack) {
   EXPECT_EQ(vbCurrent, sub);
 
   ASSERT_EQ(endSubscreen(), 1);
-  EXPECT_EQ(vbCurrent, board.get());
+  EXPECT_EQ(vbCurrent, &vboard);
   EXPECT_EQ(subscreenDepth(), 0);
   EXPECT_IMAGE(screenNow(), before);
   ASSERT_EQ(gdevRegionIsEmpty(screen.dirty), false);

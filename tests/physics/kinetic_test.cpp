@@ -56,31 +56,11 @@ class KineticTest : public TableFixture {
     gstatBegin();
   }
 
-  // Offers an outline to the readers as the shape loader does; returns the
-  // board object made from it.
-  BoardObject* make(Outline* o, int layer = 0, int* reader = nullptr) {
-    int r = OPR_RECOGNIZE(layer, o);
-    if (reader) *reader = r;
-    for (int i = 0; i < board.count; i++) {
-      BoardObject* b = &board.objects[i];
-      if (b->id >= 0 && b->kind != BK_BALL && b->u.shape.outline.vertices == o->vertices) return b;
-    }
-    return nullptr;
-  }
-
   // make() with everything it logs.
   BoardObject* makeLogged(Outline* o, std::string* log, int layer = 0, int* reader = nullptr) {
-    StderrCapture err;
-    BoardObject* b = make(o, layer, reader);
-    *log = err.finish();
+    BoardObject* b = nullptr;
+    *log = logOf([&] { b = make(o, layer, reader); });
     return b;
-  }
-
-  // Steps with the log captured; returns it.
-  std::string stepLogged(int n = 1, double dt = 1.0, double ms = 1000.0 / 60) {
-    StderrCapture err;
-    step(n, dt, ms);
-    return err.finish();
   }
 
   // The one visual-board object in use on a layer: the object sprites (the
@@ -94,12 +74,6 @@ class KineticTest : public TableFixture {
       found = v;
     }
     return found;
-  }
-
-  static int spritesInUse() {
-    int n = 0;
-    for (const Sprite& s : SPRITES) n += s.inUse;
-    return n;
   }
 
   // Sends an event straight to an object's handler.

@@ -62,18 +62,16 @@ class RoutingTest : public TableFixture {
   }
   void TearDown() override {
     TableFixture::TearDown();
-    conf_free(&rules);
     routingReset();
   }
 
-  // Offers the outline to the readers and returns the object made of it.
+  // Offers the outline to the readers and returns the object made of it by
+  // the expected reader.
   BoardObject* make(Outline* o, int reader) {
-    std::vector<bool> used(BOARD_MAX_OBJECTS);
-    for (int i = 0; i < board.count; i++) used[i] = board.objects[i].id >= 0;
-    EXPECT_EQ(OPR_RECOGNIZE(0, o), reader);
-    for (int i = 0; i < board.count; i++)
-      if (!used[i] && board.objects[i].id >= 0) return &board.objects[i];
-    return nullptr;
+    int r = -1;
+    BoardObject* b = TableFixture::make(o, 0, &r);
+    EXPECT_EQ(r, reader);
+    return b;
   }
 
   // Registers the track "name" (as the track configuration would) over the
@@ -95,12 +93,6 @@ class RoutingTest : public TableFixture {
     return path;
   }
 
-  void setRules(const std::string& text) {
-    conf_free(&rules);
-    ASSERT_EQ(confParseText(&rules, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, "game.conf"), 0);
-    gTable.rules = &rules;
-  }
-
   // The live visual-board object showing the sprite loaded from path.
   VBOBJ* shown(const std::string& path) {
     for (int i = 0; i < vboard.used; i++) {
@@ -119,13 +111,6 @@ class RoutingTest : public TableFixture {
     return done();
   }
 
-  static std::string logOf(const std::function<void()>& f) {
-    StderrCapture cap;
-    f();
-    return cap.finish();
-  }
-
-  ConfSet rules{};
 };
 
 // ---------------------------------------------------------------------------
@@ -376,6 +361,12 @@ TEST_F(RoutingTest, ReadersRefuseObjectsWithMissingOrInvalidKeys) {
     std::string message;
   };
   const std::string at = ", object (400,280): ";
+  // Files that load, so that a reader gives up with some of its sprites
+  // already loaded: it must free them.
+  const std::string spr = sprite("two.gsp", 2);
+  sprite("zup1.gsp", 2);
+  sprite("zup1back.gsp", 2);
+  const std::string track = trackFile("prison.trk", {{0, 0, 0}, {0, 100, 0}}, 10);
   const Case cases[] = {
       {blocker_reader, "family = \"blocker\"\nsprite = \"x.gsp\"\nplace = 2\n",
        "blocker_reader()" + at + "place is undefined or invalid (2, max 1)"},
@@ -391,6 +382,13 @@ TEST_F(RoutingTest, ReadersRefuseObjectsWithMissingOrInvalidKeys) {
       {zona_reader, "family = \"zona\"\ntrack = \"nothere.trk\"\n",
        "zona_reader()" + at + "error loading track 'nothere.trk'"},
       {ostlift_reader, "family = \"ostlift\"\n", "ostlift_reader()" + at + "'sprite_up' not defined"},
+      {ostlift_reader, "family = \"ostlift\"\nsprite_up = \"" + spr + "\"\n",
+       "ostlift_reader()" + at + "'sprite_down' not defined"},
+      {ostlift_reader,
+       "family = \"ostlift\"\nsprite_up = \"" + spr + "\"\nsprite_down = \"" + spr + "\"\nsprite_drum = \"no.gsp\"\n",
+       "ostlift_reader()" + at + "error loading sprite 'no.gsp'"},
+      {zona_reader, "family = \"zona\"\ntrack = \"" + track + "\"\nup1_sprite = \"" + dir.file("zup1") + "\"\n",
+       "zona_reader()" + at + "error loading sprite 'up2-undef.gsp'"},
       {sprdoor_reader, "family = \"sprdoor\"\n",
        "sprdoor_reader()" + at + "sprite filename not defined ('sprite' parameter)"},
       {gate_reader, "family = \"gate\"\nleft_track = \"nope\"\n", "GATE:SOFTCONFIG(): track 'nope' not found"},
@@ -401,11 +399,12 @@ TEST_F(RoutingTest, ReadersRefuseObjectsWithMissingOrInvalidKeys) {
     SCOPED_TRACE(c.keys);
     setObjects("[object_400_280]\n" + c.keys);
     Outline* o = box(400, 280, 410, 320);
-    int before = board.count;
+    int before = board.count, sprites = spritesInUse();
     int rc = -1;
     std::string log = logOf([&] { rc = c.reader(0, 0, o); });
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(board.count, before);
+    EXPECT_EQ(spritesInUse(), sprites) << "a reader that gave up keeps no sprite";
     EXPECT_NE(log.find(c.message), std::string::npos) << log;
   }
   // Another family's outline is not theirs, silently.
@@ -779,9 +778,7 @@ TEST_F(ZonaTest, CaptureLiftReleaseGoDownAndCloseCycle) {
 
   // Going down, then the prisoner is back on the table.
   ASSERT_TRUE(stepUntil([] { return zonaState() == 1; }, 10));
-  BoardObject* freed = nullptr;
-  for (int i = 0; i < board.count; i++)
-    if (board.objects[i].id >= 0 && board.objects[i].kind == BK_BALL) freed = &board.objects[i];
+  BoardObject* freed = newestBall();
   ASSERT_NE(freed, nullptr);
   EXPECT_EQ(freed->u.ball.pos.x, 420);
   EXPECT_EQ(freed->u.ball.pos.y, 250);
@@ -916,10 +913,7 @@ TEST_F(OstliftTest, LockedBallsAreStoredAndReleasedLater) {
   EXPECT_TRUE(rulesCallSeen("scoreAddBig 75000"));
 
   ASSERT_TRUE(stepUntil([] { return ostliftState() == 0; }, 40));
-  int balls = 0;
-  for (int i = 0; i < board.count; i++)
-    if (board.objects[i].id >= 0 && board.objects[i].kind == BK_BALL) balls++;
-  EXPECT_EQ(balls, 2);
+  EXPECT_EQ(BOARD_BALLS(&board), 2);
   EXPECT_EQ(ostliftStored(), 0);
   EXPECT_EQ(drum->frame, 0);
 }
@@ -930,13 +924,8 @@ TEST_F(OstliftTest, ReleasedBallStartsAtTheReleasePointWithItsJump) {
   ASSERT_TRUE(rollIn());
   ASSERT_TRUE(stepUntil([] { return ostliftState() == 0; }, 40));
   ostliftStartRelease();
-  int slot = -1;
-  ASSERT_TRUE(stepUntil([&] {
-    for (int i = 0; i < board.count; i++)
-      if (board.objects[i].id >= 0 && board.objects[i].kind == BK_BALL) slot = i;
-    return slot >= 0;
-  }, 40));
-  BoardObject* b = &board.objects[slot];
+  BoardObject* b = nullptr;
+  ASSERT_TRUE(stepUntil([&] { return (b = newestBall()) != nullptr; }, 40));
   // Put on the board at the end of a step, the ball has not moved yet.
   EXPECT_EQ(b->u.ball.pos.x, 400);
   EXPECT_EQ(b->u.ball.pos.y, 320);

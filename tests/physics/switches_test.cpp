@@ -99,12 +99,6 @@ class SwitchesTest : public TableFixture {
   bool showsCool(BoardObject* o) { return std::string(instances[o]->sprite->name) == cool; }
   int frameOf(BoardObject* o) { return instances[o]->frame; }
 
-  static int spritesInUse() {
-    int n = 0;
-    for (const Sprite& s : SPRITES) n += s.inUse ? 1 : 0;
-    return n;
-  }
-
   std::string heat, cool, frames3;
   std::string text;
   int count = 0;
@@ -738,32 +732,14 @@ class TubeTest : public SwitchesTest {
       ScopedChdir cd(dir.path);
       ASSERT_EQ(setupTracks(0), 1);
     }
-    rules(
+    setRules(
         "[tubes]\nleft_track = \"tube_l\"\nleft_trackpos = 5.0\nleft_trackvelo = 1.5\nleft_lmask = 3\n"
         "right_track = \"tube_r\"\n");
     ballSprite = SPR_CREATE(frames3.c_str());
     ASSERT_NE(ballSprite, nullptr);
-    std::string g = "[ball]\nradius = 4.5\nsprite = \"" + frames3 + "\"\nshadow_sprite = \"not-loaded.gsp\"\n";
-    ASSERT_EQ(confParseText(&global, {reinterpret_cast<const uint8_t*>(g.data()), g.size()}, "global.conf"), 0);
-    gTable.global = &global;
+    setGlobal("[ball]\nradius = 4.5\nsprite = \"" + frames3 + "\"\nshadow_sprite = \"not-loaded.gsp\"\n");
     gTable.f = 2.0;
   }
-  void TearDown() override {
-    SwitchesTest::TearDown();
-    conf_free(&rulesConf);
-    conf_free(&global);
-  }
-  void rules(const std::string& r) {
-    conf_free(&rulesConf);
-    ASSERT_EQ(confParseText(&rulesConf, {reinterpret_cast<const uint8_t*>(r.data()), r.size()}, "game.conf"), 0);
-    gTable.rules = &rulesConf;
-  }
-  BoardObject* newestBall() {
-    for (int i = board.count - 1; i >= 0; i--)
-      if (board.objects[i].id >= 0 && board.objects[i].kind == BK_BALL) return &board.objects[i];
-    return nullptr;
-  }
-  ConfSet rulesConf{}, global{};
   Sprite* ballSprite = nullptr;
 };
 
@@ -803,6 +779,14 @@ TEST_F(TubeTest, TubeBallRidesItsTrackWithTheTubesSettings) {
   }
 }
 
+TEST_F(TubeTest, TubeBallTakesARadiusWrittenAsAWholeNumber) {
+  setGlobal("[ball]\nradius = 4\n");
+  gameTubeBall(1);
+  BoardObject* b = newestBall();
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->u.ball.radius, 4);
+}
+
 TEST_F(TubeTest, UnknownTubeOrMissingTrackCreatesNoBall) {
   int balls = BOARD_BALLS(&board);
   for (int index : {2, -1}) {
@@ -812,7 +796,7 @@ TEST_F(TubeTest, UnknownTubeOrMissingTrackCreatesNoBall) {
     EXPECT_NE(err.find("gameTubeBall(): unknown tube index " + std::to_string(index)), std::string::npos) << err;
   }
   EXPECT_EQ(gstatCount("hit:tube_left"), 0);
-  rules("[tubes]\nleft_track = \"nowhere\"\n");
+  setRules("[tubes]\nleft_track = \"nowhere\"\n");
   StderrCapture cap;
   gameTubeBall(0);
   std::string err = cap.finish();

@@ -1,6 +1,6 @@
 #pragma once
 // A small table for object tests: an active board, a visual board over a
-// memory screen (so objects get their sprite instances), an object
+// memory screen (MemScreen: objects get their sprite instances), an object
 // configuration parsed from text, sprites written into a temporary folder,
 // and helpers to make outlines and balls and to run steps.
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,10 @@
 #include "physics/table.h"
 #include "physics/track.h"
 #include "platform/gdev.h"
+#include "support/memscreen.h"
 #include "support/testutil.h"
 
-class TableFixture : public ::testing::Test {
+class TableFixture : public ::testing::Test, protected MemScreen {
  protected:
   static constexpr int W = 800, H = 600;
 
@@ -54,20 +56,7 @@ class TableFixture : public ::testing::Test {
     eventClear();
     trackFreeAll();
     tmTime = 0;
-    display = gdevCreateMemoryDC(W, H, 16, nullptr);
-    ASSERT_NE(display, nullptr);
-    device.mode.width = W;
-    device.mode.height = H;
-    device.mode.bitsPerPixel = 16;
-    device.mode.pages = 1;
-    device.windowed = 1;
-    device.drawDC = device.displayDC = display;
-    ASSERT_EQ(gsCreateMGL(&screen, &device), 1);
-    gsSelect(&screen);
-    background = gdevCreateMemoryDC(W, H, 16, nullptr);
-    ASSERT_NE(background, nullptr);
-    vbCreate(&vboard, background);
-    vbSelect(&vboard);
+    ASSERT_TRUE(openScreen(W, H));
     lightInit();
     params = BoardParams{0.0, 1.0, 0.2};
     ASSERT_EQ(BOARD_INIT(&board, BOARD_MAX_OBJECTS, &params), 0);
@@ -89,22 +78,61 @@ class TableFixture : public ::testing::Test {
     trackFreeAll();
     for (auto& o : outlines) shFree(&o);
     lightFree();
-    vbFree(&vboard);
-    vbCurrent = nullptr;
-    SPR_FREE_ALL();
-    gsSelect(nullptr);
-    gsRelease(&screen);
-    gdevDestroyDC(background);
-    gdevDestroyDC(display);
+    closeScreen();
     tableContextReset();
+    conf_free(&rules);
+    conf_free(&global);
     logReset();
   }
 
   // The object configuration, as the text of "table/objects-N.conf".
   void setObjects(const std::string& text) {
-    conf_free(&conf);
-    ASSERT_EQ(confParseText(&conf, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, "objects.conf"), 0);
+    parseConf(&conf, text, "objects.conf");
     oprSetObjectConf(&conf);
+  }
+  // The rules' configuration ("conf/game.conf") from text.
+  void setRules(const std::string& text) {
+    parseConf(&rules, text, "game.conf");
+    gTable.rules = &rules;
+  }
+  // The global configuration ("conf/global.conf") from text.
+  void setGlobal(const std::string& text) {
+    parseConf(&global, text, "global.conf");
+    gTable.global = &global;
+  }
+  static void parseConf(ConfSet* set, const std::string& text, const char* name) {
+    conf_free(set);
+    ASSERT_EQ(confParseText(set, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, name), 0) << name;
+  }
+
+  // Offers an outline to the readers as the shape loader does; returns the
+  // board object made from it (the reader number through reader).
+  BoardObject* make(Outline* o, int layer = 0, int* reader = nullptr) {
+    int r = OPR_RECOGNIZE(layer, o);
+    if (reader) *reader = r;
+    for (int i = 0; i < board.count; i++) {
+      BoardObject* b = &board.objects[i];
+      if (b->id >= 0 && b->kind != BK_BALL && b->u.shape.outline.vertices == o->vertices) return b;
+    }
+    return nullptr;
+  }
+
+  // The ball in the highest board slot, null when there is none.
+  BoardObject* newestBall() {
+    for (int i = board.count - 1; i >= 0; i--)
+      if (board.objects[i].id >= 0 && board.objects[i].kind == BK_BALL) return &board.objects[i];
+    return nullptr;
+  }
+
+  // What f writes to the log.
+  static std::string logOf(const std::function<void()>& f) {
+    StderrCapture err;
+    f();
+    return err.finish();
+  }
+  // step() with the log captured; returns it.
+  std::string stepLogged(int n = 1, double dt = 1.0, double ms = 1000.0 / 60) {
+    return logOf([&] { step(n, dt, ms); });
   }
 
   // A sprite of `frames` frames of w x h opaque pixels, written into the
@@ -176,13 +204,8 @@ class TableFixture : public ::testing::Test {
   inline static std::array<int, 256> gKeys{};
 
   TempDir dir;
-  GdevDC* display = nullptr;
-  GdevDC* background = nullptr;
-  GdevDevice device{};
-  gscr screen{};
-  VBOARD vboard{};
   Board board{};
   BoardParams params{};
-  ConfSet conf{};
+  ConfSet conf{}, rules{}, global{};
   std::deque<Outline> outlines;
 };
