@@ -56,6 +56,21 @@ using namespace kinetic;
 
 namespace {
 
+// 1 when more than delay has passed on the game clock since *time, which
+// then moves on to now: the animations take one step per delay.
+int delayPassed(double* time, double now, int delay) {
+  if (now - *time <= delay) return 0;
+  *time = now;
+  return 1;
+}
+
+// One frame further up to the last one; 1 once it is reached.
+int frameUp(int* frame, int last) {
+  if (++*frame < last) return 0;
+  *frame = last;
+  return 1;
+}
+
 // ---- Wall ----
 
 int wallHandler(BoardObject* o, BoardEvent* e) {
@@ -144,21 +159,12 @@ void bumperAttack(BumperParms* p, BoardObject* ball) {
 int bumperFrame(BoardObject* o, BumperParms* p) {
   double now = tableNow();
   int last = frameCount(p->instance) - 1;
-  if (p->state == BUMPER_HEATING) {
-    if (now - p->time > p->heatDelay) {
-      p->time = now;
-      if (++p->frame >= last) {
-        p->frame = last;
-        p->state = BUMPER_COOLING;
-      }
-    }
-  } else if (p->state == BUMPER_COOLING) {
-    if (now - p->time > p->coolDelay) {
-      p->time = now;
-      if (--p->frame < 1) {
-        p->frame = 0;
-        p->state = BUMPER_IDLE;
-      }
+  if (p->state == BUMPER_HEATING && delayPassed(&p->time, now, p->heatDelay)) {
+    if (frameUp(&p->frame, last)) p->state = BUMPER_COOLING;
+  } else if (p->state == BUMPER_COOLING && delayPassed(&p->time, now, p->coolDelay)) {
+    if (--p->frame < 1) {
+      p->frame = 0;
+      p->state = BUMPER_IDLE;
     }
   }
   return objShowFrame("bumper_handler()", o, p->instance, p->frame);
@@ -220,17 +226,12 @@ int triangleHandler(BoardObject* o, BoardEvent* e) {
       }
       return 0;
     }
-    case BE_FRAME: {
-      double now = tableNow();
-      if (p->lit && now - p->time > p->delay) {
-        p->time = now;
-        if (--p->litFrame < 0) {
-          p->lit = 0;
-          p->litFrame = 0;
-        }
+    case BE_FRAME:
+      if (p->lit && delayPassed(&p->time, tableNow(), p->delay) && --p->litFrame < 0) {
+        p->lit = 0;
+        p->litFrame = 0;
       }
       return objShowFrame("triangle_handler()", o, p->instance, p->lit ? p->litFrame : 0);
-    }
     default:
       return 0;
   }
@@ -379,29 +380,20 @@ struct SaverParms {
 int saverFrame(BoardObject* o, SaverParms* p) {
   double now = tableNow();
   int last = frameCount(p->instance) - 1;
-  if (p->state == SAVER_RISING) {
-    if (now - p->time > p->upDelay) {
-      p->time = now;
-      if (++p->frame >= last) {
-        p->frame = last;
-        p->state = SAVER_FALLING;
+  if (p->state == SAVER_RISING && delayPassed(&p->time, now, p->upDelay)) {
+    if (frameUp(&p->frame, last)) p->state = SAVER_FALLING;
+  } else if (p->state == SAVER_FALLING && delayPassed(&p->time, now, p->downDelay)) {
+    p->frame -= p->upFramestep;
+    if (p->frame < 0) {
+      p->state = SAVER_IDLE;
+      p->frame = 0;
+      if (objLiveBall(p->ball) && p->ball->id == p->ballId) {
+        p->ball->u.ball.velo.x += p->attackX;
+        p->ball->u.ball.velo.y -= p->attackY;
       }
-    }
-  } else if (p->state == SAVER_FALLING) {
-    if (now - p->time > p->downDelay) {
-      p->time = now;
-      p->frame -= p->upFramestep;
-      if (p->frame < 0) {
-        p->state = SAVER_IDLE;
-        p->frame = 0;
-        if (objLiveBall(p->ball) && p->ball->id == p->ballId) {
-          p->ball->u.ball.velo.x += p->attackX;
-          p->ball->u.ball.velo.y -= p->attackY;
-        }
-        p->ball = nullptr;
-        BLOCKER_CONTROL_UP(p->place);
-        playTableSample(SI_SAVER);
-      }
+      p->ball = nullptr;
+      BLOCKER_CONTROL_UP(p->place);
+      playTableSample(SI_SAVER);
     }
   }
   return objShowFrame("saver_handler()", o, p->instance, p->frame);

@@ -19,6 +19,16 @@ namespace {
 // same length as one formatted line would be.
 constexpr size_t kTextSize = 2048;
 
+// "%s, object (%d,%d): <text>" as an error (returning 0) or an ordinary line.
+int readerLine(const ObjReader* r, int error, const char* format, va_list ap) PB_PRINTF(3, 0);
+int readerLine(const ObjReader* r, int error, const char* format, va_list ap) {
+  char text[kTextSize];
+  std::vsnprintf(text, sizeof text, format, ap);
+  if (error) return logError(0, "%s, object (%d,%d): %s", r->fn, r->x, r->y, text);
+  logPrint("%s, object (%d,%d): %s", r->fn, r->x, r->y, text);
+  return 0;
+}
+
 }  // namespace
 
 // ---- Reader runs ----
@@ -39,21 +49,18 @@ void* objReaderParms(ObjReader* r, size_t size) {
 }
 
 int objReaderError(const ObjReader* r, const char* format, ...) {
-  char text[kTextSize];
   va_list ap;
   va_start(ap, format);
-  std::vsnprintf(text, sizeof text, format, ap);
+  readerLine(r, 1, format, ap);
   va_end(ap);
-  return logError(0, "%s, object (%d,%d): %s", r->fn, r->x, r->y, text);
+  return 0;
 }
 
 void objReaderNote(const ObjReader* r, const char* format, ...) {
-  char text[kTextSize];
   va_list ap;
   va_start(ap, format);
-  std::vsnprintf(text, sizeof text, format, ap);
+  readerLine(r, 0, format, ap);
   va_end(ap);
-  logPrint("%s, object (%d,%d): %s", r->fn, r->x, r->y, text);
 }
 
 int objReaderAbandon(ObjReader* r) {
@@ -66,12 +73,10 @@ int objReaderAbandon(ObjReader* r) {
 }
 
 int objReaderFail(ObjReader* r, const char* format, ...) {
-  char text[kTextSize];
   va_list ap;
   va_start(ap, format);
-  std::vsnprintf(text, sizeof text, format, ap);
+  readerLine(r, 1, format, ap);
   va_end(ap);
-  objReaderError(r, "%s", text);
   return objReaderAbandon(r);
 }
 
