@@ -8,6 +8,7 @@
 // at once after each hit (quick release); triangles, droppers and spinners
 // keep a ball in contact until it leaves their outline.
 #include <climits>
+#include <cstddef>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -71,6 +72,38 @@ int frameUp(int* frame, int last) {
   return 1;
 }
 
+// ---- Kinds drawn with a sprite ----
+//
+// Bumpers, triangles, springs, savers and spinners. Each parameter block
+// begins with the object's sprite and the instance showing it; the kinds
+// differ only in what a ball's hit and each frame do.
+
+struct SpriteObject {
+  Sprite* sprite;
+  VBOBJ* instance;
+};
+
+struct SpriteKind {
+  void (*hit)(BoardObject* o, BoardEvent* e, BoardObject* ball);  // a live ball's BE_HIT
+  int (*frame)(BoardObject* o, double dt);                          // BE_FRAME
+};
+
+int spriteKindEvent(const SpriteKind& kind, BoardObject* o, BoardEvent* e) {
+  auto* spr = static_cast<SpriteObject*>(o->parms);
+  if (!spr) return 0;
+  switch (e->type) {
+    case BE_KILL:
+      return objKill(o, spr->instance);
+    case BE_HIT:
+      if (BoardObject* b = objEventBall(e)) kind.hit(o, e, b);
+      return 0;
+    case BE_FRAME:
+      return kind.frame(o, e->dt);
+    default:
+      return 0;
+  }
+}
+
 // ---- Wall ----
 
 int wallHandler(BoardObject* o, BoardEvent* e) {
@@ -93,8 +126,7 @@ enum { MEVT_DUMA_BUMPER = 10 };
 constexpr double kQuorumStep = 7.5;
 
 struct BumperParms {
-  Sprite* sprite;
-  VBOBJ* instance;  // visual layer 4
+  SpriteObject spr;  // on visual layer 4
   int frame;
   double time;  // of the last frame change
   int place;
@@ -156,9 +188,10 @@ void bumperAttack(BumperParms* p, BoardObject* ball) {
 
 // Heating runs the frames up, one per heat_delay, cooling back down, one per
 // cool_delay; the bumper takes no new attack until it is idle again.
-int bumperFrame(BoardObject* o, BumperParms* p) {
+int bumperFrame(BoardObject* o, double) {
+  auto* p = static_cast<BumperParms*>(o->parms);
   double now = tableNow();
-  int last = frameCount(p->instance) - 1;
+  int last = frameCount(p->spr.instance) - 1;
   if (p->state == BUMPER_HEATING && delayPassed(&p->time, now, p->heatDelay)) {
     if (frameUp(&p->frame, last)) p->state = BUMPER_COOLING;
   } else if (p->state == BUMPER_COOLING && delayPassed(&p->time, now, p->coolDelay)) {
@@ -167,34 +200,23 @@ int bumperFrame(BoardObject* o, BumperParms* p) {
       p->state = BUMPER_IDLE;
     }
   }
-  return objShowFrame("bumper_handler()", o, p->instance, p->frame);
+  return objShowFrame("bumper_handler()", o, p->spr.instance, p->frame);
 }
 
-int bumperHandler(BoardObject* o, BoardEvent* e) {
+void bumperHit(BoardObject* o, BoardEvent* e, BoardObject* ball) {
   auto* p = static_cast<BumperParms*>(o->parms);
-  if (!p) return 0;
-  switch (e->type) {
-    case BE_KILL:
-      return objKill(o, p->instance);
-    case BE_HIT: {
-      BoardObject* b = objEventBall(e);
-      if (!b) return 0;
-      BOUNCE_SHAPE(e, o, b);
-      if (p->state == BUMPER_IDLE) bumperAttack(p, b);
-      return 0;
-    }
-    case BE_FRAME:
-      return bumperFrame(o, p);
-    default:
-      return 0;
-  }
+  BOUNCE_SHAPE(e, o, ball);
+  if (p->state == BUMPER_IDLE) bumperAttack(p, ball);
 }
+
+constexpr SpriteKind kBumper = {bumperHit, bumperFrame};
+static_assert(offsetof(BumperParms, spr) == 0, "a sprite kind's block begins with its SpriteObject");
+int bumperHandler(BoardObject* o, BoardEvent* e) { return spriteKindEvent(kBumper, o, e); }
 
 // ---- Triangle (slingshot) ----
 
 struct TriangleParms {
-  Sprite* sprite;
-  VBOBJ* instance;  // visual layer 4
+  SpriteObject spr;  // on visual layer 4
   int right;
   int delay;
   double minvelo;
@@ -205,37 +227,31 @@ struct TriangleParms {
   double time;
 };
 
-int triangleHandler(BoardObject* o, BoardEvent* e) {
+void triangleHit(BoardObject* o, BoardEvent* e, BoardObject* ball) {
   auto* p = static_cast<TriangleParms*>(o->parms);
-  if (!p) return 0;
-  switch (e->type) {
-    case BE_KILL:
-      return objKill(o, p->instance);
-    case BE_HIT: {
-      BoardObject* b = objEventBall(e);
-      if (!b) return 0;
-      BOUNCE_SHAPE(e, o, b);
-      if (vLen2(b->u.ball.velo) > p->minvelo) {
-        gstatSample(p->right ? "hit:tri_right" : "hit:tri_left");
-        b->u.ball.velo.x += p->kick.x;
-        b->u.ball.velo.y += p->kick.y;
-        playTableSample(SI_TRI);
-        p->lit = 1;
-        p->litFrame = frameCount(p->instance) - 1;
-        p->time = tableNow();
-      }
-      return 0;
-    }
-    case BE_FRAME:
-      if (p->lit && delayPassed(&p->time, tableNow(), p->delay) && --p->litFrame < 0) {
-        p->lit = 0;
-        p->litFrame = 0;
-      }
-      return objShowFrame("triangle_handler()", o, p->instance, p->lit ? p->litFrame : 0);
-    default:
-      return 0;
-  }
+  BOUNCE_SHAPE(e, o, ball);
+  if (vLen2(ball->u.ball.velo) <= p->minvelo) return;
+  gstatSample(p->right ? "hit:tri_right" : "hit:tri_left");
+  ball->u.ball.velo.x += p->kick.x;
+  ball->u.ball.velo.y += p->kick.y;
+  playTableSample(SI_TRI);
+  p->lit = 1;
+  p->litFrame = frameCount(p->spr.instance) - 1;
+  p->time = tableNow();
 }
+
+int triangleFrame(BoardObject* o, double) {
+  auto* p = static_cast<TriangleParms*>(o->parms);
+  if (p->lit && delayPassed(&p->time, tableNow(), p->delay) && --p->litFrame < 0) {
+    p->lit = 0;
+    p->litFrame = 0;
+  }
+  return objShowFrame("triangle_handler()", o, p->spr.instance, p->lit ? p->litFrame : 0);
+}
+
+constexpr SpriteKind kTriangle = {triangleHit, triangleFrame};
+static_assert(offsetof(TriangleParms, spr) == 0, "a sprite kind's block begins with its SpriteObject");
+int triangleHandler(BoardObject* o, BoardEvent* e) { return spriteKindEvent(kTriangle, o, e); }
 
 // ---- Dropper ----
 
@@ -280,9 +296,8 @@ int dropperHandler(BoardObject* o, BoardEvent* e) {
 // ---- Spring (plunger) ----
 
 struct SpringParms {
+  SpriteObject spr;  // on visual layer 2
   int debug;
-  Sprite* sprite;
-  VBOBJ* instance;  // visual layer 2
   BoardObject* captured;
   int capturedId;
   double pull;
@@ -295,8 +310,9 @@ int springCapturedAlive(const SpringParms* p) {
   return p->captured && objLiveBall(p->captured) && p->captured->id == p->capturedId;
 }
 
-int springFrame(BoardObject* o, SpringParms* p, double dt) {
+int springFrame(BoardObject* o, double dt) {
   const char* fn = "spring_handler()";
+  auto* p = static_cast<SpringParms*>(o->parms);
   if (p->captured && !springCapturedAlive(p)) {
     logPrint("%s: captured ball deleted - clearing", fn);
     p->captured = nullptr;
@@ -321,51 +337,40 @@ int springFrame(BoardObject* o, SpringParms* p, double dt) {
     }
     p->velocity = 0;
   }
-  int n = frameCount(p->instance);
+  int n = frameCount(p->spr.instance);
   int frame = p->length > 0 ? static_cast<int>(n * p->pull / p->length) : 0;
   if (frame > n - 1) frame = n - 1;
-  return objShowFrame(fn, o, p->instance, frame);
+  return objShowFrame(fn, o, p->spr.instance, frame);
 }
 
-int springHandler(BoardObject* o, BoardEvent* e) {
+void springHit(BoardObject* o, BoardEvent* e, BoardObject* ball) {
   const char* fn = "spring_handler()";
   auto* p = static_cast<SpringParms*>(o->parms);
-  if (!p) return 0;
-  switch (e->type) {
-    case BE_KILL:
-      return objKill(o, p->instance);
-    case BE_HIT: {
-      BoardObject* b = objEventBall(e);
-      if (!b) return 0;
-      if (p->debug) logPrint("%s: HIT by ball %d", fn, b->id);
-      BOUNCE_SHAPE(e, o, b);
-      BallData* bd = &b->u.ball;
-      // One ball at a time rests on the plunger; another one bounces.
-      if (std::fabs(bd->velo.y) < p->minvelo && !springCapturedAlive(p)) {
-        bd->velo = Vec3{0, 0, 0};
-        bd->pos.x = o->u.shape.outline.pos.x;
-        bd->noaccel = 1;
-        p->captured = b;
-        p->capturedId = b->id;
-        logPrint("%s: ball %d captured", fn, b->id);
-      }
-      return 0;
-    }
-    case BE_FRAME:
-      return springFrame(o, p, e->dt);
-    default:
-      return 0;
+  if (p->debug) logPrint("%s: HIT by ball %d", fn, ball->id);
+  BOUNCE_SHAPE(e, o, ball);
+  BallData* bd = &ball->u.ball;
+  // One ball at a time rests on the plunger; another one bounces.
+  if (std::fabs(bd->velo.y) < p->minvelo && !springCapturedAlive(p)) {
+    bd->velo = Vec3{0, 0, 0};
+    bd->pos.x = o->u.shape.outline.pos.x;
+    bd->noaccel = 1;
+    p->captured = ball;
+    p->capturedId = ball->id;
+    logPrint("%s: ball %d captured", fn, ball->id);
   }
 }
+
+constexpr SpriteKind kSpring = {springHit, springFrame};
+static_assert(offsetof(SpringParms, spr) == 0, "a sprite kind's block begins with its SpriteObject");
+int springHandler(BoardObject* o, BoardEvent* e) { return spriteKindEvent(kSpring, o, e); }
 
 // ---- Saver (outlane kicker) ----
 
 enum { SAVER_IDLE = 0, SAVER_RISING = 1, SAVER_FALLING = 2 };
 
 struct SaverParms {
+  SpriteObject spr;  // on visual layer 4
   int place;
-  Sprite* sprite;
-  VBOBJ* instance;  // visual layer 4
   double minvelo;
   double attackX, attackY;  // times f; attackY is applied upwards
   int upFramestep;
@@ -377,9 +382,10 @@ struct SaverParms {
   int ballId;
 };
 
-int saverFrame(BoardObject* o, SaverParms* p) {
+int saverFrame(BoardObject* o, double) {
+  auto* p = static_cast<SaverParms*>(o->parms);
   double now = tableNow();
-  int last = frameCount(p->instance) - 1;
+  int last = frameCount(p->spr.instance) - 1;
   if (p->state == SAVER_RISING && delayPassed(&p->time, now, p->upDelay)) {
     if (frameUp(&p->frame, last)) p->state = SAVER_FALLING;
   } else if (p->state == SAVER_FALLING && delayPassed(&p->time, now, p->downDelay)) {
@@ -396,41 +402,30 @@ int saverFrame(BoardObject* o, SaverParms* p) {
       playTableSample(SI_SAVER);
     }
   }
-  return objShowFrame("saver_handler()", o, p->instance, p->frame);
+  return objShowFrame("saver_handler()", o, p->spr.instance, p->frame);
 }
 
-int saverHandler(BoardObject* o, BoardEvent* e) {
+void saverHit(BoardObject* o, BoardEvent* e, BoardObject* ball) {
   auto* p = static_cast<SaverParms*>(o->parms);
-  if (!p) return 0;
-  switch (e->type) {
-    case BE_KILL:
-      return objKill(o, p->instance);
-    case BE_HIT: {
-      BoardObject* b = objEventBall(e);
-      if (!b) return 0;
-      BOUNCE_SHAPE(e, o, b);
-      b->u.ball.velo.x = 0;
-      if (std::fabs(b->u.ball.velo.y) < p->minvelo && p->state == SAVER_IDLE) {
-        p->ball = b;
-        p->ballId = b->id;
-        p->state = SAVER_RISING;
-        p->frame = 0;
-        p->time = tableNow();
-      }
-      return 0;
-    }
-    case BE_FRAME:
-      return saverFrame(o, p);
-    default:
-      return 0;
+  BOUNCE_SHAPE(e, o, ball);
+  ball->u.ball.velo.x = 0;
+  if (std::fabs(ball->u.ball.velo.y) < p->minvelo && p->state == SAVER_IDLE) {
+    p->ball = ball;
+    p->ballId = ball->id;
+    p->state = SAVER_RISING;
+    p->frame = 0;
+    p->time = tableNow();
   }
 }
+
+constexpr SpriteKind kSaver = {saverHit, saverFrame};
+static_assert(offsetof(SaverParms, spr) == 0, "a sprite kind's block begins with its SpriteObject");
+int saverHandler(BoardObject* o, BoardEvent* e) { return spriteKindEvent(kSaver, o, e); }
 
 // ---- Spinner ----
 
 struct SpinnerParms {
-  Sprite* sprite;
-  VBOBJ* instance;  // visual layer 4
+  SpriteObject spr;  // on visual layer 4
   int debug;
   int place;  // 0 left, otherwise right (its sound)
   double rotateK, friction, minvelo;
@@ -451,45 +446,37 @@ int spinnerFirstSide(double a1, double a2) {
   return (a1 <= a2 && a2 - a1 >= std::numbers::pi) || (a1 > a2 && a1 - a2 < std::numbers::pi);
 }
 
-int spinnerHandler(BoardObject* o, BoardEvent* e) {
-  const char* fn = "spinner_handler()";
+void spinnerHit(BoardObject* o, BoardEvent*, BoardObject* ball) {
   auto* p = static_cast<SpinnerParms*>(o->parms);
-  if (!p) return 0;
-  switch (e->type) {
-    case BE_KILL:
-      return objKill(o, p->instance);
-    case BE_HIT: {
-      BoardObject* b = objEventBall(e);
-      if (!b) return 0;
-      if (p->debug) logPrint("%s: %d HIT", fn, b->id);
-      const Vec3 pos = o->u.shape.outline.pos;
-      double a2 = angle2Pi(b->u.ball.pos.y - pos.y, b->u.ball.pos.x - pos.x);
-      p->direction = spinnerFirstSide(p->axisAngle, a2) ? 1 : -1;
-      p->speed = vLen2(b->u.ball.velo) * p->rotateK;
-      playTableSample(p->place != 0 ? SI_RSPINNER : SI_LSPINNER);
-      return 0;
-    }
-    case BE_FRAME: {
-      double dt = e->dt;
-      p->angle = std::fmod(p->angle + p->direction * p->speed * dt, 360.0);
-      p->speed -= p->friction * dt;
-      if (p->speed < 0) p->speed = 0;
-      if (p->speed < p->minvelo) {
-        // A slow blade finishes its turn and stops upright.
-        if (std::fabs(p->angle) > p->minvelo)
-          p->speed = p->minvelo;
-        else
-          p->angle = 0;
-      }
-      if (p->angle < 0) p->angle += 360;
-      int n = frameCount(p->instance);
-      int frame = n - (static_cast<int>(n * p->angle / 360) % n) - 1;
-      return objShowFrame(fn, o, p->instance, frame);
-    }
-    default:
-      return 0;
-  }
+  if (p->debug) logPrint("%s: %d HIT", "spinner_handler()", ball->id);
+  const Vec3 pos = o->u.shape.outline.pos;
+  double a2 = angle2Pi(ball->u.ball.pos.y - pos.y, ball->u.ball.pos.x - pos.x);
+  p->direction = spinnerFirstSide(p->axisAngle, a2) ? 1 : -1;
+  p->speed = vLen2(ball->u.ball.velo) * p->rotateK;
+  playTableSample(p->place != 0 ? SI_RSPINNER : SI_LSPINNER);
 }
+
+int spinnerFrame(BoardObject* o, double dt) {
+  auto* p = static_cast<SpinnerParms*>(o->parms);
+  p->angle = std::fmod(p->angle + p->direction * p->speed * dt, 360.0);
+  p->speed -= p->friction * dt;
+  if (p->speed < 0) p->speed = 0;
+  if (p->speed < p->minvelo) {
+    // A slow blade finishes its turn and stops upright.
+    if (std::fabs(p->angle) > p->minvelo)
+      p->speed = p->minvelo;
+    else
+      p->angle = 0;
+  }
+  if (p->angle < 0) p->angle += 360;
+  int n = frameCount(p->spr.instance);
+  int frame = n - (static_cast<int>(n * p->angle / 360) % n) - 1;
+  return objShowFrame("spinner_handler()", o, p->spr.instance, frame);
+}
+
+constexpr SpriteKind kSpinner = {spinnerHit, spinnerFrame};
+static_assert(offsetof(SpinnerParms, spr) == 0, "a sprite kind's block begins with its SpriteObject");
+int spinnerHandler(BoardObject* o, BoardEvent* e) { return spriteKindEvent(kSpinner, o, e); }
 
 // The spinner's axis: towards the outline vertex farthest from its position.
 double spinnerAxis(const Outline* outline) {
@@ -525,7 +512,7 @@ int bumper_reader(int, int layer, Outline* outline) {
   ObjReader r;
   auto* p = objReaderStart<BumperParms>(&r, "bumper_reader()", FAM_BUMPER, layer, outline);
   if (!p) return 0;
-  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
+  if (!(p->spr.sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   const char* logic = OPR_STRING(outline, "logic", nullptr);
   if (!logic) return objReaderFail(&r, "'logic' not defined");
   if (std::strcmp(logic, "duma") == 0)
@@ -537,7 +524,7 @@ int bumper_reader(int, int layer, Outline* outline) {
   if (!objReaderPlace(&r, 0, INT_MAX, &p->place)) return objReaderAbandon(&r);
   double k;
   bumperTunables(p, outline, &k);
-  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  p->spr.instance = objReaderInstance(&r, p->spr.sprite, 0, 4);
   BoardObject* o = onBoard(&r, objReaderAddShape(&r, bumperHandler, FAM_BUMPER, k, 1));
   if (!o) return 0;
   OPR_ADD_RECONF(bumperReconf, layer, outline, o);
@@ -550,7 +537,7 @@ int triangle_reader(int, int layer, Outline* outline) {
   ObjReader r;
   auto* p = objReaderStart<TriangleParms>(&r, "triangle_reader()", FAM_TRIANGLE, layer, outline);
   if (!p) return 0;
-  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
+  if (!(p->spr.sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   p->right = OPR_INT(outline, "right", 0);
   p->delay = OPR_INT(outline, "delay", 0);
   p->minvelo = OPR_REAL(outline, "minvelo", 0.1);
@@ -560,7 +547,7 @@ int triangle_reader(int, int layer, Outline* outline) {
   Vec3 dir = p->right ? Vec3{outline->ymin - outline->ymax, outline->xmin - outline->xmax, 0}
                       : Vec3{outline->ymax - outline->ymin, outline->xmin - outline->xmax, 0};
   p->kick = vSetLen2(dir, p->attack);
-  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  p->spr.instance = objReaderInstance(&r, p->spr.sprite, 0, 4);
   BoardObject* o = onBoard(&r, objReaderAddShape(&r, triangleHandler, FAM_TRIANGLE, k, 0));
   if (!o) return 0;
   objReaderNote(&r, "sprite-'%s' right-%d k-%.2f attack-%.2f minvelo-%.2f", OPR_STRING(outline, "sprite", ""),
@@ -592,7 +579,7 @@ int spring_reader(int, int layer, Outline* outline) {
   ObjReader r;
   auto* p = objReaderStart<SpringParms>(&r, "spring_reader()", FAM_SPRING, layer, outline);
   if (!p) return 0;
-  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
+  if (!(p->spr.sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   p->debug = OPR_INT(outline, "debug", 0);
   p->length = OPR_REAL(outline, "length", 30);
   p->fwdaccel = OPR_REAL(outline, "fwdaccel", 0.1);
@@ -600,7 +587,7 @@ int spring_reader(int, int layer, Outline* outline) {
   p->minvelo = OPR_REAL(outline, "minvelo", 0.5);
   p->minpushvelo = OPR_REAL(outline, "minpushvelo", 0);
   double k = objReaderElasticity(&r);
-  p->instance = objReaderInstance(&r, p->sprite, 0, 2);
+  p->spr.instance = objReaderInstance(&r, p->spr.sprite, 0, 2);
   BoardObject* o = onBoard(&r, objReaderAddShape(&r, springHandler, FAM_SPRING, k, 1));
   if (!o) return 0;
   objReaderNote(&r, "sprite-'%s' k-%.2f length-%.2f fwdaccel-%.2f backvelo-%.2f minvelo-%.2f",
@@ -613,7 +600,7 @@ int saver_reader(int, int layer, Outline* outline) {
   auto* p = objReaderStart<SaverParms>(&r, "saver_reader()", FAM_SAVER, layer, outline);
   if (!p) return 0;
   if (!objReaderPlaceUpTo(&r, 1, &p->place)) return objReaderAbandon(&r);
-  if (!(p->sprite = objReaderSprite(&r, "sprite", "'sprite' not defined"))) return objReaderAbandon(&r);
+  if (!(p->spr.sprite = objReaderSprite(&r, "sprite", "'sprite' not defined"))) return objReaderAbandon(&r);
   p->minvelo = OPR_REAL(outline, "minvelo", 0.2);
   p->attackX = OPR_REAL(outline, "attack_x", 0) * gTable.f;
   p->attackY = OPR_REAL(outline, "attack_y", 5.0) * gTable.f;
@@ -625,7 +612,7 @@ int saver_reader(int, int layer, Outline* outline) {
   p->upDelay = OPR_INT(outline, "up_delay", 0);
   p->downDelay = OPR_INT(outline, "down_delay", 0);
   double k = objReaderElasticity(&r);
-  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  p->spr.instance = objReaderInstance(&r, p->spr.sprite, 0, 4);
   BoardObject* o = onBoard(&r, objReaderAddShape(&r, saverHandler, FAM_SAVER, k, 1));
   if (!o) return 0;
   objReaderNote(&r, "place-%d minvelo-%3.2f attack-(%3.2f,%3.2f)", p->place, p->minvelo, p->attackX, p->attackY);
@@ -636,7 +623,7 @@ int spinner_reader(int, int layer, Outline* outline) {
   ObjReader r;
   auto* p = objReaderStart<SpinnerParms>(&r, "spinner_reader()", FAM_SPINNER, layer, outline);
   if (!p) return 0;
-  if (!(p->sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
+  if (!(p->spr.sprite = objReaderSprite(&r, "sprite"))) return objReaderAbandon(&r);
   p->debug = OPR_INT(outline, "debug", 0);
   p->place = OPR_INT(outline, "place", -1);
   p->rotateK = OPR_REAL(outline, "rotate_k", 1.0);
@@ -644,7 +631,7 @@ int spinner_reader(int, int layer, Outline* outline) {
   p->minvelo = OPR_REAL(outline, "minvelo", 1.0);
   p->axisAngle = spinnerAxis(outline);
   p->direction = 1;
-  p->instance = objReaderInstance(&r, p->sprite, 0, 4);
+  p->spr.instance = objReaderInstance(&r, p->spr.sprite, 0, 4);
   BoardObject* o = onBoard(&r, objReaderAddShape(&r, spinnerHandler, FAM_SPINNER, gTable.globalK, 0));
   if (!o) return 0;
   objReaderNote(&r, "sprite-'%s' place-%d rotate_k-%.2f friction-%.2f minvelo-%.2f", OPR_STRING(outline, "sprite", ""),
