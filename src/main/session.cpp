@@ -120,7 +120,7 @@ void readGlobalKeys() {
   S.cfg.boardTimescale = conf_getdouble(g, "options.board_timescale", 1.0);
   S.cfg.frameScale = 60.0 / S.cfg.rate;
   tableReadBoardParams(g, &S.boardParams);
-  S.cfg.ballRadius = conf_getdouble(g, "ball.radius", 3.0);
+  S.cfg.ballRadius = ballRadius(g);
   tableContextRead(g, &S.gameSet);
   gFramePacing.sync = conf_getint(g, "video.sync", 0);
   gFramePacing.slowSwap = conf_getint(g, "video.slow_swap", 0);
