@@ -133,7 +133,7 @@ TEST(GlobalConf, ViewAndBallKeysHaveTheTypesTheReadersAsk) {
                           "persp.glb_ddepth", "ball.subpixel", "ball.dframe"})
     EXPECT_EQ(conf_gettype(&global, key), CONF_INT) << key;
   for (const char* key : {"ball.sprite", "ball.shadow_sprite"}) EXPECT_EQ(conf_gettype(&global, key), CONF_STRING) << key;
-  EXPECT_EQ(conf_getdouble(&global, "ball.radius", 0), 3.0);
+  EXPECT_EQ(conf_getdouble(&global, "ball.radius", 0), 7.5);
   conf_free(&global);
 }
 

@@ -19,6 +19,7 @@
 #include "game/calls.h"
 #include "game/game.h"
 #include "game/nproc.h"
+#include "game/trigger.h"
 #include "gfx/screen.h"
 #include "gfx/sprite.h"
 #include "gfx/vboard.h"
@@ -44,8 +45,22 @@ struct TableSim {
   ConfSet global{}, rules{};
   int shapes = 0;
   std::vector<int> ballRequests;  // free flags of the balls the table asked for
+  // A ball that left the table: its trigger (TR_LEAVE_*), where it crossed
+  // the edge and its layers.
+  struct Leave {
+    int trigger;
+    double x, y;
+    int lmask;
+  };
+  std::vector<Leave> leaves;
+  // BE_HIT events each table object got from a ball since clearHits(), by slot.
+  std::array<int, BOARD_MAX_OBJECTS> hits{};
+  long frames = 0;  // frames run
   inline static std::array<int, 256> keys{};
   inline static TableSim* current = nullptr;
+  // The table objects' own handlers: every object loaded from the shape
+  // files is given spyHandler, which counts the hits and passes on.
+  inline static std::array<BoardHandler, BOARD_MAX_OBJECTS> handlers{};
 
   // Loads the table of the game folder dir (the working directory while the
   // simulation lives). ok() tells whether it loaded.
@@ -93,10 +108,34 @@ struct TableSim {
     shapeSetLoadHooks(&hooks);
     shapes = LOAD_SHAPES(0);
     perspSetupTable(&gTable.persp);
+    handlers = {};
+    for (int i = 0; i < board.count; i++) {
+      BoardObject* o = &board.objects[i];
+      if (o->id < 0 || o->kind == BK_BALL) continue;
+      handlers[i] = o->handler;
+      o->handler = spyHandler;
+    }
+    // The ball that sends a leave trigger has just set its kill flag outside
+    // the table; the first such ball not yet noted is the one.
+    triggerSetSessionActions([](int trigger) {
+      if (!current || trigger < TR_LEAVE_DUMA || trigger > TR_LEAVE_GASPROM) return 0;
+      Board& b = current->board;
+      for (int i = 0; i < b.count; i++) {
+        const BoardObject& o = b.objects[i];
+        const Vec3& p = o.u.ball.pos;
+        if (o.id < 0 || o.kind != BK_BALL || !o.kill || current->noted_[i]) continue;
+        if (p.x >= 0 && p.x <= W && p.y >= 0 && p.y <= H) continue;
+        current->noted_[i] = 1;
+        current->leaves.push_back({trigger, p.x, p.y, o.lmask});
+        break;
+      }
+      return 0;
+    });
     loaded_ = true;
   }
 
   ~TableSim() {
+    triggerSetSessionActions(nullptr);
     if (board.objects)
       for (int i = 0; i < board.count; i++)
         if (board.objects[i].id >= 0) BOARD_KILL(i);
@@ -138,17 +177,19 @@ struct TableSim {
     BallData d{};
     d.pos = Vec3{x, y, 0};
     d.velo = Vec3{vx, vy, 0};
-    d.radius = conf_getdouble(&global, "ball.radius", 3.0);
+    d.radius = ballRadius(&global);
     return CREATE_BALL(&d, nullptr, nullptr, lmask);
   }
 
   void press(int scan, bool down) { keys[scan] = down ? 1 : 0; }
 
   // Runs frames of 1/60 s; the game clock advances with them.
-  void run(int frames) {
-    for (int i = 0; i < frames; i++) {
+  void run(int n) {
+    for (int i = 0; i < n; i++) {
       tmTime += 1000.0 / 60;
+      noted_ = {};
       BOARD_STEP(gTable.f);
+      frames++;
     }
   }
 
@@ -167,8 +208,75 @@ struct TableSim {
            !board.objects[id].kill;
   }
   const BallData& ball(int id) const { return board.objects[id].u.ball; }
+  BoardObject* object(int id) { return id >= 0 && id < board.count && board.objects[id].id >= 0 ? &board.objects[id] : nullptr; }
+
+  // The live balls' slots, in slot order.
+  std::vector<int> balls() const {
+    std::vector<int> out;
+    for (int i = 0; i < board.count; i++)
+      if (alive(i)) out.push_back(i);
+    return out;
+  }
+
+  // The table object whose outline has the section position (x, y) on a
+  // layer (the "object_<x>_<y>" of its parameters), else null.
+  BoardObject* objectAt(int layer, int x, int y) {
+    for (int i = 0; i < board.count; i++) {
+      BoardObject* o = &board.objects[i];
+      if (o->id < 0 || o->kind == BK_BALL) continue;
+      const Outline& ol = o->u.shape.outline;
+      int sx, sy;
+      shSectionOf(&ol, &sx, &sy);
+      if (ol.code[1] == layer && sx == x && sy == y) return o;
+    }
+    return nullptr;
+  }
+
+  void clearHits() { hits = {}; }
+
+  // Signed distance from (x, y) to a table object's outline as it lies on
+  // the board (a flipper's at its rest angle): negative inside.
+  static double outlineDistance(const BoardObject* o, double x, double y) {
+    const Outline& ol = o->u.shape.outline;
+    if (ol.n < 2 || !ol.vertices) return 1e9;
+    double best = 1e9;
+    bool inside = false;
+    for (int i = 0, j = ol.n - 1; i < ol.n; j = i++) {
+      const double ax = ol.pos.x + ol.vertices[j].x, ay = ol.pos.y + ol.vertices[j].y;
+      const double bx = ol.pos.x + ol.vertices[i].x, by = ol.pos.y + ol.vertices[i].y;
+      if ((ay > y) != (by > y) && x < ax + (bx - ax) * (y - ay) / (by - ay)) inside = !inside;
+      const double ex = bx - ax, ey = by - ay, len2 = ex * ex + ey * ey;
+      double t = len2 > 0 ? ((x - ax) * ex + (y - ay) * ey) / len2 : 0;
+      t = t < 0 ? 0 : t > 1 ? 1 : t;
+      best = std::fmin(best, std::hypot(x - ax - t * ex, y - ay - t * ey));
+    }
+    return inside ? -best : best;
+  }
+
+  // The live table objects on the layers of lmask that a ball of radius r at
+  // (x, y) would overlap and that pick(object) accepts; the first, or null.
+  template <class Pick>
+  BoardObject* overlapping(double x, double y, double r, int lmask, Pick pick) {
+    for (int i = 0; i < board.count; i++) {
+      BoardObject* o = &board.objects[i];
+      if (o->id < 0 || o->kind == BK_BALL || o->disabled || !(o->lmask & lmask) || !pick(o)) continue;
+      const Outline& ol = o->u.shape.outline;
+      if (x + r < ol.pos.x + ol.xmin || x - r > ol.pos.x + ol.xmax || y + r < ol.pos.y + ol.ymin ||
+          y - r > ol.pos.y + ol.ymax)
+        continue;
+      if (outlineDistance(o, x, y) < r) return o;
+    }
+    return nullptr;
+  }
 
  private:
+  static int spyHandler(BoardObject* o, BoardEvent* e) {
+    if (current && e->type == BE_HIT && e->other && e->other->kind == BK_BALL) current->hits[o->id]++;
+    BoardHandler h = o->id >= 0 ? handlers[o->id] : nullptr;
+    return h ? h(o, e) : 0;
+  }
+
   ScopedChdir chdir_;
   bool loaded_ = false;
+  std::array<char, BOARD_MAX_OBJECTS> noted_{};  // balls whose leaving is noted in this step
 };
