@@ -181,6 +181,9 @@ struct TableSim {
     return CREATE_BALL(&d, nullptr, nullptr, lmask);
   }
 
+  // A ball with the given data (a copy of another ball's, say) and lmask.
+  BoardObject* place(const BallData& d, int lmask) { return CREATE_BALL(&d, nullptr, nullptr, lmask); }
+
   void press(int scan, bool down) { keys[scan] = down ? 1 : 0; }
 
   // Runs frames of 1/60 s; the game clock advances with them.
