@@ -3,6 +3,8 @@
 //   dotmatrix.fnp    the title display's lettering: each glyph rendered small
 //                    and every lit cell drawn as a round amber dot, like the
 //                    lamps of a dot-matrix display;
+//   dotsmall.fnp     the same letters on a finer grid of smaller dots, for
+//                    the display's detail lines under a headline;
 //   mach18xgold.fnp  the menu's font: 18-pixel condensed bold letters in a
 //                    gold gradient with a dark outline;
 //   plain16.fnp      intro and credits texts: 16-pixel light letters with a
@@ -125,19 +127,20 @@ Coverage coverage(const Face& f, uint32_t cp, int padX, int padY, int extra) {
 // ---- Styles: coverage in, glyph picture out ----
 
 // Dot matrix: every cell at least half covered becomes a round dot of
-// kDotSize pixels on a kDotPitch grid, a hot centre fading to amber.
-constexpr int kDotPitch = 4;
-constexpr double kDotSize = 3.0;
-
+// Size pixels on a Pitch grid, a hot centre fading to amber. The dot leaves
+// at least the last row and column of its cell dark, so the grid shows.
+template <int Pitch, int SizeTenths>
 Picture styleDots(const Coverage& c, const Face&) {
-  Picture p(c.w * kDotPitch, c.h * kDotPitch);
+  constexpr double kDotSize = SizeTenths / 10.0;
+  static_assert(kDotSize <= Pitch - 1, "a dot must leave a gap to the next cell");
+  Picture p(c.w * Pitch, c.h * Pitch);
   constexpr int kSub = 4;
   for (int cy = 0; cy < c.h; cy++) {
     for (int cx = 0; cx < c.w; cx++) {
       if (c.at(cx, cy) < 0.5f) continue;
-      const double ox = cx * kDotPitch + kDotSize / 2, oy = cy * kDotPitch + kDotSize / 2;
-      for (int y = cy * kDotPitch; y < cy * kDotPitch + kDotPitch; y++) {
-        for (int x = cx * kDotPitch; x < cx * kDotPitch + kDotPitch; x++) {
+      const double ox = cx * Pitch + kDotSize / 2, oy = cy * Pitch + kDotSize / 2;
+      for (int y = cy * Pitch; y < cy * Pitch + Pitch; y++) {
+        for (int x = cx * Pitch; x < cx * Pitch + Pitch; x++) {
           int inside = 0;
           double heat = 0;
           for (int sy = 0; sy < kSub; sy++) {
@@ -238,7 +241,10 @@ struct Recipe {
 
 constexpr Recipe kRecipes[] = {
     // Strokes one dot wide, and a dot's room between letters.
-    {"dotmatrix", "DejaVuSans.ttf", 11, true, 0, 0, 1, styleDots},
+    {"dotmatrix", "DejaVuSans.ttf", 11, true, 0, 0, 1, styleDots<4, 30>},
+    // The same cells at a 3-pixel pitch: three quarters of the size, so a
+    // page holds a headline and two detail lines.
+    {"dotsmall", "DejaVuSans.ttf", 11, true, 0, 0, 1, styleDots<3, 20>},
     // The outline may reach a pixel past the advance on either side.
     {"mach18xgold", "DejaVuSansCondensed-Bold.ttf", 18, false, 1, kGoldPad, 0, styleGold},
     {"plain16", "DejaVuSans.ttf", 16, false, 0, 0, 0, stylePlain},
@@ -288,7 +294,7 @@ bool makeFont(FT_Library lib, const Recipe& r, const std::string& dir) {
 int main(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::puts("usage: pbfonts GAMEDIR\n"
-              "Renders the game's fonts (dotmatrix, mach18xgold, plain16) from the DejaVu\n"
+              "Renders the game's fonts (dotmatrix, dotsmall, mach18xgold, plain16) from the DejaVu\n"
               "typefaces into GAMEDIR/titles/fonts/*.fnp.");
     return 0;
   }
