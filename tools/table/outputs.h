@@ -37,4 +37,9 @@ bool writeHeights(const HeightMaps& maps, const std::string& gameDir);
 // still finds the ramp's height.
 void trackStrip(const Track& t, double width, double extend, std::vector<P3>* left, std::vector<P3>* right);
 
+// The features' animation scripts "tiny/<feature>-<state>.gnm" and the
+// sprites they play, drawn over the rendered table.
+struct RenderState;
+bool writeGnms(const RenderState& rs, const std::string& gameDir);
+
 }  // namespace tbl

@@ -79,6 +79,7 @@ int main(int argc, char** argv) {
   tbl::RenderState rs;
   rs.m = &model;
   if (!tbl::writePictures(&rs, gameDir) || !tbl::writeSprites(&rs, gameDir)) return 1;
+  if (!tbl::writeGnms(rs, gameDir)) return 1;
 
   const double secs =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
