@@ -12,11 +12,14 @@
 //
 // Files named inside other files are followed: the ball sprites of
 // conf/global.conf, the tracks of conf/track.conf, the samples of
-// conf/sample.conf, the masks of conf/mosaic.conf, the fonts of conf/menu.conf
-// and conf/sg.conf. Every object section of table/objects-N.conf must name
-// (itself or through its class) a table family that has a reader.
-// The animation scripts under tiny/ are only checked to exist and not to be
-// empty: their reader is not part of the program yet.
+// conf/sample.conf, the masks of conf/mosaic.conf, the fonts, video and
+// sprites of the menu (conf/menu.conf) and the fonts its credits select, the
+// sprites and font of conf/sg.conf, the tip digits of conf/score.conf, the
+// sprites, lists and samples the animation scripts (tiny/*.gnm) play, and the
+// fonts, sprites, samples and clips the title configurations load. Every
+// object section of table/objects-N.conf must name (itself or through its
+// class) a table family that has a reader.
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +91,15 @@ bool readSprite(const std::string& path) {
   Sprite* s = SPR_CREATE_FLAGS(path.c_str(), path.c_str(), SPR_LOAD_RAW);
   if (s) SPR_FREE(s);
   return s != nullptr;
+}
+
+// Frames of a sprite that reads (0 otherwise).
+int spriteFrames(const std::string& path) {
+  Sprite* s = SPR_CREATE_FLAGS(path.c_str(), path.c_str(), SPR_LOAD_RAW);
+  if (!s) return 0;
+  const int frames = s->numfrms;
+  SPR_FREE(s);
+  return frames;
 }
 
 bool readFont(const std::string& path) {
@@ -212,7 +224,10 @@ struct Check {
   }
 
   // A file read by one of the readers above. False when missing or broken.
-  bool file(const std::string& path, Reader read, const std::string& what) {
+  // Paths are compared and named in their plain form ("tiny/../samples/x"
+  // is "samples/x").
+  bool file(const std::string& named, Reader read, const std::string& what) {
+    const std::string path = std::filesystem::path(named).lexically_normal().string();
     if (auto it = seen.find(path); it != seen.end()) return it->second;
     seen[path] = false;
     if (!exists(path)) {
@@ -299,18 +314,61 @@ std::vector<std::string> listFiles(const std::string& dir, const char* ext) {
   return names;
 }
 
+// The menu's sprite files: "data/menu/" + the name with "_" as "-" + ".gsp".
+std::string menuSprite(std::string name) {
+  std::replace(name.begin(), name.end(), '_', '-');
+  return "data/menu/" + name + ".gsp";
+}
+
+const char* const kMenuButtons[] = {"ma_btn_start", "ma_btn_top",  "ma_btn_cred", "ma_btn_quit", "cr_btn_back",
+                                    "ch_btn_back",  "kb_btn_back", "re_btn_comm", "re_btn_demo", "re_btn_dict"};
+const char* const kMenuLabels[] = {"kb_lbl_lflip", "kb_lbl_rflip", "kb_lbl_giveball"};
+
 void checkStartup(Check* c) {
   c->conf("conf/vidmode", "video modes");
   ConfSet menu;
+  std::vector<std::string> fonts;  // the menu's fonts by name: the credits and champions select them
   if (c->conf("conf/menu", "menu", &menu)) {
     for (int n = 0;; n++) {
       const char* font = conf_getstrf(&menu, "fonts.load%d", nullptr, n);
       if (!font) break;
+      fonts.emplace_back(font);
       c->file(std::string("titles/fonts/") + font + ".fnp", readFont, fmt("menu font %d", n));
     }
+    for (const char* key : {"champ.heading_font", "champ.name_font", "champ.score_font"}) {
+      const char* font = conf_getstr(&menu, key, nullptr);
+      if (!font || std::find(fonts.begin(), fonts.end(), font) == fonts.end())
+        c->broken("conf/menu.conf", std::string(key) + ": '" + (font ? font : "") + "' is not a menu font");
+    }
+    c->file(conf_getstr(&menu, "video_file", "video_file-undef"), readClip, "menu video");
   }
   conf_free(&menu);
-  c->conf("conf/credits", "credits");
+  for (const char* b : kMenuButtons)
+    for (const char* state : {"appnpass", "disnact", "disnpass", "loopnact", "loopnpass"})
+      c->file(menuSprite(std::string(b) + "_" + state), readSprite, std::string("menu button '") + b + "'");
+  for (const char* l : kMenuLabels)
+    for (const char* state : {"appnpass", "disnpass", "loopnpass"})
+      c->file(menuSprite(std::string(l) + "_" + state), readSprite, std::string("menu label '") + l + "'");
+  for (const char* s : {"logo_back", "logo_moving"}) c->file(menuSprite(s), readSprite, "menu logo");
+  c->file("data/dialog-cursor.gsp", readSprite, "mouse cursor");
+
+  ConfSet credits;
+  if (c->conf("conf/credits", "credits", &credits)) {
+    // Every font a credits screen selects is one the menu loaded.
+    auto known = [&](const char* font) { return std::find(fonts.begin(), fonts.end(), font) != fonts.end(); };
+    const char* font = conf_getstr(&credits, "font", "def_credits_font");
+    for (int screen = 0; conf_getstrf(&credits, "screen%d.line0", nullptr, screen); screen++) {
+      for (int line = 0; line < 32; line++) {
+        char key[64];
+        std::snprintf(key, sizeof key, "screen%d.line%d", screen, line);
+        if (!conf_getstr(&credits, key, nullptr)) break;
+        std::snprintf(key, sizeof key, "screen%d.font%d", screen, line);
+        const char* f = conf_getstr(&credits, key, font);
+        if (!known(f)) c->broken("conf/credits.conf", std::string(key) + ": '" + f + "' is not a menu font");
+      }
+    }
+  }
+  conf_free(&credits);
   c->file("titles/fonts/mach18xgold.fnp", readFont, "menu font");
   for (const char* clip : {"data/lumo-logo.vid", "data/empty.vid", "data/ortan-logo.vid"})
     c->file(clip, readClip, "logo clip");
@@ -350,6 +408,133 @@ void checkFamilies(Check* c, const std::string& path, ConfSet* set) {
       c->broken(path, s + via + ": family '" + family + "' is not a table family");
     else if (!row->reader)
       c->broken(path, s + via + ": family '" + family + "' has no reader");
+  }
+}
+
+std::string trim(const std::string& t) {
+  const size_t b = t.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return "";
+  return t.substr(b, t.find_last_not_of(" \t\r\n") - b + 1);
+}
+
+std::vector<std::string> split(const std::string& t, char sep) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (;;) {
+    const size_t end = t.find(sep, start);
+    parts.push_back(trim(t.substr(start, end == std::string::npos ? std::string::npos : end - start)));
+    if (end == std::string::npos) return parts;
+    start = end + 1;
+  }
+}
+
+// "dir/name" as the script engine joins a folder setting and a name.
+std::string joinDir(const std::string& dir, const std::string& name) { return dir.empty() ? name : dir + "/" + name; }
+
+struct ScriptDirs {
+  std::string dir, snddir;
+};
+
+// Applies the dir and snddir of "key=value, ..." pairs.
+void applySet(const std::string& pairs, ScriptDirs* d) {
+  for (const std::string& p : split(pairs, ',')) {
+    const size_t eq = p.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = trim(p.substr(0, eq)), value = trim(p.substr(eq + 1));
+    if (strcasecmp(key.c_str(), "dir") == 0) d->dir = value;
+    if (strcasecmp(key.c_str(), "snddir") == 0) d->snddir = value;
+  }
+}
+
+// Follows the sprites, list files and samples an animation script names
+// (paths relative to tiny/, through the folder settings in force where each
+// is named). The script's own syntax is the engine's to judge.
+void checkScriptFiles(Check* c, const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "r");
+  if (!f) return;
+  ScriptDirs global;
+  std::string line, physical;
+  char buf[8192];
+  auto handle = [&](std::string text) {
+    if (const size_t hash = text.find('#'); hash != std::string::npos) text.erase(hash);
+    text = trim(text);
+    while (!text.empty() && text.back() == ';') text.pop_back();
+    const size_t sp = text.find_first_of(" \t");
+    if (sp == std::string::npos) return;
+    const std::string cmd = text.substr(0, sp), rest = trim(text.substr(sp));
+    if (strcasecmp(cmd.c_str(), "set") == 0) applySet(rest, &global);
+    if (strcasecmp(cmd.c_str(), "track") != 0) return;
+    const size_t colon = rest.find(':');
+    if (colon == std::string::npos) return;
+    ScriptDirs d = global;
+    for (const std::string& command : split(rest.substr(colon + 1), ';')) {
+      const size_t csp = command.find_first_of(" \t");
+      const std::string word = command.substr(0, csp);
+      const std::string parms = csp == std::string::npos ? "" : trim(command.substr(csp));
+      const std::string first = split(parms, ',')[0];
+      const std::string where = path + ": " + command;
+      if (strcasecmp(word.c_str(), "set") == 0) {
+        applySet(parms, &d);
+      } else if (strcasecmp(word.c_str(), "play") == 0 && !first.empty()) {
+        c->file("tiny/" + joinDir(d.dir, first) + ".gsp", readSprite, where);
+      } else if (strcasecmp(word.c_str(), "list") == 0 && !first.empty()) {
+        c->file("tiny/" + joinDir(d.dir, first), readNotEmpty, where);
+      } else if ((strcasecmp(word.c_str(), "sndstart") == 0 || strcasecmp(word.c_str(), "sndloop") == 0 ||
+                  strcasecmp(word.c_str(), "sndplay") == 0) && !first.empty()) {
+        c->file("tiny/" + joinDir(d.snddir, first) + ".wav", readSample, where);
+      }
+    }
+  };
+  while (std::fgets(buf, sizeof buf, f)) {
+    physical = trim(buf);
+    if (!physical.empty() && physical.back() == '\\') {
+      physical.pop_back();
+      if (const size_t hash = physical.find('#'); hash != std::string::npos) physical.erase(hash);
+      line += physical;
+      continue;
+    }
+    handle(line + physical);
+    line.clear();
+  }
+  if (!line.empty()) handle(line);
+  std::fclose(f);
+}
+
+// Follows what a title configuration loads, relative to titles/: the fonts
+// and sprites of "{font load NAME FILE}" and "{spr load NAME FILE}" tags in
+// any of its texts, the samples of "samples.load%d" and the clips of
+// "video.load%d" ("NAME FILE").
+void checkTitleFiles(Check* c, ConfSet* set) {
+  for (ConfVar* v = set->first; v; v = v->next) {
+    if (v->type != CONF_STRING || !v->value.s) continue;
+    const std::string text = v->value.s;
+    for (size_t at = text.find('{'); at != std::string::npos; at = text.find('{', at + 1)) {
+      const size_t end = text.find('}', at);
+      const std::string tag = text.substr(at + 1, end == std::string::npos ? std::string::npos : end - at - 1);
+      const bool font = tag.rfind("font load", 0) == 0, spr = tag.rfind("spr load", 0) == 0;
+      if (!font && !spr) continue;
+      std::string parms = trim(tag.substr(font ? 9 : 8));
+      const size_t sp = parms.find_first_of(" \t");
+      if (sp == std::string::npos) {
+        c->broken(std::string("titles: {") + tag + "}", "no file name");
+        continue;
+      }
+      const std::string file = "titles/" + trim(parms.substr(sp));
+      c->file(file, font ? readFont : readSprite, std::string(font ? "title font" : "title sprite") + " (" + v->name + ")");
+    }
+  }
+  for (const char* key : {"samples.load%d", "video.load%d"}) {
+    for (int n = 0;; n++) {
+      const char* value = conf_getstrf(set, key, nullptr, n);
+      if (!value) break;
+      std::string parms = trim(value);
+      const size_t sp = parms.find_first_of(" \t");
+      const std::string file = sp == std::string::npos ? "" : "titles/" + trim(parms.substr(sp));
+      const std::string what = fmt(key, n);
+      if (file.empty()) c->broken(std::string("titles: ") + what, "no file name");
+      else if (key[0] == 's') c->file(file, readSample, "title sample " + what);
+      else c->file(file, readClip, "title clip " + what);
+    }
   }
 }
 
@@ -406,12 +591,34 @@ void checkTable(Check* c) {
 
   ConfSet sg;
   if (c->conf("conf/sg", "subgame screens", &sg)) {
-    for (const char* key : {"ELEM_FILE", "ROTA_FILE"})
-      if (const char* f = conf_getstr(&sg, key, nullptr)) c->file(f, readSprite, std::string("subgame ") + key);
+    // The frame is four elements: left, right, top and bottom.
+    if (const char* f = conf_getstr(&sg, "ELEM_FILE", nullptr)) {
+      if (c->file(f, readSprite, "subgame screen frame") && spriteFrames(f) < 4)
+        c->broken(f, "the subgame screen frame needs 4 frames (left, right, top, bottom)");
+    } else {
+      c->broken("conf/sg.conf", "no 'ELEM_FILE'");
+    }
+    if (const char* f = conf_getstr(&sg, "ROTA_FILE", nullptr))
+      c->file(f, readSprite, "subgame screen rotating part");
+    else
+      c->broken("conf/sg.conf", "no 'ROTA_FILE'");
     if (const char* font = conf_getstr(&sg, "intro_font", nullptr))
       c->file(std::string("titles/fonts/") + font + ".fnp", readFont, "subgame intro font");
+    else
+      c->broken("conf/sg.conf", "no 'intro_font'");
   }
   conf_free(&sg);
+  ConfSet score;
+  if (c->conf("conf/score", "score display", &score)) {
+    const char* digits = conf_getstr(&score, "digits_sprite", nullptr);
+    if (!digits) c->broken("conf/score.conf", "no 'digits_sprite'");
+    for (int d = 0; digits && d < 10; d++) {
+      char path[256];
+      std::snprintf(path, sizeof path, digits, d);
+      c->file(path, readSprite, fmt("score tip digit %d", d));
+    }
+  }
+  conf_free(&score);
   ConfSet mosaic;
   if (c->conf("conf/mosaic", "mosaic transitions", &mosaic)) {
     for (int i = 0; i < 16; i++) {
@@ -428,13 +635,19 @@ void checkTable(Check* c) {
     c->file(s, readSprite, "pause dialog");
 
   for (const char* script : kScripts) {
-    for (const char* v : {"@", "0", "1", "2"})
-      c->file(std::string("tiny/") + script + "-" + v + ".gnm", readNotEmpty, "animation script");
+    for (const char* v : {"@", "0", "1", "2"}) {
+      const std::string path = std::string("tiny/") + script + "-" + v + ".gnm";
+      if (c->file(path, readNotEmpty, "animation script")) checkScriptFiles(c, path);
+    }
   }
   // The title configurations are found by their binary twins.
   const std::vector<std::string> titles = listFiles("titles", ".bcf");
   if (titles.empty()) c->missing("titles/*.bcf", "title configurations");
-  for (const std::string& t : titles) c->conf("titles/" + t.substr(0, t.size() - 4), "titles");
+  for (const std::string& t : titles) {
+    ConfSet set;
+    if (c->conf("titles/" + t.substr(0, t.size() - 4), "titles", &set)) checkTitleFiles(c, &set);
+    conf_free(&set);
+  }
 
   c->conf("conf/game", "rules");
   ConfSet samples;
@@ -451,7 +664,6 @@ void checkTable(Check* c) {
   c->conf("conf/mission", "missions");
   c->conf("conf/question", "question mission");
   c->conf("conf/modes", "modes");
-  c->conf("conf/score", "score display");
 }
 
 // Changes into the game folder for the check and back after it.
