@@ -76,9 +76,15 @@ TEST(Interface, GeneratorIsDeterministic) {
   TempDir a, b;
   ASSERT_EQ(runProgram(std::string(PB_BIN_DIR) + "/pbui", {a.path}).exitCode, 0);
   ASSERT_EQ(runProgram(std::string(PB_BIN_DIR) + "/pbui", {b.path}).exitCode, 0);
-  for (const char* f : {"ruler.gsp", "cursor.gsp", "dialog-cursor.gsp", "pause-window.gsp", "pause-continue.gsp",
-                        "pause-exit.gsp", "ltime-progress.gsp"}) {
-    std::string bytes = readFile(a.file(std::string("data/") + f));
+  std::vector<std::string> files = {"ruler.gsp",          "cursor.gsp",      "dialog-cursor.gsp", "pause-window.gsp",
+                                    "pause-continue.gsp", "pause-exit.gsp", "ltime-progress.gsp"};
+  for (int i = 0; i <= 9; i++) files.push_back("tip-digit" + std::to_string(i) + ".gsp");
+  for (int i = 0; i < 5; i++) {
+    files.push_back("msym" + std::to_string(i) + ".gsp");
+    files.push_back("msym" + std::to_string(i) + "-burst.gsp");
+  }
+  for (const std::string& f : files) {
+    std::string bytes = readFile(a.file("data/" + f));
     EXPECT_FALSE(bytes.empty()) << f;
     EXPECT_EQ(bytes, readFile(b.file(std::string("data/") + f))) << f;
     EXPECT_EQ(bytes, readFile(kGame + "/data/" + f)) << f;

@@ -6,6 +6,8 @@
 
 #include "table/model.h"
 
+struct PerspKeys;
+
 namespace tbl {
 
 // Creates every missing folder of path's parent chain (path itself is a file).
@@ -31,6 +33,9 @@ struct HeightMaps {
 void buildHeights(const Model& m, HeightMaps* maps);
 // "temp/table-%dtz.dat" for the eight layers.
 bool writeHeights(const HeightMaps& maps, const std::string& gameDir);
+// "conf/score.conf" (with its .bcf twin): the score subjects placed where
+// their targets are seen through the view (PERSP_SETUP done).
+bool writeScore(const Model& m, const HeightMaps& heights, const PerspKeys& view, const std::string& gameDir);
 
 // The strip a track occupies on its layer: left and right edges with the
 // track's heights, extended at both ends so that a ball just off the track

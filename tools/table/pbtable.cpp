@@ -1,8 +1,9 @@
 // pbtable GAMEDIR [SOURCEDIR]: compiles the table description (table/*.tbl
 // of the source tree) into every table file the game reads: shape files,
-// object configurations, tracks, layer height maps, the screen depth plane,
-// the transparency plane, the background pictures of the three regimes and
-// the sprites of the table's objects and lamps. The view is the one of the
+// object configurations, tracks, layer height maps, the score subjects at
+// their targets (conf/score.conf), the screen depth plane, the transparency
+// plane, the background pictures of the three regimes and the sprites of the
+// table's objects and lamps. The view is the one of the
 // game folder's conf/global.conf, so that pictures, sprites and the ball's
 // projection agree to the pixel. Same sources, same bytes.
 #include <chrono>
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
   tbl::HeightMaps heights;
   tbl::buildHeights(model, &heights);
   if (!tbl::writeShapes(model, gameDir) || !tbl::writeTracks(model, gameDir) ||
-      !tbl::writeHeights(heights, gameDir)) {
+      !tbl::writeHeights(heights, gameDir) || !tbl::writeScore(model, heights, view, gameDir)) {
     std::fprintf(stderr, "pbtable: can't write the table's physics files into '%s'\n", gameDir.c_str());
     return 1;
   }
