@@ -18,7 +18,7 @@
 namespace {
 
 const std::string kGame = PB_GAME_DIR;
-const char* const kFonts[] = {"dotmatrix", "mach18xgold", "plain16"};
+const char* const kFonts[] = {"dotmatrix", "dotsmall", "mach18xgold", "plain16"};
 
 std::string fontPath(const std::string& dir, const char* name) { return dir + "/titles/fonts/" + name + ".fnp"; }
 
@@ -104,31 +104,33 @@ TEST(Fonts, EachLoadsAndMapsTheTextsItMustShow) {
   logReset();
 }
 
-// The dot font is made of round dots on a fixed pitch: every glyph leaves the
-// last row and column of each dot cell empty, and its dots are lit amber.
+// The dot fonts are made of round dots on a fixed pitch: every glyph leaves
+// the last row and column of each dot cell empty, and its dots are lit amber.
 TEST(Fonts, DotMatrixGlyphsAreDotsOnAGrid) {
-  LoadedFont font(fontPath(kGame, "dotmatrix"));
-  ASSERT_NE(font.f, nullptr);
-  const Font* f = font.f;
-  constexpr int kPitch = 4;
-  EXPECT_EQ(fntLineHeight(f) % kPitch, 0);
-  for (const char* s : {"Ж", "Щ", "8", "W", "%"}) {
-    const uint8_t code = static_cast<uint8_t>(utf8ToCp1251(s)[0]);
-    const std::vector<uint8_t> px = pixels(f, code);
-    const int w = f->chars->frames[f->map[code]].width;
-    EXPECT_EQ(w % kPitch, 0) << s;
-    int lit = 0, gaps = 0;
-    for (size_t i = 0; i < px.size() / 4; i++) {
-      const int x = static_cast<int>(i % static_cast<size_t>(w)), y = static_cast<int>(i / static_cast<size_t>(w));
-      const uint8_t* p = &px[i * 4];
-      if (p[3] == 0) continue;
-      lit++;
-      if (x % kPitch == kPitch - 1 || y % kPitch == kPitch - 1) gaps++;
-      EXPECT_GT(p[0], p[1]) << s;  // amber: more red than green, more green than blue
-      EXPECT_GT(p[1], p[2]) << s;
+  for (const auto& [name, pitch] : {std::pair{"dotmatrix", 4}, std::pair{"dotsmall", 3}}) {
+    SCOPED_TRACE(name);
+    LoadedFont font(fontPath(kGame, name));
+    ASSERT_NE(font.f, nullptr);
+    const Font* f = font.f;
+    EXPECT_EQ(fntLineHeight(f) % pitch, 0);
+    for (const char* s : {"Ж", "Щ", "8", "W", "%"}) {
+      const uint8_t code = static_cast<uint8_t>(utf8ToCp1251(s)[0]);
+      const std::vector<uint8_t> px = pixels(f, code);
+      const int w = f->chars->frames[f->map[code]].width;
+      EXPECT_EQ(w % pitch, 0) << s;
+      int lit = 0, gaps = 0;
+      for (size_t i = 0; i < px.size() / 4; i++) {
+        const int x = static_cast<int>(i % static_cast<size_t>(w)), y = static_cast<int>(i / static_cast<size_t>(w));
+        const uint8_t* p = &px[i * 4];
+        if (p[3] == 0) continue;
+        lit++;
+        if (x % pitch == pitch - 1 || y % pitch == pitch - 1) gaps++;
+        EXPECT_GT(p[0], p[1]) << s;  // amber: more red than green, more green than blue
+        EXPECT_GT(p[1], p[2]) << s;
+      }
+      EXPECT_GT(lit, 30) << s;
+      EXPECT_EQ(gaps, 0) << s;
     }
-    EXPECT_GT(lit, 30) << s;
-    EXPECT_EQ(gaps, 0) << s;
   }
 }
 
