@@ -165,6 +165,8 @@ std::vector<std::unique_ptr<ConfFile>> loadTitleFiles() {
   return files;
 }
 
+// The loader takes every section but the set-up ones for a title; [samples]
+// holds the sample list and shows nothing, so it is not counted as a message.
 bool isTitleSection(const std::string& s) {
   return s != "begin" && s != "video" && s.rfind("video_", 0) != 0 && s != "samples";
 }
