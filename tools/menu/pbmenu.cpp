@@ -386,6 +386,11 @@ bool writeButton(const std::string& dir, const char* name, const ButtonStyle& st
     for (int i = 0; i < n; i++) {
       const double t = smooth((i + 1.0) / n);
       Canvas c(kButtonW, kButtonH);
+      if (i == n - 1) {  // the button at rest, as its idle animation ends
+        drawButton(c.cr, st, label, 0, 0);
+        f.add(c);
+        break;
+      }
       roundRect(c.cr, kMargin, kMargin, kPlateW, kPlateH, 12);
       source(c.cr, st.rimLight, 0.16 * (1 - t) + 0.04);
       cairo_fill(c.cr);
@@ -397,10 +402,9 @@ bool writeButton(const std::string& dir, const char* name, const ButtonStyle& st
       cairo_save(c.cr);
       cairo_rectangle(c.cr, kButtonW / 2.0 - half, 0, 2 * half, kButtonH);
       cairo_clip(c.cr);
-      drawButton(c.cr, st, label, i == n - 1 ? 0 : 0.5 * (1 - t), 0);
+      drawButton(c.cr, st, label, 0.5 * (1 - t), 0);
       cairo_restore(c.cr);
-      if (i < n - 1)
-        for (double ex : {kButtonW / 2.0 - half, kButtonW / 2.0 + half}) {
+      for (double ex : {kButtonW / 2.0 - half, kButtonW / 2.0 + half}) {
           cairo_pattern_t* g = cairo_pattern_create_linear(ex - 6, 0, ex + 6, 0);
           cairo_pattern_add_color_stop_rgba(g, 0, 1, 1, 0.9, 0);
           cairo_pattern_add_color_stop_rgba(g, 0.5, 1, 1, 0.9, 0.9);
@@ -522,13 +526,19 @@ bool writeLabel(const std::string& dir, const char* name, const char* key, const
   for (int i = 0; i < n; i++) {
     const double t = (i + 1.0) / n;
     Canvas a(kLabelW, kLabelH), v(kLabelW, kLabelH);
-    // Appearing: slides in from the left while fading up.
-    cairo_push_group(a.cr);
-    cairo_translate(a.cr, -30 * (1 - smooth(t)), 0);
-    drawLabel(a.cr, key, text);
-    cairo_pop_group_to_source(a.cr);
-    cairo_paint_with_alpha(a.cr, 0.1 + 0.9 * t);
-    appear.add(a);
+    // Appearing: slides in from the left while fading up, and ends as the
+    // label at rest.
+    if (i == n - 1) {
+      drawLabel(a.cr, key, text);
+      appear.add(a);
+    } else {
+      cairo_push_group(a.cr);
+      cairo_translate(a.cr, -30 * (1 - smooth(t)), 0);
+      drawLabel(a.cr, key, text);
+      cairo_pop_group_to_source(a.cr);
+      cairo_paint_with_alpha(a.cr, 0.1 + 0.9 * t);
+      appear.add(a);
+    }
     // Vanishing: slides out to the right while fading.
     cairo_push_group(v.cr);
     cairo_translate(v.cr, 30 * smooth(t), 0);
