@@ -543,13 +543,13 @@ bool bdSprites(const RenderState& rs, const Places& P, const std::string& dir) {
   // A short circuit: sparks bursting out of the building and falling.
   ok = ok && writeSprite(rs, dir + "sparks.gsp", 8, [&](int f, int n, Frame* fr) {
     const P3 at{cx, (P.bdY0 + P.bdY1) / 2, 2};
-    const double t = (f + 1.0) / n;
+    const double t = (f + 0.5) / n;
     fr->glow(at, 16 * (1 - t) + 3, 12 * (1 - t) + 2, {1.0, 0.9, 0.6}, 0.7 * (1 - t));
     for (int k = 0; k < 14; k++) {
       const double ang = 2 * M_PI * noise(k, 5), speed = 8 + 14 * noise(k, 9);
-      const P3 p = at + P3{std::cos(ang) * speed * t, std::sin(ang) * speed * t,
-                           (10 + 10 * noise(k, 11)) * t - 22 * t * t};
-      if (p.z < 0) continue;
+      // Sparks that come down lie glowing on the floor.
+      const double z = std::max(0.3, (10 + 10 * noise(k, 11)) * t - 22 * t * t);
+      const P3 p = at + P3{std::cos(ang) * speed * t, std::sin(ang) * speed * t, z - at.z};
       fr->glow(p, 2.6, 2.6, k % 3 ? Rgb{1.0, 0.85, 0.3} : Rgb{1.0, 1.0, 0.9}, 1.0 - 0.6 * t);
     }
   });
