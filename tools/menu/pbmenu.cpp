@@ -320,7 +320,7 @@ void drawButton(cairo_t* cr, const ButtonStyle& st, const char* label, double gl
   for (int i = 8; i >= 1; i--) {
     if (glow <= 0) break;
     roundRect(cr, x - i, y - i, w + 2 * i, h + 2 * i, 12 + i);
-    source(cr, st.glow, glow * 0.11);
+    source(cr, st.glow, glow * 0.16);
     cairo_fill(cr);
   }
   // Shadow.
