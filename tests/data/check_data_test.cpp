@@ -116,6 +116,7 @@ struct CompleteFolder : GameFolder {
           "[samples]\nload0 = \"bump ../samples/tri.wav\"\n[ball_lost]\nplot0 = \"x\"\n");
     copyFile(kGame + "/titles/fonts/plain16.fnp", dir.file("titles/fonts/display.fnp"));
     binaryTwin("titles/main.conf", "titles/main.bcf");
+    subgames();
     for (const char* c : {"bigscore", "mission", "question", "modes"}) write(std::string("conf/") + c + ".conf", "x = 1\n");
     write("conf/score.conf", "digits_sprite = \"data/tip%d.gsp\"\n");
     for (int d = 0; d < 10; d++) sprite("data/tip" + std::to_string(d) + ".gsp", 1, 5, 7);
@@ -126,6 +127,54 @@ struct CompleteFolder : GameFolder {
     CONF_READ(&set, dir.file(text).c_str());
     CONF_BINWRITE(&set, dir.file(bin).c_str());
     conf_free(&set);
+  }
+  // The subgames' configurations with every sprite they load (one small
+  // sprite per key, with the frames the subgame steps through).
+  void subgames() {
+    mkdirs("data/sg");
+    // "a.b" keys are written as key b of section [a], after the plain keys.
+    auto spriteKey = [&](std::string* conf, const std::string& key, int frames) {
+      std::string file = "data/sg/" + key + ".gsp";
+      std::replace(file.begin() + 8, file.end(), '.', '-');
+      file.replace(file.size() - 4, 1, ".");
+      const size_t dot = key.find('.');
+      const std::string line = key.substr(dot + 1) + " = \"" + file + "\"\n";
+      if (dot == std::string::npos)
+        conf->insert(0, line);
+      else
+        *conf += "[" + key.substr(0, dot) + "]\n" + line;
+      sprite(file, frames, 4, 4);
+    };
+    std::string boxing;
+    for (const char* person : {"drol.", "vesk.", "tarok."})
+      for (const char* key : {"stand_file", "walk1_file", "hit1_file", "hit2_file", "boom1_file", "knockout1_file",
+                              "knockout2_file"})
+        spriteKey(&boxing, std::string(person) + key, 3);
+    for (const char* key : {"spark.spark1_file", "spark.spark2_file", "flag_file"}) spriteKey(&boxing, key, 2);
+    spriteKey(&boxing, "back_file", 3);
+    spriteKey(&boxing, "corners_file", 4);
+    spriteKey(&boxing, "health_file", 2);
+    spriteKey(&boxing, "ki_file", 2);
+    write("conf/boxing.conf", boxing);
+    std::string deputy;
+    for (const char* kind : {"rdeputy1", "rdeputy2", "ldeputy1", "ldeputy2"})
+      for (const char* key : {".run_file", ".die_file"}) spriteKey(&deputy, std::string(kind) + key, 6);
+    for (const char* key : {"gun.left_file", "gun.right_file", "gun.reload_file", "back_file", "smoke_file"})
+      spriteKey(&deputy, key, 2);
+    spriteKey(&deputy, "corners_file", 4);
+    write("conf/deputy.conf", "image_file = \"data/sg/unused.img\"\n" + deputy);
+    std::string oligarch;
+    for (const char* key : {"body_file", "head0_file", "head1_file", "head2_file", "corners_file"})
+      spriteKey(&oligarch, key, 4);
+    for (const char* key : {"back_file", "gleft_file", "dropped1_file", "dropped2_file"}) spriteKey(&oligarch, key, 3);
+    spriteKey(&oligarch, "digits_file", 10);
+    for (int j = 1; j <= 4; j++)
+      for (const char* key : {"gold%d_file", "face%d_file", "trans%d_file", "cloud%d_file"}) {
+        char name[32];
+        std::snprintf(name, sizeof name, key, j);
+        spriteKey(&oligarch, name, 5);
+      }
+    write("conf/oligarch.conf", oligarch);
   }
   static std::string menuFile(std::string name) {
     std::replace(name.begin(), name.end(), '_', '-');
@@ -222,6 +271,18 @@ TEST(CheckData, NamesEachMissingOrBrokenFileOnOneLine) {
          g->binaryTwin("titles/main.conf", "titles/main.bcf");
        },
        "broken\tconf/game.conf\t"},
+      {"a boxer's knockout sprite is missing", [](CompleteFolder* g) { g->remove("data/sg/vesk-knockout2_file.gsp"); },
+       "missing\tdata/sg/vesk-knockout2_file.gsp\tconf/boxing.conf: vesk.knockout2_file\n"},
+      {"the gallery names no smoke", [](CompleteFolder* g) {
+         std::string conf = readFile(g->dir.file("conf/deputy.conf"));
+         conf.erase(conf.find("smoke_file"), conf.find('\n', conf.find("smoke_file")) + 1 - conf.find("smoke_file"));
+         g->write("conf/deputy.conf", conf);
+       },
+       "broken\tconf/deputy.conf\tno 'smoke_file'\n"},
+      {"a gold bar has fewer frames than steps", [](CompleteFolder* g) { g->sprite("data/sg/gold3_file.gsp", 4, 4, 4); },
+       "broken\tdata/sg/gold3_file.gsp\tgold3_file needs 5 frames\n"},
+      {"the boxing ki bar is not a sprite", [](CompleteFolder* g) { g->write("data/sg/ki_file.gsp", "no"); },
+       "broken\tdata/sg/ki_file.gsp\t"},
       {"no title configuration", [](CompleteFolder* g) { g->remove("titles/main.bcf"); },
        "missing\ttitles/*.bcf\ttitle configurations\n"},
       {"a configuration does not parse", [](CompleteFolder* g) { g->write("conf/modes.conf", "[modes\nx = \n"); },

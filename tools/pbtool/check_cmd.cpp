@@ -14,7 +14,8 @@
 // conf/global.conf, the tracks of conf/track.conf, the samples of
 // conf/sample.conf, the masks of conf/mosaic.conf, the fonts, video and
 // sprites of the menu (conf/menu.conf) and the fonts its credits select, the
-// sprites and font of conf/sg.conf, the tip digits of conf/score.conf, the
+// sprites and font of conf/sg.conf, the sprites of the subgames'
+// configurations (conf/boxing, conf/deputy, conf/oligarch), the tip digits of conf/score.conf, the
 // sprites, lists and samples the animation scripts (tiny/*.gnm) play, and the
 // fonts, sprites, samples and clips the title configurations load. Every
 // object section of table/objects-N.conf must name (itself or through its
@@ -538,6 +539,76 @@ void checkTitleFiles(Check* c, ConfSet* set) {
   }
 }
 
+// A subgame's sprite named by a key of its configuration; with frames > 0 it
+// needs at least that many frames.
+void subgameSprite(Check* c, ConfSet* set, const std::string& confPath, const std::string& key, int frames) {
+  const char* file = conf_getstr(set, key.c_str(), nullptr);
+  if (!file || !*file) {
+    c->broken(confPath, "no '" + key + "'");
+    return;
+  }
+  if (c->file(file, readSprite, confPath + ": " + key) && frames > 0 && spriteFrames(file) < frames)
+    c->broken(file, key + " needs " + std::to_string(frames) + " frames");
+}
+
+// Every other "*_file" key of a subgame's configuration names a sprite too
+// (the decorations that are there only when named); "image_file" is read but
+// not drawn.
+void subgameOtherSprites(Check* c, ConfSet* set, const std::string& confPath) {
+  for (ConfVar* v = set->first; v; v = v->next) {
+    const std::string key = v->name;
+    if (v->type != CONF_STRING || key.size() < 5 || key.compare(key.size() - 5, 5, "_file") != 0) continue;
+    if (key == "image_file" || !v->value.s || !*v->value.s) continue;
+    c->file(v->value.s, readSprite, confPath + ": " + key);
+  }
+}
+
+// The three subgames' configurations and the sprites they load.
+void checkSubgames(Check* c) {
+  ConfSet set;
+  if (c->conf("conf/boxing", "boxing", &set)) {
+    const std::string path = Check::exists("conf/boxing.conf") ? "conf/boxing.conf" : "conf/boxing.bcf";
+    for (const char* person : {"drol.", "vesk.", "tarok."})
+      for (const char* key : {"stand_file", "walk1_file", "hit1_file", "hit2_file", "boom1_file", "knockout1_file",
+                              "knockout2_file"})
+        subgameSprite(c, &set, path, std::string(person) + key, 1);
+    subgameSprite(c, &set, path, "spark.spark1_file", 1);
+    subgameSprite(c, &set, path, "spark.spark2_file", 1);
+    subgameSprite(c, &set, path, "flag_file", 1);
+    subgameSprite(c, &set, path, "back_file", 3);
+    subgameSprite(c, &set, path, "corners_file", 4);
+    subgameSprite(c, &set, path, "health_file", 2);
+    subgameOtherSprites(c, &set, path);
+  }
+  conf_free(&set);
+  if (c->conf("conf/deputy", "shooting gallery", &set)) {
+    const std::string path = Check::exists("conf/deputy.conf") ? "conf/deputy.conf" : "conf/deputy.bcf";
+    for (const char* kind : {"rdeputy1", "rdeputy2", "ldeputy1", "ldeputy2"})
+      for (const char* key : {".run_file", ".die_file"}) subgameSprite(c, &set, path, std::string(kind) + key, 1);
+    for (const char* key : {"gun.left_file", "gun.right_file", "gun.reload_file", "back_file", "smoke_file"})
+      subgameSprite(c, &set, path, key, 1);
+    subgameSprite(c, &set, path, "corners_file", 4);
+    subgameOtherSprites(c, &set, path);
+  }
+  conf_free(&set);
+  if (c->conf("conf/oligarch", "gold catching", &set)) {
+    const std::string path = Check::exists("conf/oligarch.conf") ? "conf/oligarch.conf" : "conf/oligarch.bcf";
+    // The figure shows one frame per chute end; a bar one frame per step.
+    for (const char* key : {"body_file", "head0_file", "head1_file", "head2_file"}) subgameSprite(c, &set, path, key, 4);
+    for (const char* key : {"back_file", "gleft_file", "dropped1_file", "dropped2_file"})
+      subgameSprite(c, &set, path, key, 1);
+    subgameSprite(c, &set, path, "corners_file", 4);
+    subgameSprite(c, &set, path, "digits_file", 10);
+    for (int j = 1; j <= 4; j++) {
+      subgameSprite(c, &set, path, fmt("gold%d_file", j), 5);
+      for (const char* deco : {"face%d_file", "trans%d_file", "cloud%d_file"})
+        subgameSprite(c, &set, path, fmt(deco, j), 1);
+    }
+    subgameOtherSprites(c, &set, path);
+  }
+  conf_free(&set);
+}
+
 void checkTable(Check* c) {
   ConfSet global;
   std::string ball = "data/ball.gsp", shadow = "data/ballshadow.gsp";
@@ -608,6 +679,7 @@ void checkTable(Check* c) {
       c->broken("conf/sg.conf", "no 'intro_font'");
   }
   conf_free(&sg);
+  checkSubgames(c);
   ConfSet score;
   if (c->conf("conf/score", "score display", &score)) {
     const char* digits = conf_getstr(&score, "digits_sprite", nullptr);
