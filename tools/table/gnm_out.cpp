@@ -276,7 +276,7 @@ void addSmoke(Frame* fr, P3 base, double rise, double pixRadius, int f, int n, i
     const double age = std::fmod(static_cast<double>(f) / n + static_cast<double>(p) / puffs, 1.0);
     const P3 at = base + P3{-age * rise * 0.5 + (noise(p, salt) - 0.5) * 4, -age * rise * 0.2, age * rise};
     const double r = pixRadius * (0.45 + 0.9 * age);
-    fr->glow(at, r, r * 0.85, colour, 0.85 * (1 - age) * (0.4 + 0.6 * std::min(1.0, age * 5)));
+    fr->glow(at, r, r * 0.85, colour, 0.9 * (1 - age) * (0.4 + 0.6 * std::min(1.0, age * 5)), 1.2);
   }
 }
 
@@ -355,8 +355,8 @@ bool findPlaces(const Model& m, Places* p) {
 
 // ---- The sprites ----
 
-const Rgb kWhite{0.92, 0.92, 0.9}, kDark{0.08, 0.08, 0.1}, kRed{1.0, 0.12, 0.08}, kBlue{0.2, 0.4, 1.0},
-    kWarm{1.0, 0.82, 0.45}, kSmoke{0.22, 0.22, 0.24};
+const Rgb kRed{1.0, 0.12, 0.08}, kBlue{0.2, 0.4, 1.0},
+    kWarm{1.0, 0.82, 0.45}, kSmoke{0.14, 0.14, 0.16};
 
 bool dumaSprites(const RenderState& rs, const Places& P, const std::string& dir) {
   // The roof's height 28 units behind the eave, where the flags stand: the
@@ -406,8 +406,8 @@ bool dumaSprites(const RenderState& rs, const Places& P, const std::string& dir)
   });
   // Smoke rising from the roof.
   ok = ok && writeSprite(rs, dir + "smoke.gsp", 12, [&](int f, int n, Frame* fr) {
-    addSmoke(fr, {P.dumaFront - 60, P.dumaY0 + 70, roofAt + 6}, 60, 14, f, n, 4, kSmoke, 1);
-    addSmoke(fr, {P.dumaFront - 50, P.dumaY1 - 60, roofAt + 4}, 50, 12, (f + 5) % n, n, 3, {0.3, 0.29, 0.28}, 2);
+    addSmoke(fr, {P.dumaFront - 30, P.dumaY0 + 60, roofAt + 2}, 60, 22, f, n, 4, kSmoke, 1);
+    addSmoke(fr, {P.dumaFront - 24, P.dumaY0 + 150, roofAt + 2}, 50, 18, (f + 5) % n, n, 3, {0.2, 0.19, 0.18}, 2);
   });
   // Two red alarm lamps at the corners of the front: off, rising, full,
   // fading.
