@@ -665,12 +665,12 @@ constexpr Script kScripts[] = {
      "track windows: set delay=900; play windows; loop\n"
      "track sign: set delay=100; play sign; loop\n"},
     {"bd-2.gnm",
-     "# The White House in crisis: sparks burst out, then the windows flash\n"
-     "# red until the next burst.\n"
+     "# The White House in crisis: sparks burst out, and after each burst the\n"
+     "# windows flash red.\n"
      "set dir=bd, delay=70\n"
      "track sparks: play sparks; noframe; mark burst; sleep 700; loop\n"
-     "track flicker: waitmark burst; set delay=110; play flicker,0,3; play flicker,0,3; noframe; \\\n"
-     "  set delay=70; loop\n"},
+     "track flicker: waitmark burst; set delay=110; play flicker,0,3; play flicker,0,3; \\\n"
+     "  noframe; loop\n"},
     {"gp-@.gnm",
      "# The gas company, always: the burner stack's warning lamp blinking.\n"
      "set dir=gp, delay=700\n"
