@@ -117,7 +117,16 @@ struct CompleteFolder : GameFolder {
     copyFile(kGame + "/titles/fonts/plain16.fnp", dir.file("titles/fonts/display.fnp"));
     binaryTwin("titles/main.conf", "titles/main.bcf");
     subgames();
-    for (const char* c : {"bigscore", "mission", "question", "modes"}) write(std::string("conf/") + c + ".conf", "x = 1\n");
+    for (const char* c : {"bigscore", "question", "modes"}) write(std::string("conf/") + c + ".conf", "x = 1\n");
+    std::string mission = "[symbols]\n";
+    for (int i = 0; i < 5; i++) {
+      const std::string n = std::to_string(i);
+      mission += "symbol" + n + "_sprite = \"data/sym" + n + ".gsp\"\nsymbol" + n + "_explode_sprite = \"data/boom" + n +
+                 ".gsp\"\n";
+      sprite("data/sym" + n + ".gsp", 4, 6, 6);
+      sprite("data/boom" + n + ".gsp", 3, 6, 6);
+    }
+    write("conf/mission.conf", mission);
     write("conf/score.conf", "digits_sprite = \"data/tip%d.gsp\"\n");
     for (int d = 0; d < 10; d++) sprite("data/tip" + std::to_string(d) + ".gsp", 1, 5, 7);
     logReset();
@@ -283,6 +292,12 @@ TEST(CheckData, NamesEachMissingOrBrokenFileOnOneLine) {
        "broken\tdata/sg/gold3_file.gsp\tgold3_file needs 5 frames\n"},
       {"the boxing ki bar is not a sprite", [](CompleteFolder* g) { g->write("data/sg/ki_file.gsp", "no"); },
        "broken\tdata/sg/ki_file.gsp\t"},
+      {"a mission symbol's explosion is not named", [](CompleteFolder* g) {
+         std::string conf = readFile(g->dir.file("conf/mission.conf"));
+         conf.erase(conf.find("symbol3_explode_sprite"), conf.find('\n', conf.find("symbol3_explode_sprite")) + 1 - conf.find("symbol3_explode_sprite"));
+         g->write("conf/mission.conf", conf);
+       },
+       "missing\tsymbol3_explode_sprite-undef\tmission symbol 3 explosion\n"},
       {"no title configuration", [](CompleteFolder* g) { g->remove("titles/main.bcf"); },
        "missing\ttitles/*.bcf\ttitle configurations\n"},
       {"a configuration does not parse", [](CompleteFolder* g) { g->write("conf/modes.conf", "[modes\nx = \n"); },

@@ -15,7 +15,8 @@
 // conf/sample.conf, the masks of conf/mosaic.conf, the fonts, video and
 // sprites of the menu (conf/menu.conf) and the fonts its credits select, the
 // sprites and font of conf/sg.conf, the sprites of the subgames'
-// configurations (conf/boxing, conf/deputy, conf/oligarch), the tip digits of conf/score.conf, the
+// configurations (conf/boxing, conf/deputy, conf/oligarch), the mission
+// symbols of conf/mission.conf, the tip digits of conf/score.conf, the
 // sprites, lists and samples the animation scripts (tiny/*.gnm) play, and the
 // fonts, sprites, samples and clips the title configurations load. Every
 // object section of table/objects-N.conf must name (itself or through its
@@ -733,7 +734,18 @@ void checkTable(Check* c) {
   conf_free(&samples);
   for (const char* path : kSubgameSamples) c->file(path, readSample, "subgame sample");
   c->conf("conf/bigscore", "big scores");
-  c->conf("conf/mission", "missions");
+  ConfSet mission;
+  if (c->conf("conf/mission", "missions", &mission)) {
+    for (int i = 0; i < 5; i++) {
+      char deflt[64];
+      std::snprintf(deflt, sizeof deflt, "symbol%d_sprite-undef", i);
+      c->file(conf_getstrf(&mission, "symbols.symbol%d_sprite", deflt, i), readSprite, fmt("mission symbol %d", i));
+      std::snprintf(deflt, sizeof deflt, "symbol%d_explode_sprite-undef", i);
+      c->file(conf_getstrf(&mission, "symbols.symbol%d_explode_sprite", deflt, i), readSprite,
+              fmt("mission symbol %d explosion", i));
+    }
+  }
+  conf_free(&mission);
   c->conf("conf/question", "question mission");
   c->conf("conf/modes", "modes");
 }
