@@ -1,0 +1,136 @@
+#include "boxing/draw.h"
+
+#include <cairo-ft.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace boxing {
+
+namespace {
+constexpr const char* kBoldFont = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
+FT_Library gLib = nullptr;
+FT_Face gFace = nullptr;
+cairo_font_face_t* gBold = nullptr;
+}  // namespace
+
+Canvas::Canvas(int width, int height)
+    : w(width), h(height), surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
+      cr(cairo_create(surface)) {
+  cairo_font_options_t* o = cairo_font_options_create();
+  cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
+  cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_OFF);
+  cairo_set_font_options(cr, o);
+  cairo_font_options_destroy(o);
+}
+
+Canvas::~Canvas() {
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+}
+
+std::vector<uint8_t> Canvas::rgba() {
+  cairo_surface_flush(surface);
+  const uint8_t* p = cairo_image_surface_get_data(surface);
+  const int stride = cairo_image_surface_get_stride(surface);
+  std::vector<uint8_t> out(static_cast<size_t>(w) * h * 4);
+  for (int y = 0; y < h; y++) {
+    for (int x = 0; x < w; x++) {
+      uint32_t v;
+      std::memcpy(&v, p + static_cast<size_t>(y) * stride + x * 4, 4);
+      const uint32_t a = v >> 24;
+      uint8_t* o = &out[(static_cast<size_t>(y) * w + x) * 4];
+      // Faint fringes of antialiasing would become runs of their own in the
+      // sprite for no visible gain.
+      if (a < 8) continue;
+      o[0] = static_cast<uint8_t>(std::min<uint32_t>(255, ((v >> 16) & 255) * 255 / a));
+      o[1] = static_cast<uint8_t>(std::min<uint32_t>(255, ((v >> 8) & 255) * 255 / a));
+      o[2] = static_cast<uint8_t>(std::min<uint32_t>(255, (v & 255) * 255 / a));
+      o[3] = static_cast<uint8_t>(a);
+    }
+  }
+  return out;
+}
+
+void rgb(cairo_t* cr, uint32_t c, double a) {
+  cairo_set_source_rgba(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0, (c & 255) / 255.0, a);
+}
+
+void stop(cairo_pattern_t* p, double at, uint32_t c, double a) {
+  cairo_pattern_add_color_stop_rgba(p, at, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0, (c & 255) / 255.0,
+                                    a);
+}
+
+uint32_t shade(uint32_t c, double k) {
+  uint32_t out = 0;
+  for (int shift = 16; shift >= 0; shift -= 8) {
+    const double v = (c >> shift) & 255;
+    const double r = k <= 1 ? v * k : v + (255 - v) * (k - 1);
+    out |= static_cast<uint32_t>(std::clamp(r, 0.0, 255.0) + 0.5) << shift;
+  }
+  return out;
+}
+
+void starPath(cairo_t* cr, double x, double y, double r, double turn, double inner) {
+  for (int i = 0; i < 10; i++) {
+    const double rr = i % 2 ? r * inner : r;
+    const double a = turn + (-90 + 36.0 * i) * kPi / 180;
+    if (i == 0)
+      cairo_move_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
+    else
+      cairo_line_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
+  }
+  cairo_close_path(cr);
+}
+
+void fillVertical(cairo_t* cr, double y0, double y1, uint32_t top, uint32_t mid, uint32_t bottom) {
+  cairo_pattern_t* g = cairo_pattern_create_linear(0, y0, 0, y1);
+  stop(g, 0, top);
+  stop(g, 0.5, mid);
+  stop(g, 1, bottom);
+  cairo_set_source(cr, g);
+  cairo_fill(cr);
+  cairo_pattern_destroy(g);
+}
+
+bool loadFaces() {
+  if (FT_Init_FreeType(&gLib)) return false;
+  if (FT_New_Face(gLib, kBoldFont, 0, &gFace)) return false;
+  gBold = cairo_ft_font_face_create_for_ft_face(gFace, 0);
+  return true;
+}
+
+void freeFaces() {
+  if (gBold) cairo_font_face_destroy(gBold);
+  if (gFace) FT_Done_Face(gFace);
+  if (gLib) FT_Done_FreeType(gLib);
+  gBold = nullptr;
+  gFace = nullptr;
+  gLib = nullptr;
+}
+
+void caption(cairo_t* cr, const char* utf8, double size, double cx, double cy, uint32_t fill, uint32_t outline,
+             double outlineW) {
+  cairo_save(cr);
+  cairo_set_font_face(cr, gBold);
+  cairo_set_font_size(cr, size);
+  cairo_text_extents_t e;
+  cairo_text_extents(cr, utf8, &e);
+  cairo_move_to(cr, cx - e.width / 2 - e.x_bearing, cy - e.height / 2 - e.y_bearing);
+  cairo_text_path(cr, utf8);
+  if (outlineW > 0) {
+    rgb(cr, outline);
+    cairo_set_line_width(cr, outlineW);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+    cairo_stroke_preserve(cr);
+  }
+  rgb(cr, fill);
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
+}  // namespace boxing
