@@ -128,7 +128,8 @@ bool applySet(const std::string& text, Settings* s, std::string* err) {
 std::string joinPath(const std::string& dir, const std::string& name) { return dir.empty() ? name : dir + "/" + name; }
 
 bool validMark(const std::string& m) {
-  return !m.empty() && std::all_of(m.begin(), m.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
+  return !m.empty() && std::all_of(m.begin(), m.end(),
+                                   [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; });
 }
 
 // Reads one track's command list; false with a message on the first fault.
@@ -258,7 +259,8 @@ Script readScript(const std::string& text) {
   for (const TrackInfo& t : out.tracks) marks.insert(t.marks.begin(), t.marks.end());
   for (const TrackInfo& t : out.tracks) {
     const bool loops = std::count(t.events.begin(), t.events.end(), "loop") > 0;
-    const bool waits = std::any_of(t.events.begin(), t.events.end(), [](const std::string& e) { return kWaiting.count(e); });
+    const bool waits =
+        std::any_of(t.events.begin(), t.events.end(), [](const std::string& e) { return kWaiting.count(e); });
     if (loops && !waits)
       out.errors.push_back("line " + std::to_string(t.line) + ": track '" + t.name + "' could be dead looped");
     // A waitmark no track of the script marks holds its track for good.
@@ -404,7 +406,8 @@ Rect featureOnScreen(const std::string& feature) {
         if (s.kind == "cyl" || s.kind == "cone")
           r.addBox(s.nums[0] - s.nums[2], s.nums[1] - s.nums[2], s.nums[0] + s.nums[2], s.nums[1] + s.nums[2],
                    s.nums[s.nums.size() - 2], s.nums[s.nums.size() - 1]);
-        for (const tbl::P2& p : s.poly) r.addBox(p.x, p.y, p.x, p.y, s.nums[0], s.nums[1] + (s.nums.size() > 2 ? s.nums[2] : 0));
+        for (const tbl::P2& p : s.poly)
+          r.addBox(p.x, p.y, p.x, p.y, s.nums[0], s.nums[1] + (s.nums.size() > 2 ? s.nums[2] : 0));
       }
     }
   };

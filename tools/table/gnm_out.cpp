@@ -314,10 +314,11 @@ bool findPlaces(const Model& m, Places* p) {
   const Object* wall = findObject(m, "ramp_right_wall0");
   const Deco* tanks = findDeco(m, "gas_tanks");
   if (!front || front->solids.empty() || front->solids[0].kind != "box" || !roof || roof->solids.empty() ||
-      roof->solids[0].nums.size() < 3 || roof->solids[0].poly.empty() || !zona || !t8 || !post || !wall || !tanks || tanks->solids.empty()) {
+      roof->solids[0].nums.size() < 3 || roof->solids[0].poly.empty() || !zona || !t8 || !post || !wall || !tanks ||
+      tanks->solids.empty() || tanks->solids[0].kind != "cyl") {
     std::fprintf(stderr,
                  "pbtable: the feature decorations need duma_front (a box first), duma_roof, the zona, t8, "
-                 "lanes_post2, ramp_right_wall0 and gas_tanks\n");
+                 "lanes_post2, ramp_right_wall0 and gas_tanks (a cylinder first)\n");
     return false;
   }
   const std::vector<double>& fb = front->solids[0].nums;  // X0 Y0 X1 Y1 Z0 Z1
@@ -346,17 +347,16 @@ bool findPlaces(const Model& m, Places* p) {
   p->bdPost = post->centre;
   p->bdPeak = {(wx0 + wx1) / 2, wy0};
   p->bdPeakZ = wall->height > 0 ? wall->height : 12;
-  p->gasGround = tanks->solids[0].nums.size() >= 5 ? tanks->solids[0].nums[3] : 26;
-  // The stack stands at the cabinet's edge before the first tank.
+  // The stack stands on the cabinet at its edge, before the first tank.
   const std::vector<double>& t0 = tanks->solids[0].nums;  // X Y R Z0 Z1
+  p->gasGround = t0[3];
   p->stack = {t0[0] - t0[2] - 14, t0[1] + t0[2] + 30};
   return true;
 }
 
 // ---- The sprites ----
 
-const Rgb kRed{1.0, 0.12, 0.08}, kBlue{0.2, 0.4, 1.0},
-    kWarm{1.0, 0.82, 0.45}, kSmoke{0.14, 0.14, 0.16};
+const Rgb kRed{1.0, 0.12, 0.08}, kBlue{0.2, 0.4, 1.0}, kWarm{1.0, 0.82, 0.45}, kSmoke{0.14, 0.14, 0.16};
 
 bool dumaSprites(const RenderState& rs, const Places& P, const std::string& dir) {
   // The roof's height 28 units behind the eave, where the flags stand: the
