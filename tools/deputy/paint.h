@@ -237,4 +237,33 @@ struct Lettering {
   }
 };
 
+// Quarter fillets of the subgame frame's steel rounding the corners of the
+// surface (left, top, width, height on the display), 4 frames: top left, top
+// right, bottom left, bottom right, each placed from the display's origin.
+inline Frames corners(int left, int top, int width, int height) {
+  constexpr int kFillet = 16;
+  Frames f;
+  for (int i = 0; i < 4; i++) {
+    const bool right = i % 2 == 1, bottom = i >= 2;
+    Canvas c(kFillet, kFillet);
+    cairo_t* cr = c.cr;
+    // Corner point of the surface in the canvas, and the fillet's centre.
+    const double px = right ? kFillet : 0, py = bottom ? kFillet : 0;
+    const double cx = right ? 0 : kFillet, cy = bottom ? 0 : kFillet;
+    const double a0 = std::atan2(py - cy, px - cx);
+    cairo_move_to(cr, px, py);
+    cairo_line_to(cr, cx + kFillet * std::cos(a0 - kPi / 4), cy + kFillet * std::sin(a0 - kPi / 4));
+    cairo_arc(cr, cx, cy, kFillet, a0 - kPi / 4, a0 + kPi / 4);
+    cairo_close_path(cr);
+    linear(cr, 0, 0, kFillet, kFillet, 0xC8D0D8, 0x3A4046);
+    cairo_fill(cr);
+    cairo_arc(cr, cx, cy, kFillet - 0.5, a0 - kPi / 4, a0 + kPi / 4);
+    rgb(cr, 0x101418);
+    cairo_set_line_width(cr, 1.5);
+    cairo_stroke(cr);
+    f.add(c, left + (right ? width - kFillet : 0), top + (bottom ? height - kFillet : 0));
+  }
+  return f;
+}
+
 }  // namespace paint

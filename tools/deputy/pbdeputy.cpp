@@ -908,35 +908,7 @@ Frames gunReload() {
 }
 
 // ---------------------------------------------------------------------------
-// Corners and poster.
-
-// Quarter fillets of the frame's steel rounding the surface's corners, in
-// display coordinates.
-constexpr int kFillet = 16;
-Frames corners() {
-  Frames f;
-  for (int i = 0; i < 4; i++) {
-    const bool right = i % 2 == 1, bottom = i >= 2;
-    Canvas c(kFillet, kFillet);
-    cairo_t* cr = c.cr;
-    // Corner point of the surface in the canvas, and the fillet's centre.
-    const double px = right ? kFillet : 0, py = bottom ? kFillet : 0;
-    const double cx = right ? 0 : kFillet, cy = bottom ? 0 : kFillet;
-    const double a0 = std::atan2(py - cy, px - cx);
-    cairo_move_to(cr, px, py);
-    cairo_line_to(cr, cx + kFillet * std::cos(a0 - kPi / 4), cy + kFillet * std::sin(a0 - kPi / 4));
-    cairo_arc(cr, cx, cy, kFillet, a0 - kPi / 4, a0 + kPi / 4);
-    cairo_close_path(cr);
-    linear(cr, 0, 0, kFillet, kFillet, 0xC8D0D8, 0x3A4046);
-    cairo_fill(cr);
-    cairo_arc(cr, cx, cy, kFillet - 0.5, a0 - kPi / 4, a0 + kPi / 4);
-    rgb(cr, 0x101418);
-    cairo_set_line_width(cr, 1.5);
-    cairo_stroke(cr);
-    f.add(c, kScrX + (right ? kW - kFillet : 0), kScrY + (bottom ? kH - kFillet : 0));
-  }
-  return f;
-}
+// The poster.
 
 // The gallery's poster: a target with a deputy running across it.
 Frames poster(Lettering& font) {
@@ -987,7 +959,7 @@ int main(int argc, char** argv) {
   const std::string dir = dataDir(argv[1], "deputy");
   bool ok = write(dir, "back.gsp", GSP_CM_565, background(font)) &&
             write(dir, "smoke.gsp", GSP_CM_565_ALPHA, smoke()) &&
-            write(dir, "corners.gsp", GSP_CM_565_ALPHA, corners()) &&
+            write(dir, "corners.gsp", GSP_CM_565_ALPHA, corners(kScrX, kScrY, kW, kH)) &&
             write(dir, "image.gsp", GSP_CM_565_ALPHA, poster(font)) &&
             write(dir, "gun-left.gsp", GSP_CM_565_ALPHA, gunFire(true)) &&
             write(dir, "gun-right.gsp", GSP_CM_565_ALPHA, gunFire(false)) &&
