@@ -1,0 +1,303 @@
+// The shooting gallery's data in the built game folder, read with the game's
+// own readers: every key the gallery reads with the type it asks for, sane
+// timings, every sprite it loads with the frames it plays, every picture on
+// the lit surface of the subgame screen, and the runners falling where the
+// rifles hit them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "core/conf.h"
+#include "core/log.h"
+#include "gfx/gspwrite.h"
+#include "gfx/sprite.h"
+#include "support/testutil.h"
+
+namespace {
+
+const std::string kGame = PB_GAME_DIR;
+
+struct Quiet {
+  Quiet() {
+    logReset();
+    logPrint("STDERR 0");
+  }
+  ~Quiet() { logReset(); }
+};
+
+struct Conf {
+  ConfSet set{};
+  int status;
+  explicit Conf(const char* name) : status(CONF_READ(&set, (kGame + "/conf/" + name + ".conf").c_str())) {}
+  ~Conf() { conf_free(&set); }
+  int type(const std::string& key) { return conf_gettype(&set, key.c_str()); }
+  int num(const std::string& key) { return conf_getint(&set, key.c_str(), -99999); }
+  std::string str(const std::string& key) {
+    const char* s = conf_getstr(&set, key.c_str(), nullptr);
+    return s ? s : "";
+  }
+};
+
+struct LoadedSprite {
+  Sprite* s;
+  explicit LoadedSprite(const std::string& file)
+      : s(SPR_CREATE_FLAGS((kGame + "/" + file).c_str(), file.c_str(), SPR_LOAD_RAW)) {}
+  ~LoadedSprite() {
+    if (s) SPR_FREE(s);
+  }
+  LoadedSprite(const LoadedSprite&) = delete;
+  LoadedSprite& operator=(const LoadedSprite&) = delete;
+};
+
+struct Box {
+  int x0, y0, x1, y1;
+  bool empty() const { return x0 >= x1 || y0 >= y1; }
+  bool inside(const Box& o) const { return x0 >= o.x0 && y0 >= o.y0 && x1 <= o.x1 && y1 <= o.y1; }
+};
+
+std::string describe(const Box& b) {
+  char text[96];
+  std::snprintf(text, sizeof text, "(%d,%d)-(%d,%d)", b.x0, b.y0, b.x1, b.y1);
+  return text;
+}
+
+// Where a frame's pixels land with the sprite's origin at (x, y).
+Box frameBox(const Sprite* s, int frame, int x, int y) {
+  const SprFrame& f = s->frames[frame];
+  return {x + f.x0, y + f.y0, x + f.x1, y + f.y1};
+}
+
+int inked(const Sprite* s, int frame) {
+  std::vector<uint8_t> rgba;
+  if (gspDecodeFrame(s, frame, &rgba) < 0) return -1;
+  int n = 0;
+  for (size_t i = 3; i < rgba.size(); i += 4) n += rgba[i] != 0;
+  return n;
+}
+
+const char* const kKinds[] = {"rdeputy1", "rdeputy2", "ldeputy1", "ldeputy2"};
+
+// The keys the gallery reads and the type it reads them as.
+std::vector<std::pair<std::string, int>> galleryKeys() {
+  std::vector<std::pair<std::string, int>> keys;
+  for (const char* k : {"image_file", "back_file", "corners_file", "smoke_file", "gun.left_file", "gun.right_file",
+                        "gun.reload_file"})
+    keys.emplace_back(k, CONF_STRING);
+  for (const char* k :
+       {"num_bullets", "scr_dx", "scr_dy", "scr_width", "scr_height", "framerate", "deputy_still", "deputy_maxwait",
+        "bigdeputy_probability", "die_minframe", "die_maxframe", "back_still", "smoke_still", "smoke_dx", "smoke_dy",
+        "gun.still", "gun.fire_first", "gun.fire_last", "gun.left_dx", "gun.left_dy", "gun.right_dx", "gun.right_dy",
+        "gun.reload_dx", "gun.reload_dy", "gun.reload_still"})
+    keys.emplace_back(k, CONF_INT);
+  for (const char* k : kKinds) {
+    keys.emplace_back(std::string(k) + ".run_file", CONF_STRING);
+    keys.emplace_back(std::string(k) + ".die_file", CONF_STRING);
+    keys.emplace_back(std::string(k) + ".dx", CONF_INT);
+    keys.emplace_back(std::string(k) + ".dy", CONF_INT);
+  }
+  for (const char* k : {"man1_run", "man1_die", "man2_run", "man2_die", "miss", "shoot", "reload"})
+    keys.emplace_back(std::string("sound.") + k + "_volume", CONF_INT);
+  for (const char* k : {"man1_run", "man1_die", "man2_run", "man2_die", "miss", "shoot"}) {
+    keys.emplace_back(std::string("sound.") + k + "_left_panning", CONF_INT);
+    keys.emplace_back(std::string("sound.") + k + "_right_panning", CONF_INT);
+  }
+  keys.emplace_back("sound.reload_panning", CONF_INT);
+  return keys;
+}
+
+// The lit surface of the opened subgame screen, from conf/sg.conf and the
+// frame elements' sprite: pillars centred on their final places, insets
+// from the left pillar's top left and the right pillar's bottom right.
+Box litSurface() {
+  Conf sg("sg");
+  if (sg.status != 0) return {0, 0, 0, 0};
+  LoadedSprite elem(sg.str("ELEM_FILE"));
+  if (!elem.s || elem.s->numfrms < 2) return {0, 0, 0, 0};
+  const int cx = sg.num("CENTER_X"), cy = sg.num("CENTER_Y");
+  const SprFrame &l = elem.s->frames[0], &r = elem.s->frames[1];
+  const int lx = cx - sg.num("P1_LEFT_DX") - sg.num("P2_XDIST") - l.width / 2, ly = cy - l.height / 2;
+  const int rx = cx + sg.num("P1_RIGHT_DX") + sg.num("P2_XDIST") - r.width / 2, ry = cy - r.height / 2;
+  return {lx + l.x0 + sg.num("SURF_MINDX"), ly + l.y0 + sg.num("SURF_MINDY"), rx + r.x1 - sg.num("SURF_MAXDX"),
+          ry + r.y1 - sg.num("SURF_MAXDY")};
+}
+
+TEST(DeputyConf, KeysHaveTheTypesTheGalleryReads) {
+  Quiet quiet;
+  Conf c("deputy");
+  ASSERT_EQ(c.status, 0);
+  for (const auto& [key, type] : galleryKeys()) EXPECT_EQ(c.type(key), type) << key;
+}
+
+// Values the gallery's arithmetic needs (a random wait is taken modulo
+// deputy_maxwait, a frame is held gun.still frames) and ranges that keep a
+// round playable: the hit window lies inside a run, a shot's hit frames
+// follow its report, volumes and pannings in their scales.
+TEST(DeputyConf, SettingsKeepTheGalleryPlayable) {
+  Quiet quiet;
+  Conf c("deputy");
+  ASSERT_EQ(c.status, 0);
+  EXPECT_GE(c.num("deputy_maxwait"), 1);
+  EXPECT_GE(c.num("gun.still"), 1);
+  EXPECT_GE(c.num("gun.reload_still"), 1);
+  EXPECT_GE(c.num("deputy_still"), 0);
+  EXPECT_GE(c.num("back_still"), 0);
+  EXPECT_GE(c.num("smoke_still"), 0);
+  EXPECT_GE(c.num("num_bullets"), 2);
+  EXPECT_LE(c.num("num_bullets"), 40);
+  EXPECT_GE(c.num("framerate"), 20);
+  EXPECT_LE(c.num("framerate"), 100);
+  EXPECT_GT(c.num("bigdeputy_probability"), 0);  // both sizes turn up
+  EXPECT_LT(c.num("bigdeputy_probability"), 100);
+  EXPECT_GE(c.num("die_minframe"), 1);  // not the instant a runner appears
+  EXPECT_LE(c.num("die_minframe"), c.num("die_maxframe"));
+  EXPECT_GE(c.num("gun.fire_first"), 0);
+  EXPECT_LE(c.num("gun.fire_first"), c.num("gun.fire_last"));
+  for (const auto& [key, type] : galleryKeys()) {
+    if (key.rfind("sound.", 0) != 0) continue;
+    const int v = c.num(key);
+    if (key.find("_volume") != std::string::npos) {
+      EXPECT_GT(v, 0) << key;
+      EXPECT_LE(v, 100) << key;
+    } else {
+      EXPECT_GE(v, -100) << key;
+      EXPECT_LE(v, 100) << key;
+    }
+  }
+}
+
+// Every sprite loads and draws in every frame; the corners have their four
+// frames; each run reaches past the hit window and each firing rifle past
+// its hit frames (a shorter animation would end before a hit can count).
+TEST(DeputySprites, LoadWithTheFramesTheGalleryPlays) {
+  Quiet quiet;
+  Conf c("deputy");
+  ASSERT_EQ(c.status, 0);
+  struct Need {
+    std::string key;
+    int minFrames, exactFrames;
+  };
+  std::vector<Need> needs = {{"image_file", 1, 0},
+                             {"back_file", 1, 0},
+                             {"smoke_file", 1, 0},
+                             {"corners_file", 4, 4},
+                             {"gun.left_file", c.num("gun.fire_last") + 2, 0},
+                             {"gun.right_file", c.num("gun.fire_last") + 2, 0},
+                             {"gun.reload_file", 2, 0}};
+  for (const char* k : kKinds) {
+    needs.push_back({std::string(k) + ".run_file", c.num("die_maxframe") + 2, 0});
+    needs.push_back({std::string(k) + ".die_file", 2, 0});
+  }
+  for (const Need& n : needs) {
+    SCOPED_TRACE(n.key + " = " + c.str(n.key));
+    ASSERT_FALSE(c.str(n.key).empty());
+    LoadedSprite s(c.str(n.key));
+    ASSERT_NE(s.s, nullptr);
+    EXPECT_GE(s.s->numfrms, n.minFrames);
+    if (n.exactFrames) {
+      EXPECT_EQ(s.s->numfrms, n.exactFrames);
+    }
+    for (int i = 0; i < s.s->numfrms; i++) EXPECT_GT(inked(s.s, i), 0) << "frame " << i;
+  }
+}
+
+// The gallery's window is the lit surface of the subgame screen, and every
+// frame of every sprite, placed as the gallery places it, stays inside it:
+// the background fills it, the corners sit in its four corners.
+TEST(DeputyPlaces, EverySpriteStaysOnTheSurface) {
+  Quiet quiet;
+  Conf c("deputy");
+  ASSERT_EQ(c.status, 0);
+  const int sx = c.num("scr_dx"), sy = c.num("scr_dy");
+  const Box window{sx, sy, sx + c.num("scr_width"), sy + c.num("scr_height")};
+  SCOPED_TRACE("window " + describe(window));
+  const Box lit = litSurface();
+  ASSERT_FALSE(lit.empty());
+  EXPECT_TRUE(window.inside(lit)) << "lit surface " << describe(lit);
+  struct Placed {
+    std::string file;
+    int dx, dy;
+  };
+  std::vector<Placed> placed = {
+      {"back_file", 0, 0},
+      {"smoke_file", c.num("smoke_dx"), c.num("smoke_dy")},
+      {"gun.left_file", c.num("gun.left_dx"), c.num("gun.left_dy")},
+      {"gun.right_file", c.num("gun.right_dx"), c.num("gun.right_dy")},
+      {"gun.reload_file", c.num("gun.reload_dx"), c.num("gun.reload_dy")},
+  };
+  for (const char* k : kKinds) {
+    const std::string kind(k);
+    placed.push_back({kind + ".run_file", c.num(kind + ".dx"), c.num(kind + ".dy")});
+    placed.push_back({kind + ".die_file", c.num(kind + ".dx"), c.num(kind + ".dy")});
+  }
+  for (const Placed& p : placed) {
+    LoadedSprite s(c.str(p.file));
+    ASSERT_NE(s.s, nullptr) << p.file;
+    for (int i = 0; i < s.s->numfrms; i++) {
+      const Box b = frameBox(s.s, i, sx + p.dx, sy + p.dy);
+      EXPECT_TRUE(b.inside(window)) << p.file << " frame " << i << " " << describe(b);
+    }
+  }
+  LoadedSprite back(c.str("back_file"));
+  ASSERT_NE(back.s, nullptr);
+  for (int i = 0; i < back.s->numfrms; i++) {
+    const Box b = frameBox(back.s, i, sx, sy);
+    EXPECT_EQ(b.x0, window.x0);
+    EXPECT_EQ(b.y0, window.y0);
+    EXPECT_EQ(b.x1, window.x1);
+    EXPECT_EQ(b.y1, window.y1);
+  }
+  // Corner objects stand at the display's origin; frame k touches corner k
+  // (top left, top right, bottom left, bottom right).
+  LoadedSprite corners(c.str("corners_file"));
+  ASSERT_NE(corners.s, nullptr);
+  ASSERT_EQ(corners.s->numfrms, 4);
+  for (int k = 0; k < 4; k++) {
+    const Box b = frameBox(corners.s, k, 0, 0);
+    EXPECT_TRUE(b.inside(window)) << "corner " << k << " " << describe(b);
+    EXPECT_EQ(k % 2 ? b.x1 : b.x0, k % 2 ? window.x1 : window.x0) << "corner " << k;
+    EXPECT_EQ(k / 2 ? b.y1 : b.y0, k / 2 ? window.y1 : window.y0) << "corner " << k;
+  }
+}
+
+// A runner is hit by the rifle on its own side: the run frames of the hit
+// window lie on that half of the window, and the falling deputy appears
+// where the runner stood in that window, not somewhere along the run.
+TEST(DeputyPlaces, RunnersFallWhereTheRiflesHitThem) {
+  Quiet quiet;
+  Conf c("deputy");
+  ASSERT_EQ(c.status, 0);
+  const int sx = c.num("scr_dx"), sy = c.num("scr_dy"), mid = sx + c.num("scr_width") / 2;
+  const int first = c.num("die_minframe"), last = c.num("die_maxframe");
+  for (const char* k : kKinds) {
+    const std::string kind(k);
+    SCOPED_TRACE(kind);
+    const bool rightSide = kind[0] == 'r';
+    const int x = sx + c.num(kind + ".dx"), y = sy + c.num(kind + ".dy");
+    LoadedSprite run(c.str(kind + ".run_file")), die(c.str(kind + ".die_file"));
+    ASSERT_TRUE(run.s && die.s);
+    ASSERT_GT(run.s->numfrms, last);
+    int lo = 1 << 20, hi = -(1 << 20);
+    for (int i = first; i <= last; i++) {
+      const Box b = frameBox(run.s, i, x, y);
+      const int centre = (b.x0 + b.x1) / 2;
+      EXPECT_EQ(centre > mid, rightSide) << "run frame " << i << " centred at " << centre;
+      lo = std::min(lo, centre);
+      hi = std::max(hi, centre);
+    }
+    // The figure's middle at the first falling frame (the widest parts, a
+    // flash or flying papers, left aside by taking the run's width).
+    const Box d = frameBox(die.s, 0, x, y);
+    const Box r = frameBox(run.s, (first + last) / 2, x, y);
+    const int slack = (r.x1 - r.x0) / 2;
+    const int centre = (d.x0 + d.x1) / 2;
+    EXPECT_GE(centre, lo - slack) << describe(d);
+    EXPECT_LE(centre, hi + slack) << describe(d);
+    // Both stand on the same ground.
+    EXPECT_NEAR(d.y1, r.y1, 8) << describe(d) << " " << describe(r);
+  }
+}
+
+}  // namespace
