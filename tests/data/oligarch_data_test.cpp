@@ -1,0 +1,363 @@
+// The gold catching game's data in the built game folder, read with the
+// game's own readers: every key the game reads with the type it asks for,
+// playable settings, every sprite with the frames the game shows, every
+// picture on the lit surface of the subgame screen, the sack under the
+// chute end of each position and the digits apart.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/conf.h"
+#include "core/log.h"
+#include "gfx/gspwrite.h"
+#include "gfx/sprite.h"
+#include "support/testutil.h"
+
+namespace {
+
+const std::string kGame = PB_GAME_DIR;
+
+struct Quiet {
+  Quiet() {
+    logReset();
+    logPrint("STDERR 0");
+  }
+  ~Quiet() { logReset(); }
+};
+
+struct Conf {
+  ConfSet set{};
+  int status;
+  explicit Conf(const char* name) : status(CONF_READ(&set, (kGame + "/conf/" + name + ".conf").c_str())) {}
+  ~Conf() { conf_free(&set); }
+  int type(const std::string& key) { return conf_gettype(&set, key.c_str()); }
+  int num(const std::string& key) { return conf_getint(&set, key.c_str(), -99999); }
+  std::string str(const std::string& key) {
+    const char* s = conf_getstr(&set, key.c_str(), nullptr);
+    return s ? s : "";
+  }
+};
+
+struct LoadedSprite {
+  Sprite* s;
+  explicit LoadedSprite(const std::string& file)
+      : s(SPR_CREATE_FLAGS((kGame + "/" + file).c_str(), file.c_str(), SPR_LOAD_RAW)) {}
+  ~LoadedSprite() {
+    if (s) SPR_FREE(s);
+  }
+  LoadedSprite(const LoadedSprite&) = delete;
+  LoadedSprite& operator=(const LoadedSprite&) = delete;
+};
+
+struct Box {
+  int x0, y0, x1, y1;
+  bool empty() const { return x0 >= x1 || y0 >= y1; }
+  bool inside(const Box& o) const { return x0 >= o.x0 && y0 >= o.y0 && x1 <= o.x1 && y1 <= o.y1; }
+  bool overlaps(const Box& o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
+  int cx() const { return (x0 + x1) / 2; }
+  int cy() const { return (y0 + y1) / 2; }
+};
+
+std::string describe(const Box& b) {
+  char text[96];
+  std::snprintf(text, sizeof text, "(%d,%d)-(%d,%d)", b.x0, b.y0, b.x1, b.y1);
+  return text;
+}
+
+// Where a frame's pixels land with the sprite's origin at (x, y); mirrored
+// frames are flipped within their width, as the mirrored blitters draw them.
+Box frameBox(const Sprite* s, int frame, int x, int y, bool mirror = false) {
+  const SprFrame& f = s->frames[frame];
+  if (mirror) return {x + f.width - f.x1, y + f.y0, x + f.width - f.x0, y + f.y1};
+  return {x + f.x0, y + f.y0, x + f.x1, y + f.y1};
+}
+
+int inked(const Sprite* s, int frame) {
+  std::vector<uint8_t> rgba;
+  if (gspDecodeFrame(s, frame, &rgba) < 0) return -1;
+  int n = 0;
+  for (size_t i = 3; i < rgba.size(); i += 4) n += rgba[i] != 0;
+  return n;
+}
+
+std::string key(const char* format, int n) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, n);
+  return text;
+}
+
+const char* const kDecorations[] = {"face", "trans", "cloud"};
+
+// The keys the game reads and the type it reads them as.
+std::vector<std::pair<std::string, int>> gameKeys() {
+  std::vector<std::pair<std::string, int>> keys;
+  for (const char* k : {"corners_file", "body_file", "head0_file", "head1_file", "head2_file", "back_file",
+                        "gleft_file", "digits_file"})
+    keys.emplace_back(k, CONF_STRING);
+  for (const char* k : {"scr_dx", "scr_dy", "scr_width", "scr_height", "framerate", "move_time", "max_golds",
+                        "golds_left", "gold_increase", "speed", "speed_increase", "gold_dist", "gold_chance", "body_dx",
+                        "body_dy", "gleft_dx", "gleft_dy", "gleft_step", "digits_dx", "digits_dy", "digits_step"})
+    keys.emplace_back(k, CONF_INT);
+  for (int d = 0; d < 10; d++) keys.emplace_back(key("digits_step%d", d), CONF_INT);
+  for (int j = 1; j <= 4; j++) {
+    keys.emplace_back(key("gold%d_file", j), CONF_STRING);
+    for (const char* f : {"gold%d_dx", "gold%d_dy", "gold%d_mirror"}) keys.emplace_back(key(f, j), CONF_INT);
+    for (const char* d : kDecorations) {
+      const std::string p = std::string(d) + "%d_";
+      keys.emplace_back(key((p + "file").c_str(), j), CONF_STRING);
+      for (const char* f : {"dx", "dy", "delay", "mirror"}) keys.emplace_back(key((p + f).c_str(), j), CONF_INT);
+    }
+  }
+  for (int j = 1; j <= 2; j++) {
+    keys.emplace_back(key("dropped%d_file", j), CONF_STRING);
+    for (const char* f : {"dropped%d_ldx", "dropped%d_ldy", "dropped%d_rdx", "dropped%d_rdy", "dropped%d_delay"})
+      keys.emplace_back(key(f, j), CONF_INT);
+  }
+  for (const char* s : {"body_move", "gold_catch", "gold_break"}) {
+    keys.emplace_back(std::string("sound.") + s + "_volume", CONF_INT);
+    keys.emplace_back(std::string("sound.") + s + "_panning", CONF_INT);
+  }
+  return keys;
+}
+
+// The lit surface of the opened subgame screen, from conf/sg.conf and the
+// frame elements' sprite: pillars centred on their final places, insets
+// from the left pillar's top left and the right pillar's bottom right.
+Box litSurface() {
+  Conf sg("sg");
+  if (sg.status != 0) return {0, 0, 0, 0};
+  LoadedSprite elem(sg.str("ELEM_FILE"));
+  if (!elem.s || elem.s->numfrms < 2) return {0, 0, 0, 0};
+  const int cx = sg.num("CENTER_X"), cy = sg.num("CENTER_Y");
+  const SprFrame &l = elem.s->frames[0], &r = elem.s->frames[1];
+  const int lx = cx - sg.num("P1_LEFT_DX") - sg.num("P2_XDIST") - l.width / 2, ly = cy - l.height / 2;
+  const int rx = cx + sg.num("P1_RIGHT_DX") + sg.num("P2_XDIST") - r.width / 2, ry = cy - r.height / 2;
+  return {lx + l.x0 + sg.num("SURF_MINDX"), ly + l.y0 + sg.num("SURF_MINDY"), rx + r.x1 - sg.num("SURF_MAXDX"),
+          ry + r.y1 - sg.num("SURF_MAXDY")};
+}
+
+TEST(OligarchConf, KeysHaveTheTypesTheGameReads) {
+  Quiet quiet;
+  Conf c("oligarch");
+  ASSERT_EQ(c.status, 0);
+  for (const auto& [k, type] : gameKeys()) EXPECT_EQ(c.type(k), type) << k;
+}
+
+// Settings inside the ranges the game clamps them to (a value outside would
+// be silently changed), a pace a player can follow, decorations that
+// animate, mirror flags that are flags, volumes and pannings in their scales.
+TEST(OligarchConf, SettingsKeepTheGamePlayable) {
+  Quiet quiet;
+  Conf c("oligarch");
+  ASSERT_EQ(c.status, 0);
+  EXPECT_GE(c.num("max_golds"), 1);
+  EXPECT_LE(c.num("max_golds"), 16);
+  EXPECT_GE(c.num("golds_left"), 1);
+  EXPECT_LE(c.num("golds_left"), 10);
+  EXPECT_GE(c.num("gold_increase"), 1);
+  EXPECT_GE(c.num("move_time"), 100);
+  EXPECT_LE(c.num("move_time"), 1000);
+  EXPECT_GE(c.num("framerate"), 20);
+  EXPECT_LE(c.num("framerate"), 100);
+  for (int j = 1; j <= 4; j++) {
+    EXPECT_TRUE(c.num(key("gold%d_mirror", j)) == 0 || c.num(key("gold%d_mirror", j)) == 1) << j;
+    for (const char* d : kDecorations) {
+      const std::string p = std::string(d) + "%d_";
+      EXPECT_GT(c.num(key((p + "delay").c_str(), j)), 0) << d << j;
+      const int m = c.num(key((p + "mirror").c_str(), j));
+      EXPECT_TRUE(m == 0 || m == 1) << d << j;
+    }
+  }
+  for (int j = 1; j <= 2; j++) EXPECT_GT(c.num(key("dropped%d_delay", j)), 0) << j;
+  for (const char* s : {"body_move", "gold_catch", "gold_break"}) {
+    const int v = c.num(std::string("sound.") + s + "_volume"), p = c.num(std::string("sound.") + s + "_panning");
+    EXPECT_GT(v, 0) << s;
+    EXPECT_LE(v, 100) << s;
+    EXPECT_GE(p, -100) << s;
+    EXPECT_LE(p, 100) << s;
+  }
+}
+
+// Every sprite loads and draws in every frame, with the frames the game
+// shows: body and heads one per position (4), a bar one per step of its
+// chute (5), the digits 0..9, the corners four.
+TEST(OligarchSprites, LoadWithTheFramesTheGameShows) {
+  Quiet quiet;
+  Conf c("oligarch");
+  ASSERT_EQ(c.status, 0);
+  struct Need {
+    std::string key;
+    int minFrames, exactFrames;
+  };
+  std::vector<Need> needs = {{"corners_file", 4, 4}, {"body_file", 4, 4},  {"head0_file", 4, 4},
+                             {"head1_file", 4, 4},   {"head2_file", 4, 4}, {"back_file", 1, 0},
+                             {"gleft_file", 1, 0},   {"digits_file", 10, 0}};
+  for (int j = 1; j <= 4; j++) {
+    needs.push_back({key("gold%d_file", j), 5, 0});
+    for (const char* d : kDecorations) needs.push_back({key((std::string(d) + "%d_file").c_str(), j), 1, 0});
+  }
+  for (int j = 1; j <= 2; j++) needs.push_back({key("dropped%d_file", j), 2, 0});
+  for (const Need& n : needs) {
+    SCOPED_TRACE(n.key + " = " + c.str(n.key));
+    ASSERT_FALSE(c.str(n.key).empty());
+    LoadedSprite s(c.str(n.key));
+    ASSERT_NE(s.s, nullptr);
+    EXPECT_GE(s.s->numfrms, n.minFrames);
+    if (n.exactFrames) {
+      EXPECT_EQ(s.s->numfrms, n.exactFrames);
+    }
+    for (int i = 0; i < s.s->numfrms; i++) EXPECT_GT(inked(s.s, i), 0) << "frame " << i;
+  }
+}
+
+// The game's window is the lit surface of the subgame screen, and every
+// frame of every sprite, placed (and mirrored) as the game places it, stays
+// inside: the background filling it, all ten life icons, a five-digit score
+// of the widest digits, the broken bars at both places, the corners in the
+// window's four corners.
+TEST(OligarchPlaces, EverySpriteStaysOnTheSurface) {
+  Quiet quiet;
+  Conf c("oligarch");
+  ASSERT_EQ(c.status, 0);
+  const int sx = c.num("scr_dx"), sy = c.num("scr_dy");
+  const Box window{sx, sy, sx + c.num("scr_width"), sy + c.num("scr_height")};
+  SCOPED_TRACE("window " + describe(window));
+  const Box lit = litSurface();
+  ASSERT_FALSE(lit.empty());
+  EXPECT_TRUE(window.inside(lit)) << "lit surface " << describe(lit);
+  struct Placed {
+    std::string file;
+    int dx, dy;
+    bool mirror;
+  };
+  std::vector<Placed> placed = {{"back_file", 0, 0, false}};
+  for (const char* f : {"body_file", "head0_file", "head1_file", "head2_file"})
+    placed.push_back({f, c.num("body_dx"), c.num("body_dy"), false});
+  for (int j = 1; j <= 4; j++) {
+    placed.push_back({key("gold%d_file", j), c.num(key("gold%d_dx", j)), c.num(key("gold%d_dy", j)),
+                      c.num(key("gold%d_mirror", j)) == 1});
+    for (const char* d : kDecorations) {
+      const std::string p = std::string(d) + "%d_";
+      placed.push_back({key((p + "file").c_str(), j), c.num(key((p + "dx").c_str(), j)),
+                        c.num(key((p + "dy").c_str(), j)), c.num(key((p + "mirror").c_str(), j)) == 1});
+    }
+  }
+  for (int j = 1; j <= 2; j++) {
+    placed.push_back({key("dropped%d_file", j), c.num(key("dropped%d_ldx", j)), c.num(key("dropped%d_ldy", j)), false});
+    placed.push_back({key("dropped%d_file", j), c.num(key("dropped%d_rdx", j)), c.num(key("dropped%d_rdy", j)), false});
+  }
+  for (int i = 0; i < 10; i++)
+    placed.push_back({"gleft_file", c.num("gleft_dx") + i * c.num("gleft_step"), c.num("gleft_dy"), false});
+  // The widest digit five times, right-aligned at digits_dx.
+  int widest = 0;
+  for (int d = 0; d < 10; d++) widest = std::max(widest, c.num(key("digits_step%d", d)));
+  for (int i = 1; i <= 5; i++) placed.push_back({"digits_file", c.num("digits_dx") - i * widest, c.num("digits_dy"), false});
+  for (const Placed& p : placed) {
+    LoadedSprite s(c.str(p.file));
+    ASSERT_NE(s.s, nullptr) << p.file;
+    for (int i = 0; i < s.s->numfrms; i++) {
+      const Box b = frameBox(s.s, i, sx + p.dx, sy + p.dy, p.mirror);
+      EXPECT_TRUE(b.inside(window)) << p.file << " at " << p.dx << "," << p.dy << " frame " << i << " "
+                                    << describe(b);
+    }
+  }
+  LoadedSprite back(c.str("back_file"));
+  ASSERT_NE(back.s, nullptr);
+  const Box b = frameBox(back.s, 0, sx, sy);
+  EXPECT_TRUE(b.x0 == window.x0 && b.y0 == window.y0 && b.x1 == window.x1 && b.y1 == window.y1) << describe(b);
+  LoadedSprite corners(c.str("corners_file"));
+  ASSERT_NE(corners.s, nullptr);
+  ASSERT_EQ(corners.s->numfrms, 4);
+  for (int k = 0; k < 4; k++) {
+    const Box cb = frameBox(corners.s, k, 0, 0);
+    EXPECT_TRUE(cb.inside(window)) << "corner " << k << " " << describe(cb);
+    EXPECT_EQ(k % 2 ? cb.x1 : cb.x0, k % 2 ? window.x1 : window.x0) << "corner " << k;
+    EXPECT_EQ(k / 2 ? cb.y1 : cb.y0, k / 2 ? window.y1 : window.y0) << "corner " << k;
+  }
+}
+
+// Position p (0 upper left, 1 upper right, 2 lower left, 3 lower right)
+// catches the bars of chute p: the body's frame p reaches the last step of
+// that chute's bar, nearer than any other chute's, and every head sits on
+// the body in each position. Chutes lie on their side of the window, upper
+// above lower, and each bar slides towards the middle and downwards.
+TEST(OligarchPlaces, EachPositionCatchesAtItsChute) {
+  Quiet quiet;
+  Conf c("oligarch");
+  ASSERT_EQ(c.status, 0);
+  const int sx = c.num("scr_dx"), sy = c.num("scr_dy"), mid = sx + c.num("scr_width") / 2;
+  LoadedSprite body(c.str("body_file"));
+  ASSERT_TRUE(body.s && body.s->numfrms == 4);
+  const int bx = sx + c.num("body_dx"), by = sy + c.num("body_dy");
+  Box arrival[4], start[4];
+  for (int chute = 0; chute < 4; chute++) {
+    const int j = chute + 1;
+    LoadedSprite gold(c.str(key("gold%d_file", j)));
+    ASSERT_TRUE(gold.s && gold.s->numfrms >= 5) << j;
+    const int x = sx + c.num(key("gold%d_dx", j)), y = sy + c.num(key("gold%d_dy", j));
+    const bool m = c.num(key("gold%d_mirror", j)) == 1;
+    start[chute] = frameBox(gold.s, 0, x, y, m);
+    arrival[chute] = frameBox(gold.s, 4, x, y, m);
+    const bool rightSide = chute % 2 == 1;
+    EXPECT_EQ(start[chute].cx() > mid, rightSide) << "chute " << j << " starts at " << describe(start[chute]);
+    EXPECT_EQ(arrival[chute].cx() > mid, rightSide) << "chute " << j << " ends at " << describe(arrival[chute]);
+    EXPECT_LT(std::abs(arrival[chute].cx() - mid), std::abs(start[chute].cx() - mid)) << "chute " << j;
+    EXPECT_GT(arrival[chute].cy(), start[chute].cy()) << "chute " << j;
+  }
+  for (int chute = 0; chute < 2; chute++) EXPECT_LT(arrival[chute].cy(), arrival[chute + 2].cy()) << chute;
+  for (int p = 0; p < 4; p++) {
+    const Box pose = frameBox(body.s, p, bx, by);
+    SCOPED_TRACE("position " + std::to_string(p) + " body " + describe(pose));
+    // How near the figure's solid pixels (the sack, the arms) come to the
+    // middle of each chute's last bar.
+    std::vector<uint8_t> rgba;
+    ASSERT_EQ(gspDecodeFrame(body.s, p, &rgba), 0);
+    const SprFrame& f = body.s->frames[p];
+    auto nearest = [&](const Box& bar) {
+      int best = 1 << 30;
+      for (int y = 0; y < f.height; y++)
+        for (int x = 0; x < f.width; x++)
+          if (rgba[(static_cast<size_t>(y) * f.width + x) * 4 + 3] >= 128) {
+            const int dx = bx + x - bar.cx(), dy = by + y - bar.cy();
+            best = std::min(best, dx * dx + dy * dy);
+          }
+      return best;
+    };
+    EXPECT_LE(nearest(arrival[p]), 20 * 20) << describe(arrival[p]);
+    for (int other = 0; other < 4; other++) {
+      if (other != p) {
+        EXPECT_LT(nearest(arrival[p]), nearest(arrival[other])) << "chute " << other + 1;
+      }
+    }
+    for (const char* h : {"head0_file", "head1_file", "head2_file"}) {
+      LoadedSprite head(c.str(h));
+      ASSERT_TRUE(head.s && head.s->numfrms == 4) << h;
+      const Box hb = frameBox(head.s, p, bx, by);
+      EXPECT_TRUE(hb.overlaps(pose)) << h << " " << describe(hb);
+      EXPECT_LT(hb.cy(), pose.cy()) << h << " above the body";
+    }
+  }
+}
+
+// Digits are laid right to left, each moved by its own width: each digit's
+// pixels fit inside that width, so neighbours never cover each other.
+TEST(OligarchPlaces, DigitsFitTheirWidths) {
+  Quiet quiet;
+  Conf c("oligarch");
+  ASSERT_EQ(c.status, 0);
+  LoadedSprite digits(c.str("digits_file"));
+  ASSERT_TRUE(digits.s && digits.s->numfrms >= 10);
+  for (int d = 0; d < 10; d++) {
+    const int w = c.num(key("digits_step%d", d));
+    const SprFrame& f = digits.s->frames[d];
+    EXPECT_GE(f.x0, 0) << d;
+    EXPECT_LE(f.x1, w) << d;
+    EXPECT_GE(f.x1 - f.x0, w / 3) << d;  // a digit, not a speck
+  }
+}
+
+}  // namespace
