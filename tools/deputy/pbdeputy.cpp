@@ -729,11 +729,11 @@ Frames smoke() {
       t -= std::floor(t);
       const double x = 530 - 170 * t, y = 104 - 44 * t - 6 * std::sin(t * 2 * kPi + k);
       const double r = 6 + 20 * t;
-      const double a = 0.6 * (1 - t) * std::min(1.0, t * 8);
+      const double a = 0.85 * (1 - t) * std::min(1.0, t * 8);
       cairo_arc(cr, x, y, r, 0, 2 * kPi);
       cairo_pattern_t* g = cairo_pattern_create_radial(x - r * 0.3, y - r * 0.4, r * 0.1, x, y, r);
-      stop(g, 0, 0xD8D4DC, a);
-      stop(g, 0.7, 0x9894A0, a * 0.8);
+      stop(g, 0, 0xECE8F0, a);
+      stop(g, 0.7, 0xA8A4B0, a * 0.85);
       stop(g, 1, 0x6A6670, 0);
       cairo_set_source(cr, g);
       cairo_fill(cr);
