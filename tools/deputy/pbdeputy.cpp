@@ -927,8 +927,8 @@ Frames poster(Lettering& font) {
   Pose p;
   p.phase = 1.2;
   cairo_save(cr);
-  cairo_translate(cr, 60, 66);
-  cairo_scale(cr, 0.75, 0.75);
+  cairo_translate(cr, 58, 70);
+  cairo_scale(cr, 0.62, 0.62);
   deputyAt(cr, kBig, p, 0, 0, true, 0);
   cairo_restore(cr);
   font.path(cr, "ТИР", 60, 84, 13);
