@@ -51,6 +51,7 @@ struct Pose {
   int stars = 0;                // stars circling the head: 0 none, else a phase 1..
   bool bigStars = false;
   bool speedLead = false, speedRear = false;  // motion lines behind a glove
+  bool rearInFront = false;     // the rear arm swings round in front of the body
 };
 
 // The knee or elbow of a two-part limb from root towards target, bent to
@@ -561,7 +562,7 @@ std::vector<uint8_t> drawPose(const Person& p, const Pose& q) {
   };
 
   drawLeg(q.back, 0.82);
-  drawArm(rearS, q.rear, 0.85, q.speedRear);
+  if (!q.rearInFront) drawArm(rearS, q.rear, 0.85, q.speedRear);
   drawLeg(q.front, 1.0);
   // Neck, torso, trunks' waist.
   segment(cr, shoulder, headC, 15, p.skin);
@@ -593,6 +594,7 @@ std::vector<uint8_t> drawPose(const Person& p, const Pose& q) {
   head(cr, p, q.face, q.stars * 0.7);
   cairo_restore(cr);
   drawArm(leadS, q.lead, 1.0, q.speedLead);
+  if (q.rearInFront) drawArm(rearS, q.rear, 1.0, q.speedRear);
   if (q.stars > 0) {
     double hx = headC.x, hy = headC.y;
     cairo_user_to_device(cr, &hx, &hy);
@@ -657,7 +659,7 @@ std::vector<Pose> jabPoses(const Person& p) {
 // An uppercut with the rear hand: a dip, the rise, the glove high in front
 // on frame kHit2Land, the way back.
 std::vector<Pose> uppercutPoses(const Person& p) {
-  const Pt rear[7] = {{-14, 22}, {-30, 12}, {-46, -12}, {-58 * p.armScale, -36}, {-52, -34}, {-36, -26}, {-24, -22}};
+  const Pt rear[7] = {{-14, 22}, {-34, 14}, {-52, -14}, {-60 * p.armScale, -44}, {-54, -40}, {-36, -26}, {-24, -22}};
   const double dip[7] = {1, 0.8, 0.3, 0, 0, 0.1, 0};
   const double lean[7] = {0.2, 0.22, 0.26, 0.3, 0.28, 0.2, 0.12};
   std::vector<Pose> out;
@@ -666,7 +668,9 @@ std::vector<Pose> uppercutPoses(const Person& p) {
     q.hip = {-4 * (1 - dip[i]) - 2, -88 + 10 * dip[i] - 4 * (i == kHit2Land)};
     q.lean = lean[i];
     q.rear = rear[i];
-    q.lead = {-30, -10 + 6 * dip[i]};
+    // The lead hand tucks in under the chin out of the uppercut's way.
+    q.lead = i >= 1 && i <= 4 ? Pt{-16, -14} : Pt{-30, -10 + 6 * dip[i]};
+    q.rearInFront = i >= 1 && i <= 4;
     q.back.y = i == kHit2Land || i == kHit2Land + 1 ? -5 : 0;
     q.speedRear = i == kHit2Land;
     out.push_back(q);

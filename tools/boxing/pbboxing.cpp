@@ -665,7 +665,7 @@ int main(int argc, char** argv) {
     Frames light, heavy;
     const double grow[5] = {0.5, 0.9, 1.0, 0.8, 0.55};
     const double fade[5] = {1, 1, 0.9, 0.6, 0.3};
-    for (int i = 0; i < 5; i++) light.add(burst(64, 6, grow[i], fade[i], 0xFFC020, 0xFFFFC0, i * 0.25), 64, 64);
+    for (int i = 0; i < 5; i++) light.add(burst(64, 6, grow[i], fade[i], 0xFF7010, 0xFFF060, i * 0.25), 64, 64);
     for (int i = 0; i < 7; i++) heavy.add(heavySpark(i), 120, 120);
     ok = ok && light.write(dir + "spark1.gsp") && heavy.write(dir + "spark2.gsp");
   }
