@@ -620,18 +620,30 @@ std::vector<Pose> standPoses() {
   return out;
 }
 
-// The shuffle forward: the front foot steps out, the back foot follows. The
-// body stays over the anchor; the match moves the boxer along the ring.
+// The step forward: the front foot swings out while the back one is
+// planted, then the back foot follows. The body stays over the anchor (the
+// match moves the boxer along the ring), so a planted foot slides back
+// under it.
 std::vector<Pose> walkPoses() {
   std::vector<Pose> out;
+  auto foot = [](double t, double home) {  // t in [0, 1): swing, then planted
+    const double stride = 9;
+    if (t < 0.5) {
+      const double u = t / 0.5;
+      return Pt{home + stride - 2 * stride * u, -8 * std::sin(kPi * u)};
+    }
+    const double u = (t - 0.5) / 0.5;
+    return Pt{home - stride + 2 * stride * u, 0};
+  };
   for (int i = 0; i < 6; i++) {
-    const double a = 2 * kPi * i / 6, s = std::sin(a);
+    const double t = i / 6.0;
     Pose q;
-    q.front = {-27 - 7 * s, -6 * std::max(0.0, s)};
-    q.back = {27 - 7 * s, -6 * std::max(0.0, -s)};
-    q.hip = {0, -88 - 3 * std::fabs(s)};
-    q.lead = {-38 + 3 * s, -18};
-    q.rear = {-24 - 2 * s, -22};
+    q.front = foot(t, -27);
+    q.back = foot(std::fmod(t + 0.5, 1.0), 27);
+    q.hip = {0, -88 - 3 * std::fabs(std::sin(2 * kPi * t))};
+    q.lean = 0.14;
+    q.lead = {-38 + 3 * std::sin(2 * kPi * t), -18};
+    q.rear = {-24 - 2 * std::sin(2 * kPi * t), -22};
     out.push_back(q);
   }
   return out;
