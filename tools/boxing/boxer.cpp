@@ -518,7 +518,7 @@ void speedLines(cairo_t* cr, Pt g, Pt from) {
 }
 
 std::vector<uint8_t> drawPose(const Person& p, const Pose& q) {
-  Canvas c(kBoxerW, kBoxerH);
+  Canvas c(kBoxerW, kBoxerH, kArt);
   cairo_t* cr = c.cr;
   cairo_translate(cr, kBoxerAnchor, kBoxerFloor);
   // The shadow on the mat, under the body whether it stands or lies.

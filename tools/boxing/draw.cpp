@@ -17,45 +17,6 @@ FT_Face gFace = nullptr;
 cairo_font_face_t* gBold = nullptr;
 }  // namespace
 
-Canvas::Canvas(int width, int height)
-    : w(width), h(height), surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
-      cr(cairo_create(surface)) {
-  cairo_font_options_t* o = cairo_font_options_create();
-  cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
-  cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_NONE);
-  cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_OFF);
-  cairo_set_font_options(cr, o);
-  cairo_font_options_destroy(o);
-}
-
-Canvas::~Canvas() {
-  cairo_destroy(cr);
-  cairo_surface_destroy(surface);
-}
-
-std::vector<uint8_t> Canvas::rgba() {
-  cairo_surface_flush(surface);
-  const uint8_t* p = cairo_image_surface_get_data(surface);
-  const int stride = cairo_image_surface_get_stride(surface);
-  std::vector<uint8_t> out(static_cast<size_t>(w) * h * 4);
-  for (int y = 0; y < h; y++) {
-    for (int x = 0; x < w; x++) {
-      uint32_t v;
-      std::memcpy(&v, p + static_cast<size_t>(y) * stride + x * 4, 4);
-      const uint32_t a = v >> 24;
-      uint8_t* o = &out[(static_cast<size_t>(y) * w + x) * 4];
-      // Faint fringes of antialiasing would become runs of their own in the
-      // sprite for no visible gain.
-      if (a < 8) continue;
-      o[0] = static_cast<uint8_t>(std::min<uint32_t>(255, ((v >> 16) & 255) * 255 / a));
-      o[1] = static_cast<uint8_t>(std::min<uint32_t>(255, ((v >> 8) & 255) * 255 / a));
-      o[2] = static_cast<uint8_t>(std::min<uint32_t>(255, (v & 255) * 255 / a));
-      o[3] = static_cast<uint8_t>(a);
-    }
-  }
-  return out;
-}
-
 void rgb(cairo_t* cr, uint32_t c, double a) {
   cairo_set_source_rgba(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0, (c & 255) / 255.0, a);
 }

@@ -111,7 +111,7 @@ void tower(cairo_t* cr, double x, double top, double w) {
 }
 
 std::vector<uint8_t> farLayer() {
-  Canvas c(kBack2W, kBack2H);
+  Canvas c(kBack2W, kBack2H, kArt);
   cairo_t* cr = c.cr;
   cairo_rectangle(cr, 0, 0, kBack2W, kBack2H);
   cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, 300);
@@ -196,7 +196,7 @@ std::vector<uint8_t> farLayer() {
 // ---- layer 1: the crowd in the stands, with placards ----
 
 std::vector<uint8_t> crowdLayer() {
-  Canvas c(kBack1W, kBack1H);
+  Canvas c(kBack1W, kBack1H, kArt);
   cairo_t* cr = c.cr;
   // The stands: four steps.
   for (int row = 0; row < 4; row++) {
@@ -311,7 +311,7 @@ void post(cairo_t* cr, double x, uint32_t pad) {
 }
 
 std::vector<uint8_t> ringLayer() {
-  Canvas c(kBack0W, kBack0H);
+  Canvas c(kBack0W, kBack0H, kArt);
   cairo_t* cr = c.cr;
   // The mat, lit from above, with a faded star in the middle.
   cairo_rectangle(cr, 0, kMatTop, kBack0W, kMatBottom - kMatTop);
@@ -363,7 +363,7 @@ std::vector<uint8_t> ringLayer() {
 // ---- the flag: a red banner with a gold glove, waving ----
 
 std::vector<uint8_t> flagFrame(int i) {
-  Canvas c(kFlagW, kFlagH);
+  Canvas c(kFlagW, kFlagH, kArt);
   cairo_t* cr = c.cr;
   const double ph = 2 * kPi * i / kFlagFrames;
   const double fw = 80, fh = 46, x0 = 2, y0 = 6;
@@ -408,7 +408,7 @@ std::vector<uint8_t> flagFrame(int i) {
 // ---- the window's corners: gilt brackets with a rivet ----
 
 std::vector<uint8_t> corner(int which) {
-  Canvas c(kCorner, kCorner);
+  Canvas c(kCorner, kCorner, kArt);
   cairo_t* cr = c.cr;
   if (which & 1) {
     cairo_translate(cr, kCorner, 0);
@@ -445,7 +445,7 @@ std::vector<uint8_t> corner(int which) {
 // ---- the bars: a steel case, a dark trough and the fill at the right ----
 
 std::vector<uint8_t> bar(int w, int h, double level, bool health) {
-  Canvas c(w, h);
+  Canvas c(w, h, kArt);
   cairo_t* cr = c.cr;
   const double r = h / 2.0;
   auto capsule = [&](double x0, double y0, double x1, double y1) {
@@ -536,7 +536,7 @@ void burstPath(cairo_t* cr, int size, int rays, double grow, double fade, uint32
 }
 
 std::vector<uint8_t> burst(int size, int rays, double grow, double fade, uint32_t outer, uint32_t inner, double turn) {
-  Canvas c(size, size);
+  Canvas c(size, size, kArt);
   burstPath(c.cr, size, rays, grow, fade, outer, inner, turn);
   return c.rgba();
 }
@@ -545,7 +545,7 @@ std::vector<uint8_t> burst(int size, int rays, double grow, double fade, uint32_
 std::vector<uint8_t> heavySpark(int i) {
   const double grow[7] = {0.45, 0.8, 1.0, 1.0, 0.95, 0.85, 0.7};
   const double fade[7] = {1, 1, 1, 1, 0.85, 0.6, 0.35};
-  Canvas c(120, 120);
+  Canvas c(120, 120, kArt);
   cairo_t* cr = c.cr;
   burstPath(cr, 120, 9, grow[i], fade[i], 0xE03010, 0xFFD040, i * 0.09);
   if (i >= 1 && i <= 5) {
@@ -564,7 +564,7 @@ std::vector<uint8_t> heavySpark(int i) {
 
 std::vector<uint8_t> poster() {
   constexpr int w = 180, h = 240;
-  Canvas c(w, h);
+  Canvas c(w, h, kArt);
   cairo_t* cr = c.cr;
   cairo_rectangle(cr, 0, 0, w, h);
   rgb(cr, 0xEAE0C8);

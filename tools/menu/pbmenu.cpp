@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "cairo_canvas.h"
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
@@ -70,49 +71,10 @@ struct Faces {
 };
 Faces gFaces;
 
-// A cairo drawing surface whose pixels end up as one sprite frame.
-struct Canvas {
-  int w, h;
-  cairo_surface_t* surface;
-  cairo_t* cr;
-  Canvas(int width, int height)
-      : w(width), h(height), surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
-        cr(cairo_create(surface)) {
-    cairo_font_options_t* o = cairo_font_options_create();
-    cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_NONE);
-    cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_OFF);
-    cairo_set_font_options(cr, o);
-    cairo_font_options_destroy(o);
-  }
-  ~Canvas() {
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-  // Straight (not premultiplied) RGBA, rows top-down.
-  std::vector<uint8_t> rgba() {
-    cairo_surface_flush(surface);
-    const uint8_t* p = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    std::vector<uint8_t> out(static_cast<size_t>(w) * h * 4);
-    for (int y = 0; y < h; y++) {
-      for (int x = 0; x < w; x++) {
-        uint32_t v;
-        std::memcpy(&v, p + static_cast<size_t>(y) * stride + x * 4, 4);
-        const uint32_t a = v >> 24;
-        uint8_t* o = &out[(static_cast<size_t>(y) * w + x) * 4];
-        if (a == 0) continue;
-        o[0] = static_cast<uint8_t>(std::min<uint32_t>(255, ((v >> 16) & 255) * 255 / a));
-        o[1] = static_cast<uint8_t>(std::min<uint32_t>(255, ((v >> 8) & 255) * 255 / a));
-        o[2] = static_cast<uint8_t>(std::min<uint32_t>(255, (v & 255) * 255 / a));
-        o[3] = static_cast<uint8_t>(a);
-      }
-    }
-    return out;
-  }
-};
+// Menu canvases letter without hinting, so a caption is centred and shaped
+// the same on every button.
+constexpr cairo_canvas::Options kUnhinted{true};
+using cairo_canvas::Canvas;
 
 struct Frames {
   int w, h;
@@ -385,7 +347,7 @@ bool writeButton(const std::string& dir, const char* name, const ButtonStyle& st
     const int n = 8;
     for (int i = 0; i < n; i++) {
       const double t = smooth((i + 1.0) / n);
-      Canvas c(kButtonW, kButtonH);
+      Canvas c(kButtonW, kButtonH, kUnhinted);
       if (i == n - 1) {  // the button at rest, as its idle animation ends
         drawButton(c.cr, st, label, 0, 0);
         f.add(c);
@@ -424,7 +386,7 @@ bool writeButton(const std::string& dir, const char* name, const ButtonStyle& st
     Frames f{kButtonW, kButtonH, {}};
     const int n = 9;
     for (int i = 0; i < n; i++) {
-      Canvas c(kButtonW, kButtonH);
+      Canvas c(kButtonW, kButtonH, kUnhinted);
       if (i < 3) {
         drawButton(c.cr, st, label, 1, i == 1 ? 0.8 : 0.35);
       } else {
@@ -451,7 +413,7 @@ bool writeButton(const std::string& dir, const char* name, const ButtonStyle& st
     const int n = 7;
     for (int i = 0; i < n; i++) {
       const double t = (i + 1.0) / (n + 1);
-      Canvas c(kButtonW, kButtonH);
+      Canvas c(kButtonW, kButtonH, kUnhinted);
       const double half = (kPlateW / 2.0 + kMargin) * (1 - smooth(t));
       cairo_save(c.cr);
       cairo_rectangle(c.cr, kButtonW / 2.0 - half, 0, 2 * half, kButtonH);
@@ -470,7 +432,7 @@ bool writeButton(const std::string& dir, const char* name, const ButtonStyle& st
     Frames f{kButtonW, kButtonH, {}};
     const int n = 6;
     for (int i = 0; i < n; i++) {
-      Canvas c(kButtonW, kButtonH);
+      Canvas c(kButtonW, kButtonH, kUnhinted);
       drawButton(c.cr, st, label, smooth((i + 1.0) / n), 0);
       f.add(c);
     }
@@ -481,7 +443,7 @@ bool writeButton(const std::string& dir, const char* name, const ButtonStyle& st
     Frames f{kButtonW, kButtonH, {}};
     const int n = 5;
     for (int i = 0; i < n; i++) {
-      Canvas c(kButtonW, kButtonH);
+      Canvas c(kButtonW, kButtonH, kUnhinted);
       drawButton(c.cr, st, label, 0.8 * (1 - smooth((i + 1.0) / n)), 0);
       f.add(c);
     }
@@ -525,7 +487,7 @@ bool writeLabel(const std::string& dir, const char* name, const char* key, const
   const int n = 6;
   for (int i = 0; i < n; i++) {
     const double t = (i + 1.0) / n;
-    Canvas a(kLabelW, kLabelH), v(kLabelW, kLabelH);
+    Canvas a(kLabelW, kLabelH, kUnhinted), v(kLabelW, kLabelH, kUnhinted);
     // Appearing: slides in from the left while fading up, and ends as the
     // label at rest.
     if (i == n - 1) {
@@ -547,7 +509,7 @@ bool writeLabel(const std::string& dir, const char* name, const char* key, const
     cairo_paint_with_alpha(v.cr, 1 - 0.85 * t);
     vanish.add(v);
   }
-  Canvas c(kLabelW, kLabelH);
+  Canvas c(kLabelW, kLabelH, kUnhinted);
   drawLabel(c.cr, key, text);
   idle.add(c);
   ok &= writeSprite(base + "-appnpass.gsp", appear);
@@ -567,7 +529,7 @@ bool writeLogoBack(const std::string& dir) {
   Frames f{kLogoBackW, kLogoBackH, {}, 16};
   const double cx = kLogoBackW / 2.0, cy = kLogoBackH / 2.0;
   for (int i = 0; i < kLogoBackFrames; i++) {
-    Canvas c(kLogoBackW, kLogoBackH);
+    Canvas c(kLogoBackW, kLogoBackH, kUnhinted);
     cairo_t* cr = c.cr;
     cairo_push_group(cr);
     cairo_save(cr);
@@ -618,7 +580,7 @@ bool writeLogoBack(const std::string& dir) {
 bool writeLogo(const std::string& dir) {
   Frames f{kLogoW, kLogoH, {}};
   for (int i = 0; i < kLogoFrames; i++) {
-    Canvas c(kLogoW, kLogoH);
+    Canvas c(kLogoW, kLogoH, kUnhinted);
     cairo_t* cr = c.cr;
     cairo_set_font_face(cr, gFaces.serif);
     cairo_set_font_size(cr, 104);
@@ -751,12 +713,12 @@ bool writeVideo(const std::string& dir) {
   // The three cloths, flat, as straight RGB.
   std::vector<std::vector<uint8_t>> cloth;
   for (int r = 0; r < 3; r++) {
-    Canvas c(flagW, flagH);
+    Canvas c(flagW, flagH, kUnhinted);
     drawFlag(c.cr, r, flagW, flagH);
     cloth.push_back(c.rgba());
   }
   // The frame around the picture: night sky, a brass bezel with rivets.
-  Canvas back(kVidW, kVidH);
+  Canvas back(kVidW, kVidH, kUnhinted);
   {
     cairo_t* cr = back.cr;
     cairo_pattern_t* sky = cairo_pattern_create_linear(0, 0, 0, kVidH);

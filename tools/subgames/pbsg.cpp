@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "cairo_canvas.h"
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
@@ -30,42 +31,7 @@ constexpr int kPillarW = 60, kPillarH = 480;
 constexpr int kBeamW = 740, kBeamH = 50;
 constexpr int kRotaSide = 190, kRotaFrames = 16;
 
-// A cairo drawing surface whose pixels end up as one sprite frame.
-struct Canvas {
-  int w, h;
-  cairo_surface_t* surface;
-  cairo_t* cr;
-  Canvas(int width, int height)
-      : w(width), h(height), surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
-        cr(cairo_create(surface)) {}
-  ~Canvas() {
-    cairo_destroy(cr);
-    cairo_surface_destroy(surface);
-  }
-  Canvas(const Canvas&) = delete;
-  Canvas& operator=(const Canvas&) = delete;
-  // Straight (not premultiplied) RGBA, rows top-down.
-  std::vector<uint8_t> rgba() {
-    cairo_surface_flush(surface);
-    const uint8_t* p = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
-    std::vector<uint8_t> out(static_cast<size_t>(w) * h * 4);
-    for (int y = 0; y < h; y++) {
-      for (int x = 0; x < w; x++) {
-        uint32_t v;
-        std::memcpy(&v, p + static_cast<size_t>(y) * stride + x * 4, 4);
-        const uint32_t a = v >> 24;
-        uint8_t* o = &out[(static_cast<size_t>(y) * w + x) * 4];
-        if (a == 0) continue;
-        o[0] = static_cast<uint8_t>(std::min<uint32_t>(255, ((v >> 16) & 255) * 255 / a));
-        o[1] = static_cast<uint8_t>(std::min<uint32_t>(255, ((v >> 8) & 255) * 255 / a));
-        o[2] = static_cast<uint8_t>(std::min<uint32_t>(255, (v & 255) * 255 / a));
-        o[3] = static_cast<uint8_t>(a);
-      }
-    }
-    return out;
-  }
-};
+using cairo_canvas::Canvas;
 
 void rgb(cairo_t* cr, uint32_t c, double a = 1) {
   cairo_set_source_rgba(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0, (c & 255) / 255.0, a);
