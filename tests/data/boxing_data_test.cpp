@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -17,67 +16,15 @@
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
+#include "support/gamedata.h"
 #include "support/testutil.h"
 
 namespace {
 
-const std::string kGame = PB_GAME_DIR;
+using namespace gamedata;
+
 const char* const kPersons[] = {"drol", "vesk", "tarok"};
 const char* const kAnimations[] = {"stand", "walk1", "hit1", "hit2", "boom1", "knockout1", "knockout2"};
-
-struct Quiet {
-  Quiet() {
-    logReset();
-    logPrint("STDERR 0");
-  }
-  ~Quiet() { logReset(); }
-};
-
-struct Conf {
-  ConfSet set{};
-  int status;
-  explicit Conf(const char* name) : status(CONF_READ(&set, (kGame + "/conf/" + name + ".conf").c_str())) {}
-  ~Conf() { conf_free(&set); }
-  int type(const std::string& key) { return conf_gettype(&set, key.c_str()); }
-  int num(const std::string& key) { return conf_getint(&set, key.c_str(), INT_MIN); }
-  double real(const std::string& key) { return conf_getdouble(&set, key.c_str(), -1e9); }
-  std::string str(const std::string& key) {
-    const char* s = conf_getstr(&set, key.c_str(), nullptr);
-    return s ? s : "";
-  }
-};
-
-struct LoadedSprite {
-  Sprite* s;
-  explicit LoadedSprite(const std::string& file)
-      : s(SPR_CREATE_FLAGS((kGame + "/" + file).c_str(), file.c_str(), SPR_LOAD_RAW)) {}
-  ~LoadedSprite() {
-    if (s) SPR_FREE(s);
-  }
-  LoadedSprite(const LoadedSprite&) = delete;
-  LoadedSprite& operator=(const LoadedSprite&) = delete;
-};
-
-struct Box {
-  int x0, y0, x1, y1;
-};
-
-std::string describe(const Box& b) {
-  char text[96];
-  std::snprintf(text, sizeof text, "(%d,%d)-(%d,%d)", b.x0, b.y0, b.x1, b.y1);
-  return text;
-}
-
-bool inside(const Box& b, const Box& outer) {
-  return b.x0 >= outer.x0 && b.y0 >= outer.y0 && b.x1 <= outer.x1 && b.y1 <= outer.y1;
-}
-
-// The pixels of a frame drawn with its origin at (x, y), mirrored within
-// the frame's width as the mirrored blitters draw it.
-Box placed(const SprFrame& f, int x, int y, bool mirrored) {
-  if (mirrored) return {x + f.width - f.x1, y + f.y0, x + f.width - f.x0, y + f.y1};
-  return {x + f.x0, y + f.y0, x + f.x1, y + f.y1};
-}
 
 // What the match reads: each key with the type its getter asks for and the
 // values that make sense for it. Person keys are listed without the prefix.
@@ -233,26 +180,6 @@ TEST(BoxingSprites, EveryFileLoadsWithTheFramesThePlayNeeds) {
   }
 }
 
-// The lit surface of the subgame screen when it is open, as conf/sg.conf
-// and the frame's elements place it.
-Box subgameSurface() {
-  Conf sg("sg");
-  EXPECT_EQ(sg.status, 0);
-  LoadedSprite elem(sg.str("ELEM_FILE"));
-  if (!elem.s || elem.s->numfrms < 2) {
-    ADD_FAILURE() << "the subgame screen's elements do not load";
-    return {0, 0, 0, 0};
-  }
-  const int cx = sg.num("CENTER_X"), cy = sg.num("CENTER_Y");
-  auto centred = [](const SprFrame& f, int x, int y) {
-    return placed(f, x - f.width / 2, y - f.height / 2, false);
-  };
-  const Box l = centred(elem.s->frames[0], cx - sg.num("P1_LEFT_DX") - sg.num("P2_XDIST"), cy);
-  const Box r = centred(elem.s->frames[1], cx + sg.num("P1_RIGHT_DX") + sg.num("P2_XDIST"), cy);
-  return {l.x0 + sg.num("SURF_MINDX"), l.y0 + sg.num("SURF_MINDY"), r.x1 - sg.num("SURF_MAXDX"),
-          r.y1 - sg.num("SURF_MAXDY")};
-}
-
 // Where the match puts things: the ring window lies on the lit surface;
 // bars, corners and sparks stay inside the window; the boxers' every frame
 // stays inside it from top to bottom and their feet stand on the ring's
@@ -266,9 +193,10 @@ TEST(BoxingLayout, EverythingStaysInsideTheRingWindow) {
   ASSERT_EQ(c.status, 0);
   const int sx = c.num("scr_dx"), sy = c.num("scr_dy"), sw = c.num("scr_width"), sh = c.num("scr_height");
   const Box window{sx, sy, sx + sw, sy + sh};
-  const Box surface = subgameSurface();
+  const Box surface = litSurface();
+  EXPECT_FALSE(surface.empty()) << "the subgame screen's keys or elements do not read";
   SCOPED_TRACE("window " + describe(window) + ", surface " + describe(surface));
-  EXPECT_TRUE(inside(window, surface));
+  EXPECT_TRUE(window.inside(surface));
 
   for (const char* side : {"left", "right"}) {
     for (const char* bar : {"health", "ki"}) {
@@ -277,7 +205,7 @@ TEST(BoxingLayout, EverythingStaysInsideTheRingWindow) {
       const std::string at = std::string(side) + "_" + bar;
       for (int i = 0; i < s.s->numfrms; i++) {
         const Box b = placed(s.s->frames[i], sx + c.num(at + "_dx"), sy + c.num(at + "_dy"), side[0] == 'l');
-        EXPECT_TRUE(inside(b, window)) << at << " frame " << i << " " << describe(b);
+        EXPECT_TRUE(b.inside(window)) << at << " frame " << i << " " << describe(b);
       }
     }
   }
@@ -285,7 +213,7 @@ TEST(BoxingLayout, EverythingStaysInsideTheRingWindow) {
   ASSERT_NE(corners.s, nullptr);
   for (int i = 0; i < 4; i++) {
     const Box b = placed(corners.s->frames[i], 0, 0, false);
-    EXPECT_TRUE(inside(b, window)) << "corner " << i << " " << describe(b);
+    EXPECT_TRUE(b.inside(window)) << "corner " << i << " " << describe(b);
   }
 
   LoadedSprite back(c.str("back_file"));

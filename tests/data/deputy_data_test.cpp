@@ -14,69 +14,12 @@
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
+#include "support/gamedata.h"
 #include "support/testutil.h"
 
 namespace {
 
-const std::string kGame = PB_GAME_DIR;
-
-struct Quiet {
-  Quiet() {
-    logReset();
-    logPrint("STDERR 0");
-  }
-  ~Quiet() { logReset(); }
-};
-
-struct Conf {
-  ConfSet set{};
-  int status;
-  explicit Conf(const char* name) : status(CONF_READ(&set, (kGame + "/conf/" + name + ".conf").c_str())) {}
-  ~Conf() { conf_free(&set); }
-  int type(const std::string& key) { return conf_gettype(&set, key.c_str()); }
-  int num(const std::string& key) { return conf_getint(&set, key.c_str(), -99999); }
-  std::string str(const std::string& key) {
-    const char* s = conf_getstr(&set, key.c_str(), nullptr);
-    return s ? s : "";
-  }
-};
-
-struct LoadedSprite {
-  Sprite* s;
-  explicit LoadedSprite(const std::string& file)
-      : s(SPR_CREATE_FLAGS((kGame + "/" + file).c_str(), file.c_str(), SPR_LOAD_RAW)) {}
-  ~LoadedSprite() {
-    if (s) SPR_FREE(s);
-  }
-  LoadedSprite(const LoadedSprite&) = delete;
-  LoadedSprite& operator=(const LoadedSprite&) = delete;
-};
-
-struct Box {
-  int x0, y0, x1, y1;
-  bool empty() const { return x0 >= x1 || y0 >= y1; }
-  bool inside(const Box& o) const { return x0 >= o.x0 && y0 >= o.y0 && x1 <= o.x1 && y1 <= o.y1; }
-};
-
-std::string describe(const Box& b) {
-  char text[96];
-  std::snprintf(text, sizeof text, "(%d,%d)-(%d,%d)", b.x0, b.y0, b.x1, b.y1);
-  return text;
-}
-
-// Where a frame's pixels land with the sprite's origin at (x, y).
-Box frameBox(const Sprite* s, int frame, int x, int y) {
-  const SprFrame& f = s->frames[frame];
-  return {x + f.x0, y + f.y0, x + f.x1, y + f.y1};
-}
-
-int inked(const Sprite* s, int frame) {
-  std::vector<uint8_t> rgba;
-  if (gspDecodeFrame(s, frame, &rgba) < 0) return -1;
-  int n = 0;
-  for (size_t i = 3; i < rgba.size(); i += 4) n += rgba[i] != 0;
-  return n;
-}
+using namespace gamedata;
 
 const char* const kKinds[] = {"rdeputy1", "rdeputy2", "ldeputy1", "ldeputy2"};
 
@@ -106,22 +49,6 @@ std::vector<std::pair<std::string, int>> galleryKeys() {
   }
   keys.emplace_back("sound.reload_panning", CONF_INT);
   return keys;
-}
-
-// The lit surface of the opened subgame screen, from conf/sg.conf and the
-// frame elements' sprite: pillars centred on their final places, insets
-// from the left pillar's top left and the right pillar's bottom right.
-Box litSurface() {
-  Conf sg("sg");
-  if (sg.status != 0) return {0, 0, 0, 0};
-  LoadedSprite elem(sg.str("ELEM_FILE"));
-  if (!elem.s || elem.s->numfrms < 2) return {0, 0, 0, 0};
-  const int cx = sg.num("CENTER_X"), cy = sg.num("CENTER_Y");
-  const SprFrame &l = elem.s->frames[0], &r = elem.s->frames[1];
-  const int lx = cx - sg.num("P1_LEFT_DX") - sg.num("P2_XDIST") - l.width / 2, ly = cy - l.height / 2;
-  const int rx = cx + sg.num("P1_RIGHT_DX") + sg.num("P2_XDIST") - r.width / 2, ry = cy - r.height / 2;
-  return {lx + l.x0 + sg.num("SURF_MINDX"), ly + l.y0 + sg.num("SURF_MINDY"), rx + r.x1 - sg.num("SURF_MAXDX"),
-          ry + r.y1 - sg.num("SURF_MAXDY")};
 }
 
 TEST(DeputyConf, KeysHaveTheTypesTheGalleryReads) {

@@ -19,11 +19,13 @@
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
 #include "gfx/vid.h"
+#include "support/gamedata.h"
 #include "support/testutil.h"
 
 namespace {
 
-const std::string kGame = PB_GAME_DIR;
+using namespace gamedata;
+
 constexpr int kScreenW = 800, kScreenH = 600;
 
 const char* const kButtons[] = {"ma_btn_start", "ma_btn_top", "ma_btn_cred", "ma_btn_quit", "cr_btn_back",
@@ -45,36 +47,8 @@ const std::vector<std::vector<const char*>> kPages = {
 std::string menuSprite(const std::string& element, const char* state) {
   std::string name = element + "_" + state;
   std::replace(name.begin(), name.end(), '_', '-');
-  return kGame + "/data/menu/" + name + ".gsp";
+  return "data/menu/" + name + ".gsp";
 }
-
-struct Quiet {
-  Quiet() {
-    logReset();
-    logPrint("STDERR 0");
-  }
-  ~Quiet() { logReset(); }
-};
-
-struct Conf {
-  ConfSet set{};
-  int status;
-  explicit Conf(const char* name) : status(CONF_READ(&set, (kGame + "/conf/" + name + ".conf").c_str())) {}
-  ~Conf() { conf_free(&set); }
-  bool has(const std::string& key, int type) { return conf_gettype(&set, key.c_str()) == type; }
-  int num(const std::string& key) { return conf_getint(&set, key.c_str(), -99999); }
-  const char* str(const std::string& key) { return conf_getstr(&set, key.c_str(), nullptr); }
-};
-
-struct LoadedSprite {
-  Sprite* s;
-  explicit LoadedSprite(const std::string& path) : s(SPR_CREATE_FLAGS(path.c_str(), path.c_str(), SPR_LOAD_RAW)) {}
-  ~LoadedSprite() {
-    if (s) SPR_FREE(s);
-  }
-  LoadedSprite(const LoadedSprite&) = delete;
-  LoadedSprite& operator=(const LoadedSprite&) = delete;
-};
 
 struct LoadedFont {
   Font* f;
@@ -85,12 +59,6 @@ struct LoadedFont {
   }
   LoadedFont(const LoadedFont&) = delete;
   LoadedFont& operator=(const LoadedFont&) = delete;
-};
-
-struct Box {
-  int x0, y0, x1, y1;
-  bool empty() const { return x0 >= x1 || y0 >= y1; }
-  bool overlaps(const Box& o) const { return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1; }
 };
 
 // The union of a sprite's frame boxes, moved by (x, y).
@@ -105,12 +73,6 @@ Box spriteBox(const Sprite* s, int x, int y) {
 }
 
 bool insideScreen(const Box& b) { return !b.empty() && b.x0 >= 0 && b.y0 >= 0 && b.x1 <= kScreenW && b.y1 <= kScreenH; }
-
-std::string describe(const Box& b) {
-  char text[96];
-  std::snprintf(text, sizeof text, "(%d,%d)-(%d,%d)", b.x0, b.y0, b.x1, b.y1);
-  return text;
-}
 
 // Characters of text the font has no glyph for (glyph 0 is the space).
 std::string unmapped(const Font* f, const char* text) {
@@ -130,12 +92,6 @@ std::vector<uint8_t> decode(const Sprite* s, int frame) {
   std::vector<uint8_t> rgba;
   EXPECT_EQ(gspDecodeFrame(s, frame, &rgba), 0);
   return rgba;
-}
-
-int inked(const std::vector<uint8_t>& rgba) {
-  int n = 0;
-  for (size_t i = 3; i < rgba.size(); i += 4) n += rgba[i] != 0;
-  return n;
 }
 
 // Every animation of every element loads, draws something in each frame,
@@ -162,7 +118,7 @@ TEST(MenuElements, AnimationsLoadAndJoinUp) {
         ASSERT_NE(s, nullptr) << k.states[st];
         ASSERT_GE(s->numfrms, 1) << k.states[st];
         for (int i = 0; i < s->numfrms; i++) {
-          EXPECT_GT(inked(decode(s, i)), 0) << k.states[st] << " frame " << i;
+          EXPECT_GT(inked(s, i), 0) << k.states[st] << " frame " << i;
           EXPECT_EQ(s->frames[i].width, sprites[0]->s->frames[0].width) << k.states[st] << " frame " << i;
           EXPECT_EQ(s->frames[i].height, sprites[0]->s->frames[0].height) << k.states[st] << " frame " << i;
         }
@@ -209,12 +165,12 @@ TEST(MenuPages, ElementsStandOnScreenApart) {
   }
 
   const Box logoBack = [&] {
-    LoadedSprite s(kGame + "/data/menu/logo-back.gsp");
+    LoadedSprite s("data/menu/logo-back.gsp");
     EXPECT_NE(s.s, nullptr);
     return s.s ? spriteBox(s.s, menu.num("logoback_dx"), menu.num("logoback_dy")) : Box{0, 0, 0, 0};
   }();
   const Box logo = [&] {
-    LoadedSprite s(kGame + "/data/menu/logo-moving.gsp");
+    LoadedSprite s("data/menu/logo-moving.gsp");
     EXPECT_NE(s.s, nullptr);
     return s.s ? spriteBox(s.s, menu.num("logo_dx"), menu.num("logo_dy")) : Box{0, 0, 0, 0};
   }();
@@ -235,8 +191,8 @@ TEST(MenuPages, VideoPlaysOnScreen) {
   Quiet quiet;
   Conf menu("menu");
   ASSERT_EQ(menu.status, 0);
-  const char* file = menu.str("video_file");
-  ASSERT_NE(file, nullptr);
+  const std::string file = menu.str("video_file");
+  ASSERT_FALSE(file.empty());
   VidClip clip;
   ASSERT_EQ(vidOpen(&clip, (kGame + "/" + file).c_str()), 1) << file;
   ASSERT_EQ(vidLoad(&clip), 1);
@@ -271,14 +227,14 @@ TEST(MenuPages, FontsLoadAndChampionsFit) {
     loaded.push_back(name);
   }
   ASSERT_FALSE(loaded.empty());
-  auto isLoaded = [&](const char* name) {
-    return name && std::any_of(loaded.begin(), loaded.end(), [&](const std::string& l) {
-             return strcasecmp(l.c_str(), name) == 0;
+  auto isLoaded = [&](const std::string& name) {
+    return !name.empty() && std::any_of(loaded.begin(), loaded.end(), [&](const std::string& l) {
+             return strcasecmp(l.c_str(), name.c_str()) == 0;
            });
   };
   for (const char* key : {"champ.heading_font", "champ.name_font", "champ.score_font"})
     EXPECT_TRUE(isLoaded(menu.str(key))) << key;
-  LoadedFont rows(menu.str("champ.name_font") ? menu.str("champ.name_font") : "");
+  LoadedFont rows(menu.str("champ.name_font"));
   ASSERT_NE(rows.f, nullptr);
   LoadedSprite back(menuSprite("ch_btn_back", "appnpass"));
   ASSERT_NE(back.s, nullptr);
@@ -354,21 +310,20 @@ TEST(MenuSubgameScreen, FrameOpensAroundTheSurface) {
   Quiet quiet;
   Conf sg("sg");
   ASSERT_EQ(sg.status, 0);
-  const char* elemFile = sg.str("ELEM_FILE");
-  const char* rotaFile = sg.str("ROTA_FILE");
-  ASSERT_TRUE(elemFile && rotaFile);
-  LoadedSprite elem(kGame + "/" + elemFile), rota(kGame + "/" + rotaFile);
+  const std::string elemFile = sg.str("ELEM_FILE"), rotaFile = sg.str("ROTA_FILE");
+  ASSERT_TRUE(!elemFile.empty() && !rotaFile.empty());
+  LoadedSprite elem(elemFile), rota(rotaFile);
   ASSERT_NE(elem.s, nullptr);
   ASSERT_NE(rota.s, nullptr);
   ASSERT_EQ(elem.s->numfrms, 4);
-  for (int i = 0; i < 4; i++) EXPECT_GT(inked(decode(elem.s, i)), 0) << "element " << i;
+  for (int i = 0; i < 4; i++) EXPECT_GT(inked(elem.s, i), 0) << "element " << i;
   // Phase 2 shows one lock frame a step; the pillars reach their places on
   // its last step only if there are as many frames as steps.
   EXPECT_EQ(sg.num("P2_STEPS"), rota.s->numfrms);
   for (const char* key : {"P1_STEPS", "P2_STEPS", "P3_STEPS", "P4_STEPS", "INTRO_DELAY"}) EXPECT_GT(sg.num(key), 0) << key;
   const int skip = sg.num("skip");
   EXPECT_TRUE(skip == 0 || skip == 2 || skip == 3 || skip == 4) << skip;
-  for (const char* key : {"SURF_DARK", "SURF_LIGHT"}) EXPECT_TRUE(colour(sg.str(key)).ok) << key;
+  for (const char* key : {"SURF_DARK", "SURF_LIGHT"}) EXPECT_TRUE(colour(sg.str(key).c_str()).ok) << key;
 
   const int cx = sg.num("CENTER_X"), cy = sg.num("CENTER_Y");
   const SprFrame *left = &elem.s->frames[0], *right = &elem.s->frames[1], *top = &elem.s->frames[2],
@@ -406,8 +361,8 @@ TEST(MenuSubgameScreen, FrameOpensAroundTheSurface) {
   EXPECT_LE(lock.x0, lStart.x1);
   EXPECT_GE(lock.x1, rStart.x0);
 
-  const char* fontName = sg.str("intro_font");
-  ASSERT_NE(fontName, nullptr);
+  const std::string fontName = sg.str("intro_font");
+  ASSERT_FALSE(fontName.empty());
   LoadedFont font(fontName);
   ASSERT_NE(font.f, nullptr) << fontName;
   for (const char* intro : {"boxing_intro", "deputy_intro", "oligarch_intro"}) {
