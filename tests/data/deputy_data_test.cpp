@@ -102,11 +102,7 @@ TEST(DeputySprites, LoadWithTheFramesTheGalleryPlays) {
   Quiet quiet;
   Conf c("deputy");
   ASSERT_EQ(c.status, 0);
-  struct Need {
-    std::string key;
-    int minFrames, exactFrames;
-  };
-  std::vector<Need> needs = {{"image_file", 1, 0},
+  std::vector<SpriteNeed> needs = {{"image_file", 1, 0},
                              {"back_file", 1, 0},
                              {"smoke_file", 1, 0},
                              {"corners_file", 4, 4},
@@ -117,17 +113,7 @@ TEST(DeputySprites, LoadWithTheFramesTheGalleryPlays) {
     needs.push_back({std::string(k) + ".run_file", c.num("die_maxframe") + 2, 0});
     needs.push_back({std::string(k) + ".die_file", 2, 0});
   }
-  for (const Need& n : needs) {
-    SCOPED_TRACE(n.key + " = " + c.str(n.key));
-    ASSERT_FALSE(c.str(n.key).empty());
-    LoadedSprite s(c.str(n.key));
-    ASSERT_NE(s.s, nullptr);
-    EXPECT_GE(s.s->numfrms, n.minFrames);
-    if (n.exactFrames) {
-      EXPECT_EQ(s.s->numfrms, n.exactFrames);
-    }
-    for (int i = 0; i < s.s->numfrms; i++) EXPECT_GT(inked(s.s, i), 0) << "frame " << i;
-  }
+  expectSpritesLoad(c, needs);
 }
 
 // The gallery's window is the lit surface of the subgame screen, and every
@@ -137,17 +123,13 @@ TEST(DeputyPlaces, EverySpriteStaysOnTheSurface) {
   Quiet quiet;
   Conf c("deputy");
   ASSERT_EQ(c.status, 0);
-  const int sx = c.num("scr_dx"), sy = c.num("scr_dy");
-  const Box window{sx, sy, sx + c.num("scr_width"), sy + c.num("scr_height")};
+  const Box window = subgameWindow(c);
+  const int sx = window.x0, sy = window.y0;
   SCOPED_TRACE("window " + describe(window));
   const Box lit = litSurface();
   ASSERT_FALSE(lit.empty());
   EXPECT_TRUE(window.inside(lit)) << "lit surface " << describe(lit);
-  struct Placed {
-    std::string file;
-    int dx, dy;
-  };
-  std::vector<Placed> placed = {
+  std::vector<PlacedSprite> placed = {
       {"back_file", 0, 0},
       {"smoke_file", c.num("smoke_dx"), c.num("smoke_dy")},
       {"gun.left_file", c.num("gun.left_dx"), c.num("gun.left_dy")},
@@ -159,14 +141,7 @@ TEST(DeputyPlaces, EverySpriteStaysOnTheSurface) {
     placed.push_back({kind + ".run_file", c.num(kind + ".dx"), c.num(kind + ".dy")});
     placed.push_back({kind + ".die_file", c.num(kind + ".dx"), c.num(kind + ".dy")});
   }
-  for (const Placed& p : placed) {
-    LoadedSprite s(c.str(p.file));
-    ASSERT_NE(s.s, nullptr) << p.file;
-    for (int i = 0; i < s.s->numfrms; i++) {
-      const Box b = frameBox(s.s, i, sx + p.dx, sy + p.dy);
-      EXPECT_TRUE(b.inside(window)) << p.file << " frame " << i << " " << describe(b);
-    }
-  }
+  ASSERT_NO_FATAL_FAILURE(expectInsideWindow(c, placed, window));
   LoadedSprite back(c.str("back_file"));
   ASSERT_NE(back.s, nullptr);
   for (int i = 0; i < back.s->numfrms; i++) {
@@ -176,17 +151,7 @@ TEST(DeputyPlaces, EverySpriteStaysOnTheSurface) {
     EXPECT_EQ(b.x1, window.x1);
     EXPECT_EQ(b.y1, window.y1);
   }
-  // Corner objects stand at the display's origin; frame k touches corner k
-  // (top left, top right, bottom left, bottom right).
-  LoadedSprite corners(c.str("corners_file"));
-  ASSERT_NE(corners.s, nullptr);
-  ASSERT_EQ(corners.s->numfrms, 4);
-  for (int k = 0; k < 4; k++) {
-    const Box b = frameBox(corners.s, k, 0, 0);
-    EXPECT_TRUE(b.inside(window)) << "corner " << k << " " << describe(b);
-    EXPECT_EQ(k % 2 ? b.x1 : b.x0, k % 2 ? window.x1 : window.x0) << "corner " << k;
-    EXPECT_EQ(k / 2 ? b.y1 : b.y0, k / 2 ? window.y1 : window.y0) << "corner " << k;
-  }
+  expectCornersFitWindow(c, window);
 }
 
 // A runner is hit by the rifle on its own side: the run frames of the hit

@@ -111,11 +111,7 @@ TEST(OligarchSprites, LoadWithTheFramesTheGameShows) {
   Quiet quiet;
   Conf c("oligarch");
   ASSERT_EQ(c.status, 0);
-  struct Need {
-    std::string key;
-    int minFrames, exactFrames;
-  };
-  std::vector<Need> needs = {{"corners_file", 4, 4}, {"body_file", 4, 4},  {"head0_file", 4, 4},
+  std::vector<SpriteNeed> needs = {{"corners_file", 4, 4}, {"body_file", 4, 4},  {"head0_file", 4, 4},
                              {"head1_file", 4, 4},   {"head2_file", 4, 4}, {"back_file", 1, 0},
                              {"gleft_file", 1, 0},   {"digits_file", 10, 0}};
   for (int j = 1; j <= 4; j++) {
@@ -123,17 +119,7 @@ TEST(OligarchSprites, LoadWithTheFramesTheGameShows) {
     for (const char* d : kDecorations) needs.push_back({key((std::string(d) + "%d_file").c_str(), j), 1, 0});
   }
   for (int j = 1; j <= 2; j++) needs.push_back({key("dropped%d_file", j), 2, 0});
-  for (const Need& n : needs) {
-    SCOPED_TRACE(n.key + " = " + c.str(n.key));
-    ASSERT_FALSE(c.str(n.key).empty());
-    LoadedSprite s(c.str(n.key));
-    ASSERT_NE(s.s, nullptr);
-    EXPECT_GE(s.s->numfrms, n.minFrames);
-    if (n.exactFrames) {
-      EXPECT_EQ(s.s->numfrms, n.exactFrames);
-    }
-    for (int i = 0; i < s.s->numfrms; i++) EXPECT_GT(inked(s.s, i), 0) << "frame " << i;
-  }
+  expectSpritesLoad(c, needs);
 }
 
 // The game's window is the lit surface of the subgame screen, and every
@@ -145,18 +131,13 @@ TEST(OligarchPlaces, EverySpriteStaysOnTheSurface) {
   Quiet quiet;
   Conf c("oligarch");
   ASSERT_EQ(c.status, 0);
-  const int sx = c.num("scr_dx"), sy = c.num("scr_dy");
-  const Box window{sx, sy, sx + c.num("scr_width"), sy + c.num("scr_height")};
+  const Box window = subgameWindow(c);
+  const int sx = window.x0, sy = window.y0;
   SCOPED_TRACE("window " + describe(window));
   const Box lit = litSurface();
   ASSERT_FALSE(lit.empty());
   EXPECT_TRUE(window.inside(lit)) << "lit surface " << describe(lit);
-  struct Placed {
-    std::string file;
-    int dx, dy;
-    bool mirror;
-  };
-  std::vector<Placed> placed = {{"back_file", 0, 0, false}};
+  std::vector<PlacedSprite> placed = {{"back_file", 0, 0, false}};
   for (const char* f : {"body_file", "head0_file", "head1_file", "head2_file"})
     placed.push_back({f, c.num("body_dx"), c.num("body_dy"), false});
   for (int j = 1; j <= 4; j++) {
@@ -178,28 +159,12 @@ TEST(OligarchPlaces, EverySpriteStaysOnTheSurface) {
   int widest = 0;
   for (int d = 0; d < 10; d++) widest = std::max(widest, c.num(key("digits_step%d", d)));
   for (int i = 1; i <= 5; i++) placed.push_back({"digits_file", c.num("digits_dx") - i * widest, c.num("digits_dy"), false});
-  for (const Placed& p : placed) {
-    LoadedSprite s(c.str(p.file));
-    ASSERT_NE(s.s, nullptr) << p.file;
-    for (int i = 0; i < s.s->numfrms; i++) {
-      const Box b = frameBox(s.s, i, sx + p.dx, sy + p.dy, p.mirror);
-      EXPECT_TRUE(b.inside(window)) << p.file << " at " << p.dx << "," << p.dy << " frame " << i << " "
-                                    << describe(b);
-    }
-  }
+  ASSERT_NO_FATAL_FAILURE(expectInsideWindow(c, placed, window));
   LoadedSprite back(c.str("back_file"));
   ASSERT_NE(back.s, nullptr);
   const Box b = frameBox(back.s, 0, sx, sy);
   EXPECT_TRUE(b.x0 == window.x0 && b.y0 == window.y0 && b.x1 == window.x1 && b.y1 == window.y1) << describe(b);
-  LoadedSprite corners(c.str("corners_file"));
-  ASSERT_NE(corners.s, nullptr);
-  ASSERT_EQ(corners.s->numfrms, 4);
-  for (int k = 0; k < 4; k++) {
-    const Box cb = frameBox(corners.s, k, 0, 0);
-    EXPECT_TRUE(cb.inside(window)) << "corner " << k << " " << describe(cb);
-    EXPECT_EQ(k % 2 ? cb.x1 : cb.x0, k % 2 ? window.x1 : window.x0) << "corner " << k;
-    EXPECT_EQ(k / 2 ? cb.y1 : cb.y0, k / 2 ? window.y1 : window.y0) << "corner " << k;
-  }
+  expectCornersFitWindow(c, window);
 }
 
 // Position p (0 upper left, 1 upper right, 2 lower left, 3 lower right)

@@ -1,8 +1,11 @@
 #pragma once
 // Helpers for the tests that read the built game folder with the game's own
 // readers: a quiet log, a configuration file, a sprite, boxes of screen
-// pixels and the lit surface of the subgame screen. Header only; a test that
-// includes it is built with PB_GAME_DIR naming the game folder.
+// pixels, the lit surface of the subgame screen and the checks every
+// subgame's sprites pass. Header only; a test that includes it is built with
+// PB_GAME_DIR naming the game folder.
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -116,6 +119,71 @@ inline Box litSurface() {
   const Box right = placed(r, cx + sg.num("P1_RIGHT_DX") + sg.num("P2_XDIST") - r.width / 2, cy - r.height / 2);
   return {left.x0 + sg.num("SURF_MINDX"), left.y0 + sg.num("SURF_MINDY"), right.x1 - sg.num("SURF_MAXDX"),
           right.y1 - sg.num("SURF_MAXDY")};
+}
+
+// The window a subgame draws in, from its scr_dx, scr_dy, scr_width and
+// scr_height keys.
+inline Box subgameWindow(Conf& c) {
+  const int sx = c.num("scr_dx"), sy = c.num("scr_dy");
+  return {sx, sy, sx + c.num("scr_width"), sy + c.num("scr_height")};
+}
+
+// A sprite a key names and the frames the game plays from it: at least
+// minFrames, exactly exactFrames unless that is 0.
+struct SpriteNeed {
+  std::string key;
+  int minFrames, exactFrames;
+};
+
+// Every sprite loads with the frames it needs and draws something in each
+// of them.
+inline void expectSpritesLoad(Conf& c, const std::vector<SpriteNeed>& needs) {
+  for (const SpriteNeed& n : needs) {
+    SCOPED_TRACE(n.key + " = " + c.str(n.key));
+    ASSERT_FALSE(c.str(n.key).empty());
+    LoadedSprite s(c.str(n.key));
+    ASSERT_NE(s.s, nullptr);
+    EXPECT_GE(s.s->numfrms, n.minFrames);
+    if (n.exactFrames) {
+      EXPECT_EQ(s.s->numfrms, n.exactFrames);
+    }
+    for (int i = 0; i < s.s->numfrms; i++) EXPECT_GT(inked(s.s, i), 0) << "frame " << i;
+  }
+}
+
+// A sprite placed at (dx, dy) from the window's corner, mirrored or not.
+struct PlacedSprite {
+  std::string fileKey;
+  int dx, dy;
+  bool mirror = false;
+};
+
+// Every frame of every placed sprite stays inside the window.
+inline void expectInsideWindow(Conf& c, const std::vector<PlacedSprite>& placed, const Box& window) {
+  for (const PlacedSprite& p : placed) {
+    LoadedSprite s(c.str(p.fileKey));
+    ASSERT_NE(s.s, nullptr) << p.fileKey;
+    for (int i = 0; i < s.s->numfrms; i++) {
+      const Box b = frameBox(s.s, i, window.x0 + p.dx, window.y0 + p.dy, p.mirror);
+      EXPECT_TRUE(b.inside(window)) << p.fileKey << " at " << p.dx << "," << p.dy << " frame " << i << " "
+                                    << describe(b);
+    }
+  }
+}
+
+// The corners_file sprite, drawn at the display's origin, has four frames,
+// frame k inside the window and touching its corner k (top left, top right,
+// bottom left, bottom right).
+inline void expectCornersFitWindow(Conf& c, const Box& window) {
+  LoadedSprite corners(c.str("corners_file"));
+  ASSERT_NE(corners.s, nullptr);
+  ASSERT_EQ(corners.s->numfrms, 4);
+  for (int k = 0; k < 4; k++) {
+    const Box b = frameBox(corners.s, k, 0, 0);
+    EXPECT_TRUE(b.inside(window)) << "corner " << k << " " << describe(b);
+    EXPECT_EQ(k % 2 ? b.x1 : b.x0, k % 2 ? window.x1 : window.x0) << "corner " << k;
+    EXPECT_EQ(k / 2 ? b.y1 : b.y0, k / 2 ? window.y1 : window.y0) << "corner " << k;
+  }
 }
 
 }  // namespace gamedata
