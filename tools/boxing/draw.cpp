@@ -36,18 +36,6 @@ uint32_t shade(uint32_t c, double k) {
   return out;
 }
 
-void starPath(cairo_t* cr, double x, double y, double r, double turn, double inner) {
-  for (int i = 0; i < 10; i++) {
-    const double rr = i % 2 ? r * inner : r;
-    const double a = turn + (-90 + 36.0 * i) * kPi / 180;
-    if (i == 0)
-      cairo_move_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-    else
-      cairo_line_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-  }
-  cairo_close_path(cr);
-}
-
 void fillVertical(cairo_t* cr, double y0, double y1, uint32_t top, uint32_t mid, uint32_t bottom) {
   cairo_pattern_t* g = cairo_pattern_create_linear(0, y0, 0, y1);
   stop(g, 0, top);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cairo_canvas.h"
+#include "cairo_paths.h"
 
 namespace boxing {
 
@@ -18,13 +19,12 @@ constexpr double kPi = 3.14159265358979323846;
 // no visible gain.
 constexpr cairo_canvas::Options kArt{true, 8};
 using cairo_canvas::Canvas;
+using cairo_paths::starPath;
 
 void rgb(cairo_t* cr, uint32_t c, double a = 1);
 void stop(cairo_pattern_t* p, double at, uint32_t c, double a = 1);
 // c scaled towards black (k < 1) or white (k > 1).
 uint32_t shade(uint32_t c, double k);
-// A five-pointed star path centred on (x, y), turned by turn radians.
-void starPath(cairo_t* cr, double x, double y, double r, double turn, double inner = 0.4);
 // Fills the current path with a top-to-bottom gradient of three colours.
 void fillVertical(cairo_t* cr, double y0, double y1, uint32_t top, uint32_t mid, uint32_t bottom);
 

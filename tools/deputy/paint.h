@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cairo_canvas.h"
+#include "cairo_paths.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
 
@@ -26,6 +27,8 @@ namespace paint {
 constexpr double kPi = 3.14159265358979323846;
 
 using cairo_canvas::Canvas;
+using cairo_paths::gearPath;
+using cairo_paths::starPath;
 
 // Frames of one sprite: each an RGBA picture with its place from the
 // sprite's origin.
@@ -134,18 +137,6 @@ inline void roundRect(cairo_t* cr, double x, double y, double w, double h, doubl
   cairo_arc(cr, x + w - r, y + h - r, r, 0, kPi / 2);
   cairo_arc(cr, x + r, y + h - r, r, kPi / 2, kPi);
   cairo_arc(cr, x + r, y + r, r, kPi, 1.5 * kPi);
-  cairo_close_path(cr);
-}
-
-inline void starPath(cairo_t* cr, double x, double y, double r, double turn = 0) {
-  for (int i = 0; i < 10; i++) {
-    const double rr = i % 2 ? r * 0.4 : r;
-    const double a = turn + (-90 + 36.0 * i) * kPi / 180;
-    if (i == 0)
-      cairo_move_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-    else
-      cairo_line_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-  }
   cairo_close_path(cr);
 }
 

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "cairo_canvas.h"
+#include "cairo_paths.h"
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
@@ -75,6 +76,7 @@ Faces gFaces;
 // the same on every button.
 constexpr cairo_canvas::Options kUnhinted{true};
 using cairo_canvas::Canvas;
+using cairo_paths::gearPath;
 
 struct Frames {
   int w, h;
@@ -112,18 +114,6 @@ void starPath(cairo_t* cr, double x, double y, double r, double turn) {
   for (int i = 0; i < 10; i++) {
     const double rr = i % 2 ? r * 0.4 : r;
     const double a = (turn - 90 + 36.0 * i) * kPi / 180;
-    if (i == 0)
-      cairo_move_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-    else
-      cairo_line_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-  }
-  cairo_close_path(cr);
-}
-
-void gearPath(cairo_t* cr, double x, double y, double r, int teeth) {
-  for (int i = 0; i < teeth * 4; i++) {
-    const double a = (i + 0.5) * 2 * kPi / (teeth * 4);
-    const double rr = (i / 2) % 2 ? r * 0.78 : r;
     if (i == 0)
       cairo_move_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
     else
@@ -253,7 +243,7 @@ void drawEnamel(cairo_t* cr, const ButtonStyle& st, double x, double y, double w
           cairo_fill(cr);
           cairo_pattern_destroy(rv);
         }
-      gearPath(cr, x + 28, cy, 17, 8);
+      gearPath(cr, x + 28, cy, 17, 8, 0.78);
       source(cr, hex(0x101012));
       cairo_fill_preserve(cr);
       source(cr, hex(0x8A8E94));
@@ -698,7 +688,7 @@ void drawFlag(cairo_t* cr, int regime, double w, double h) {
       cairo_rectangle(cr, 0, h * 0.36, w, h * 0.28);
       source(cr, hex(0x7A0C0C));
       cairo_fill(cr);
-      gearPath(cr, w / 2, h / 2, h * 0.3, 10);
+      gearPath(cr, w / 2, h / 2, h * 0.3, 10, 0.78);
       source(cr, hex(0x8A8E96));
       cairo_fill(cr);
       cairo_arc(cr, w / 2, h / 2, h * 0.11, 0, 2 * kPi);

@@ -603,15 +603,7 @@ Frames trans() {
     cairo_translate(cr, -kTransX, -kTransY);
     const double x = 28, y = 96, r = 15;
     const double turn = (i / 8.0) * 2 * kPi / teeth;
-    for (int k = 0; k < teeth * 4; k++) {
-      const double a = turn + (k + 0.5) * 2 * kPi / (teeth * 4);
-      const double rr = (k / 2) % 2 ? r * 0.8 : r;
-      if (k == 0)
-        cairo_move_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-      else
-        cairo_line_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-    }
-    cairo_close_path(cr);
+    gearPath(cr, x, y, r, teeth, 0.8, turn);
     linear(cr, x - r, y - r, x + r, y + r, 0xE8ECF0, 0x3A4046);
     fillSourceInk(cr, 1.2);
     cairo_arc(cr, x, y, r * 0.45, 0, 2 * kPi);

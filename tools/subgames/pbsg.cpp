@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "cairo_canvas.h"
+#include "cairo_paths.h"
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
@@ -32,6 +33,8 @@ constexpr int kBeamW = 740, kBeamH = 50;
 constexpr int kRotaSide = 190, kRotaFrames = 16;
 
 using cairo_canvas::Canvas;
+using cairo_paths::gearPath;
+using cairo_paths::starPath;
 
 void rgb(cairo_t* cr, uint32_t c, double a = 1) {
   cairo_set_source_rgba(cr, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0, (c & 255) / 255.0, a);
@@ -39,18 +42,6 @@ void rgb(cairo_t* cr, uint32_t c, double a = 1) {
 
 void stop(cairo_pattern_t* p, double at, uint32_t c) {
   cairo_pattern_add_color_stop_rgb(p, at, ((c >> 16) & 255) / 255.0, ((c >> 8) & 255) / 255.0, (c & 255) / 255.0);
-}
-
-void starPath(cairo_t* cr, double x, double y, double r, double turn) {
-  for (int i = 0; i < 10; i++) {
-    const double rr = i % 2 ? r * 0.4 : r;
-    const double a = turn + (-90 + 36.0 * i) * kPi / 180;
-    if (i == 0)
-      cairo_move_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-    else
-      cairo_line_to(cr, x + rr * std::cos(a), y + rr * std::sin(a));
-  }
-  cairo_close_path(cr);
 }
 
 void rivet(cairo_t* cr, double x, double y, double r) {
@@ -223,18 +214,7 @@ std::vector<uint8_t> rota(double t) {
   const double m = kRotaSide / 2.0, r = kRotaSide / 2.0 - 2;
   const double turn = t * kPi / 2;
   const int teeth = 12;
-  auto gear = [&](double dx, double dy) {
-    for (int i = 0; i < teeth * 4; i++) {
-      const double a = turn + (i + 0.5) * 2 * kPi / (teeth * 4);
-      const double rr = (i / 2) % 2 ? r * 0.84 : r;
-      const double x = m + dx + rr * std::cos(a), y = m + dy + rr * std::sin(a);
-      if (i == 0)
-        cairo_move_to(cr, x, y);
-      else
-        cairo_line_to(cr, x, y);
-    }
-    cairo_close_path(cr);
-  };
+  auto gear = [&](double dx, double dy) { gearPath(cr, m + dx, m + dy, r, teeth, 0.84, turn); };
   gear(2, 3);
   rgb(cr, 0x000000, 0.45);
   cairo_fill(cr);
