@@ -22,12 +22,6 @@ namespace {
 
 using namespace gamedata;
 
-std::string key(const char* format, int n) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, n);
-  return text;
-}
-
 const char* const kDecorations[] = {"face", "trans", "cloud"};
 
 // The keys the game reads and the type it reads them as.
@@ -40,20 +34,20 @@ std::vector<std::pair<std::string, int>> gameKeys() {
                         "golds_left", "gold_increase", "speed", "speed_increase", "gold_dist", "gold_chance", "body_dx",
                         "body_dy", "gleft_dx", "gleft_dy", "gleft_step", "digits_dx", "digits_dy", "digits_step"})
     keys.emplace_back(k, CONF_INT);
-  for (int d = 0; d < 10; d++) keys.emplace_back(key("digits_step%d", d), CONF_INT);
+  for (int d = 0; d < 10; d++) keys.emplace_back(fmt("digits_step%d", d), CONF_INT);
   for (int j = 1; j <= 4; j++) {
-    keys.emplace_back(key("gold%d_file", j), CONF_STRING);
-    for (const char* f : {"gold%d_dx", "gold%d_dy", "gold%d_mirror"}) keys.emplace_back(key(f, j), CONF_INT);
+    keys.emplace_back(fmt("gold%d_file", j), CONF_STRING);
+    for (const char* f : {"gold%d_dx", "gold%d_dy", "gold%d_mirror"}) keys.emplace_back(fmt(f, j), CONF_INT);
     for (const char* d : kDecorations) {
       const std::string p = std::string(d) + "%d_";
-      keys.emplace_back(key((p + "file").c_str(), j), CONF_STRING);
-      for (const char* f : {"dx", "dy", "delay", "mirror"}) keys.emplace_back(key((p + f).c_str(), j), CONF_INT);
+      keys.emplace_back(fmt((p + "file").c_str(), j), CONF_STRING);
+      for (const char* f : {"dx", "dy", "delay", "mirror"}) keys.emplace_back(fmt((p + f).c_str(), j), CONF_INT);
     }
   }
   for (int j = 1; j <= 2; j++) {
-    keys.emplace_back(key("dropped%d_file", j), CONF_STRING);
+    keys.emplace_back(fmt("dropped%d_file", j), CONF_STRING);
     for (const char* f : {"dropped%d_ldx", "dropped%d_ldy", "dropped%d_rdx", "dropped%d_rdy", "dropped%d_delay"})
-      keys.emplace_back(key(f, j), CONF_INT);
+      keys.emplace_back(fmt(f, j), CONF_INT);
   }
   for (const char* s : {"body_move", "gold_catch", "gold_break"}) {
     keys.emplace_back(std::string("sound.") + s + "_volume", CONF_INT);
@@ -86,15 +80,15 @@ TEST(OligarchConf, SettingsKeepTheGamePlayable) {
   EXPECT_GE(c.num("framerate"), 20);
   EXPECT_LE(c.num("framerate"), 100);
   for (int j = 1; j <= 4; j++) {
-    EXPECT_TRUE(c.num(key("gold%d_mirror", j)) == 0 || c.num(key("gold%d_mirror", j)) == 1) << j;
+    EXPECT_TRUE(c.num(fmt("gold%d_mirror", j)) == 0 || c.num(fmt("gold%d_mirror", j)) == 1) << j;
     for (const char* d : kDecorations) {
       const std::string p = std::string(d) + "%d_";
-      EXPECT_GT(c.num(key((p + "delay").c_str(), j)), 0) << d << j;
-      const int m = c.num(key((p + "mirror").c_str(), j));
+      EXPECT_GT(c.num(fmt((p + "delay").c_str(), j)), 0) << d << j;
+      const int m = c.num(fmt((p + "mirror").c_str(), j));
       EXPECT_TRUE(m == 0 || m == 1) << d << j;
     }
   }
-  for (int j = 1; j <= 2; j++) EXPECT_GT(c.num(key("dropped%d_delay", j)), 0) << j;
+  for (int j = 1; j <= 2; j++) EXPECT_GT(c.num(fmt("dropped%d_delay", j)), 0) << j;
   for (const char* s : {"body_move", "gold_catch", "gold_break"}) {
     const int v = c.num(std::string("sound.") + s + "_volume"), p = c.num(std::string("sound.") + s + "_panning");
     EXPECT_GT(v, 0) << s;
@@ -115,10 +109,10 @@ TEST(OligarchSprites, LoadWithTheFramesTheGameShows) {
                              {"head1_file", 4, 4},   {"head2_file", 4, 4}, {"back_file", 1, 0},
                              {"gleft_file", 1, 0},   {"digits_file", 10, 0}};
   for (int j = 1; j <= 4; j++) {
-    needs.push_back({key("gold%d_file", j), 5, 0});
-    for (const char* d : kDecorations) needs.push_back({key((std::string(d) + "%d_file").c_str(), j), 1, 0});
+    needs.push_back({fmt("gold%d_file", j), 5, 0});
+    for (const char* d : kDecorations) needs.push_back({fmt((std::string(d) + "%d_file").c_str(), j), 1, 0});
   }
-  for (int j = 1; j <= 2; j++) needs.push_back({key("dropped%d_file", j), 2, 0});
+  for (int j = 1; j <= 2; j++) needs.push_back({fmt("dropped%d_file", j), 2, 0});
   expectSpritesLoad(c, needs);
 }
 
@@ -141,23 +135,23 @@ TEST(OligarchPlaces, EverySpriteStaysOnTheSurface) {
   for (const char* f : {"body_file", "head0_file", "head1_file", "head2_file"})
     placed.push_back({f, c.num("body_dx"), c.num("body_dy"), false});
   for (int j = 1; j <= 4; j++) {
-    placed.push_back({key("gold%d_file", j), c.num(key("gold%d_dx", j)), c.num(key("gold%d_dy", j)),
-                      c.num(key("gold%d_mirror", j)) == 1});
+    placed.push_back({fmt("gold%d_file", j), c.num(fmt("gold%d_dx", j)), c.num(fmt("gold%d_dy", j)),
+                      c.num(fmt("gold%d_mirror", j)) == 1});
     for (const char* d : kDecorations) {
       const std::string p = std::string(d) + "%d_";
-      placed.push_back({key((p + "file").c_str(), j), c.num(key((p + "dx").c_str(), j)),
-                        c.num(key((p + "dy").c_str(), j)), c.num(key((p + "mirror").c_str(), j)) == 1});
+      placed.push_back({fmt((p + "file").c_str(), j), c.num(fmt((p + "dx").c_str(), j)),
+                        c.num(fmt((p + "dy").c_str(), j)), c.num(fmt((p + "mirror").c_str(), j)) == 1});
     }
   }
   for (int j = 1; j <= 2; j++) {
-    placed.push_back({key("dropped%d_file", j), c.num(key("dropped%d_ldx", j)), c.num(key("dropped%d_ldy", j)), false});
-    placed.push_back({key("dropped%d_file", j), c.num(key("dropped%d_rdx", j)), c.num(key("dropped%d_rdy", j)), false});
+    placed.push_back({fmt("dropped%d_file", j), c.num(fmt("dropped%d_ldx", j)), c.num(fmt("dropped%d_ldy", j)), false});
+    placed.push_back({fmt("dropped%d_file", j), c.num(fmt("dropped%d_rdx", j)), c.num(fmt("dropped%d_rdy", j)), false});
   }
   for (int i = 0; i < 10; i++)
     placed.push_back({"gleft_file", c.num("gleft_dx") + i * c.num("gleft_step"), c.num("gleft_dy"), false});
   // The widest digit five times, right-aligned at digits_dx.
   int widest = 0;
-  for (int d = 0; d < 10; d++) widest = std::max(widest, c.num(key("digits_step%d", d)));
+  for (int d = 0; d < 10; d++) widest = std::max(widest, c.num(fmt("digits_step%d", d)));
   for (int i = 1; i <= 5; i++) placed.push_back({"digits_file", c.num("digits_dx") - i * widest, c.num("digits_dy"), false});
   ASSERT_NO_FATAL_FAILURE(expectInsideWindow(c, placed, window));
   LoadedSprite back(c.str("back_file"));
@@ -183,10 +177,10 @@ TEST(OligarchPlaces, EachPositionCatchesAtItsChute) {
   Box arrival[4], start[4];
   for (int chute = 0; chute < 4; chute++) {
     const int j = chute + 1;
-    LoadedSprite gold(c.str(key("gold%d_file", j)));
+    LoadedSprite gold(c.str(fmt("gold%d_file", j)));
     ASSERT_TRUE(gold.s && gold.s->numfrms >= 5) << j;
-    const int x = sx + c.num(key("gold%d_dx", j)), y = sy + c.num(key("gold%d_dy", j));
-    const bool m = c.num(key("gold%d_mirror", j)) == 1;
+    const int x = sx + c.num(fmt("gold%d_dx", j)), y = sy + c.num(fmt("gold%d_dy", j));
+    const bool m = c.num(fmt("gold%d_mirror", j)) == 1;
     start[chute] = frameBox(gold.s, 0, x, y, m);
     arrival[chute] = frameBox(gold.s, 4, x, y, m);
     const bool rightSide = chute % 2 == 1;
@@ -239,7 +233,7 @@ TEST(OligarchPlaces, DigitsFitTheirWidths) {
   LoadedSprite digits(c.str("digits_file"));
   ASSERT_TRUE(digits.s && digits.s->numfrms >= 10);
   for (int d = 0; d < 10; d++) {
-    const int w = c.num(key("digits_step%d", d));
+    const int w = c.num(fmt("digits_step%d", d));
     const SprFrame& f = digits.s->frames[d];
     EXPECT_GE(f.x0, 0) << d;
     EXPECT_LE(f.x1, w) << d;

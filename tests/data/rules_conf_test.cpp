@@ -26,12 +26,6 @@ namespace {
 
 using namespace gamedata;
 
-std::string fmt(const char* format, int n) {
-  char buf[128];
-  std::snprintf(buf, sizeof buf, format, n);
-  return buf;
-}
-
 bool parseXY(const char* text, int* x, int* y) {
   char tail = 0;
   return text && std::sscanf(text, "%d,%d%c", x, y, &tail) == 2;

@@ -67,6 +67,14 @@ struct LoadedSprite {
   LoadedSprite& operator=(const LoadedSprite&) = delete;
 };
 
+// format with one integer filled in, as the games build numbered keys and
+// file names ("gold%d_file").
+inline std::string fmt(const char* format, int n) {
+  char text[128];
+  std::snprintf(text, sizeof text, format, n);
+  return text;
+}
+
 // Screen pixels x0 <= x < x1, y0 <= y < y1.
 struct Box {
   int x0, y0, x1, y1;
