@@ -81,18 +81,24 @@ void polyPath(cairo_t* cr, std::initializer_list<Pt> pts, Pt off = {0, 0}) {
   }
 }
 
-// A limb as a round-ended stroke with an outline and a highlight on its
-// upper left side.
-void limb(cairo_t* cr, Pt a, Pt b, Pt c, double w, uint32_t col) {
-  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
-  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
-  polyPath(cr, {a, b, c});
+// Strokes the current path w wide in col over a line of ink 3 wider, and
+// clears the path.
+void strokeInked(cairo_t* cr, double w, uint32_t col) {
   rgb(cr, kInk);
   cairo_set_line_width(cr, w + 3);
   cairo_stroke_preserve(cr);
   rgb(cr, col);
   cairo_set_line_width(cr, w);
   cairo_stroke(cr);
+}
+
+// A limb as a round-ended stroke with an outline and a highlight on its
+// upper left side.
+void limb(cairo_t* cr, Pt a, Pt b, Pt c, double w, uint32_t col) {
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+  polyPath(cr, {a, b, c});
+  strokeInked(cr, w, col);
   polyPath(cr, {a, b, c}, {-w * 0.18, -w * 0.22});
   rgb(cr, shade(col, 1.35), 0.5);
   cairo_set_line_width(cr, w * 0.3);
@@ -103,12 +109,7 @@ void segment(cairo_t* cr, Pt a, Pt b, double w, uint32_t col) {
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   cairo_move_to(cr, a.x, a.y);
   cairo_line_to(cr, b.x, b.y);
-  rgb(cr, kInk);
-  cairo_set_line_width(cr, w + 3);
-  cairo_stroke_preserve(cr);
-  rgb(cr, col);
-  cairo_set_line_width(cr, w);
-  cairo_stroke(cr);
+  strokeInked(cr, w, col);
 }
 
 // A glove at g with its cuff towards the elbow e.
