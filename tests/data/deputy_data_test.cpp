@@ -126,9 +126,7 @@ TEST(DeputyPlaces, EverySpriteStaysOnTheSurface) {
   const Box window = subgameWindow(c);
   const int sx = window.x0, sy = window.y0;
   SCOPED_TRACE("window " + describe(window));
-  const Box lit = litSurface();
-  ASSERT_FALSE(lit.empty());
-  EXPECT_TRUE(window.inside(lit)) << "lit surface " << describe(lit);
+  ASSERT_NO_FATAL_FAILURE(expectOnLitSurface(window));
   std::vector<PlacedSprite> placed = {
       {"back_file", 0, 0},
       {"smoke_file", c.num("smoke_dx"), c.num("smoke_dy")},

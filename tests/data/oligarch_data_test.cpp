@@ -128,9 +128,7 @@ TEST(OligarchPlaces, EverySpriteStaysOnTheSurface) {
   const Box window = subgameWindow(c);
   const int sx = window.x0, sy = window.y0;
   SCOPED_TRACE("window " + describe(window));
-  const Box lit = litSurface();
-  ASSERT_FALSE(lit.empty());
-  EXPECT_TRUE(window.inside(lit)) << "lit surface " << describe(lit);
+  ASSERT_NO_FATAL_FAILURE(expectOnLitSurface(window));
   std::vector<PlacedSprite> placed = {{"back_file", 0, 0, false}};
   for (const char* f : {"body_file", "head0_file", "head1_file", "head2_file"})
     placed.push_back({f, c.num("body_dx"), c.num("body_dy"), false});

@@ -136,6 +136,13 @@ inline Box subgameWindow(Conf& c) {
   return {sx, sy, sx + c.num("scr_width"), sy + c.num("scr_height")};
 }
 
+// The box lies on the lit surface of the opened subgame screen.
+inline void expectOnLitSurface(const Box& b) {
+  const Box lit = litSurface();
+  ASSERT_FALSE(lit.empty()) << "the subgame screen's keys or elements do not read";
+  EXPECT_TRUE(b.inside(lit)) << describe(b) << " is off the lit surface " << describe(lit);
+}
+
 // A sprite a key names and the frames the game plays from it: at least
 // minFrames, exactly exactFrames unless that is 0.
 struct SpriteNeed {
