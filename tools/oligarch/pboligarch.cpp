@@ -59,8 +59,9 @@ constexpr int kFaceX = 4, kFaceY = 14, kFaceW = 64, kFaceH = 62;
 constexpr int kTransX = 8, kTransY = 76, kTransW = 40, kTransH = 40;
 constexpr int kCloudX = 70, kCloudY = 4, kCloudW = 130, kCloudH = 60;
 // Broken bars on the floor under the left chutes' ends (the right ones at
-// the mirrored place).
-constexpr int kDropX = 168, kDropY = 300, kDropW = 96, kDropH = 64;
+// the mirrored place; conf/oligarch.conf places both, at (168, 300) and
+// (356, 300) on the surface).
+constexpr int kDropW = 96, kDropH = 64;
 // Lives and score.
 constexpr int kLifeX = 16, kLifeY = 371, kLifeStep = 27, kLifeW = 24, kLifeH = 14;
 constexpr int kDigitRight = 604, kDigitY = 366, kDigitW = 20, kDigitH = 28, kDigitOneW = 14;
@@ -648,8 +649,8 @@ Frames cloud() {
 }
 
 // ---------------------------------------------------------------------------
-// Broken bars on the floor, drawn for the left chutes' ends at
-// (kDropX, kDropY); the right place uses the same pictures.
+// Broken bars on the floor, drawn for the left chutes' ends; the right
+// place uses the same pictures.
 
 Frames dropped(bool coins) {
   Frames f;
