@@ -21,6 +21,7 @@
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
 #include "physics/geometry.h"
+#include "support/table_model.h"
 #include "support/testutil.h"
 #include "table/desc.h"
 #include "table/model.h"
@@ -380,23 +381,11 @@ struct Rect {
   bool empty() const { return x1 < x0; }
 };
 
-const tbl::Model& tableModel() {
-  static tbl::Model m;
-  static bool built = false;
-  if (!built) {
-    std::vector<tbl::Block> blocks;
-    tbl::Diag d;
-    EXPECT_TRUE(tbl::readDescription(PB_TABLE_SOURCE, &blocks, &d));
-    EXPECT_TRUE(tbl::buildModel(blocks, &m, &d)) << (d.errors.empty() ? "" : d.errors[0]);
-    built = true;
-  }
-  return m;
-}
 
 // Where a feature is seen: its buildings and playfield parts, as the view
 // projects them.
 Rect featureOnScreen(const std::string& feature) {
-  const tbl::Model& m = tableModel();
+  const tbl::Model& m = shippedTableModel();
   Rect r;
   auto deco = [&](const char* name) {
     for (const tbl::Deco& d : m.decos) {

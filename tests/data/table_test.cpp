@@ -24,6 +24,7 @@
 #include "physics/opr.h"
 #include "physics/track.h"
 #include "platform/gdev.h"
+#include "support/table_model.h"
 #include "support/testutil.h"
 #include "table/desc.h"
 #include "table/model.h"
@@ -386,19 +387,6 @@ TEST(TablePlanes, DepthAndTransparencyFollowTheView) {
   EXPECT_EQ(p.depthAt(20, 5), 65535);
 }
 
-// The description, read the way the compiler reads it.
-const tbl::Model& model() {
-  static tbl::Model m;
-  static bool built = false;
-  if (!built) {
-    std::vector<tbl::Block> blocks;
-    tbl::Diag d;
-    EXPECT_TRUE(tbl::readDescription(PB_TABLE_SOURCE, &blocks, &d));
-    EXPECT_TRUE(tbl::buildModel(blocks, &m, &d)) << (d.errors.empty() ? "" : d.errors[0]);
-    built = true;
-  }
-  return m;
-}
 
 struct Box {
   int x0, y0, x1, y1;
@@ -420,7 +408,7 @@ Box frameBox(const std::string& path, int frame) {
 // puts their object or lamp.
 TEST(TablePlanes, SpritesSitWhereTheViewPutsTheirObjects) {
   setupView();
-  const tbl::Model& m = model();
+  const tbl::Model& m = shippedTableModel();
   ConfSet game{};
   ASSERT_EQ(CONF_READ(&game, (kGame + "/conf/game.conf").c_str()), 0);
   // The lane arrows (RDA, frame 1 lit) and the Duma bumpers' flash rings.
