@@ -78,10 +78,10 @@ Rgb steel(double nx, double ny, double nz) {
   // Key light above the top left, and its highlight.
   const double lx = -0.48, ly = -0.58, lz = 0.66;
   const double diffuse = std::max(0.0, nx * lx + ny * ly + nz * lz);
-  const double spec = std::pow(std::max(0.0, rx * lx + ry * ly + rz * lz), 48.0);
+  const double highlight = std::pow(std::max(0.0, rx * lx + ry * ly + rz * lz), 48.0);
   // A faint bounce light from the table on the lower right rim.
   const double rim = std::pow(std::max(0.0, nx * 0.5 + ny * 0.6), 3.0) * (1 - nz);
-  const double add = 0.12 * diffuse + 1.1 * spec;
+  const double add = 0.12 * diffuse + 1.1 * highlight;
   return {c.r + add + 0.10 * rim, c.g + add + 0.08 * rim, c.b + add + 0.05 * rim};
 }
 

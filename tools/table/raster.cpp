@@ -204,9 +204,9 @@ Rgb shade(const Scene& scene, const Tri& t, const Hit& h, const RenderSettings& 
   const double ndl = std::max(0.0, dot3(N, L));
   const double lit = rs.shadow ? rs.shadow->light(P + N * 0.7) : 1.0;
   const P3 H = unit3(L + toEye);
-  const double spec = m.specular * std::pow(std::max(0.0, dot3(N, H)), m.shininess) * lit;
+  const double shine = m.specular * std::pow(std::max(0.0, dot3(N, H)), m.shininess) * lit;
   const double k = rs.ambient + rs.diffuse * ndl * lit + m.emissive;
-  return {base.r * k + spec, base.g * k + spec, base.b * k + spec};
+  return {base.r * k + shine, base.g * k + shine, base.b * k + shine};
 }
 
 }  // namespace
