@@ -264,7 +264,11 @@ TEST(CheckData, NamesEachMissingOrBrokenFileOnOneLine) {
        [](CompleteFolder* g) { g->write("conf/credits.conf", "font = \"plain16\"\n[screen0]\nline0 = \"Qel\"\nfont0 = \"tiny\"\n"); },
        "broken\tconf/credits.conf\tscreen0.font0: 'tiny' is not a menu font\n"},
       {"the subgame frame has too few elements", [](CompleteFolder* g) { g->sprite("data/sg-elem.gsp", 2, 10, 10); },
-       "broken\tdata/sg-elem.gsp\tthe subgame screen frame needs 4 frames (left, right, top, bottom)\n"},
+       "broken\tdata/sg-elem.gsp\tpbtool check-data: 'data/sg-elem.gsp' has 2 frames, the subgame screen frame "
+       "(left, right, top, bottom) needs 4\n"},
+      {"the tip digits' name is not a name with one number",
+       [](CompleteFolder* g) { g->write("conf/score.conf", "digits_sprite = \"data/tip%s%d.gsp\"\n"); },
+       "broken\tconf/score.conf\tdigits_sprite: 'data/tip%s%d.gsp' is not a file name with one %d\n"},
       {"a score tip digit is missing", [](CompleteFolder* g) { g->remove("data/tip7.gsp"); },
        "missing\tdata/tip7.gsp\tscore tip digit 7\n"},
       {"a sprite a script plays is missing (through the script's folder)",
@@ -289,7 +293,7 @@ TEST(CheckData, NamesEachMissingOrBrokenFileOnOneLine) {
        },
        "broken\tconf/deputy.conf\tno 'smoke_file'\n"},
       {"a gold bar has fewer frames than steps", [](CompleteFolder* g) { g->sprite("data/sg/gold3_file.gsp", 4, 4, 4); },
-       "broken\tdata/sg/gold3_file.gsp\tgold3_file needs 5 frames\n"},
+       "broken\tdata/sg/gold3_file.gsp\tpbtool check-data: 'data/sg/gold3_file.gsp' has 4 frames, gold3_file needs 5\n"},
       {"the boxing ki bar is not a sprite", [](CompleteFolder* g) { g->write("data/sg/ki_file.gsp", "no"); },
        "broken\tdata/sg/ki_file.gsp\t"},
       {"a mission symbol's explosion is not named", [](CompleteFolder* g) {

@@ -430,12 +430,7 @@ Rect featureOnScreen(const std::string& feature) {
 // the screen, and no further from the feature than a flag or a puff of
 // smoke may reach.
 TEST(GnmData, SpritesDrawOnTheirFeatures) {
-  ConfSet global{};
-  ASSERT_EQ(CONF_READ(&global, (kGame + "/conf/global.conf").c_str()), 0);
-  PerspKeys k;
-  perspReadKeys(&global, &k);
-  conf_free(&global);
-  PERSP_SETUP(800, 600, k.fovx, k.fovy, k.angle, k.dist);
+  ASSERT_NO_FATAL_FAILURE(setupShippedView());
   const double margin = 40;
   for (const char* f : kFeatures) {
     const Rect feature = featureOnScreen(f);

@@ -18,6 +18,7 @@
 #include "gfx/sprite.h"
 #include "physics/geometry.h"
 #include "support/gamedata.h"
+#include "support/table_model.h"
 #include "table/desc.h"
 #include "table/model.h"
 #include "table/outputs.h"
@@ -140,16 +141,6 @@ std::map<std::string, Subject> readSubjects(ConfSet* set, std::vector<std::strin
   return out;
 }
 
-struct Table {
-  tbl::Model model;
-  bool ok = false;
-  Table() {
-    std::vector<tbl::Block> blocks;
-    tbl::Diag diag;
-    ok = tbl::readDescription(PB_TABLE_SOURCE, &blocks, &diag) && tbl::buildModel(blocks, &model, &diag);
-  }
-};
-
 // Every name the table objects and the rules pass to the score: the
 // bumpers and paired buttons by their places on the table, the lane and well
 // groups (0..3, scored together), the flap rows and the Kremlin buttons with
@@ -179,13 +170,13 @@ std::vector<std::string> scoredNames(const tbl::Model& m) {
 TEST(RulesConf, EveryScoredNameIsASubjectOnTheScreen) {
   Conf score("score");
   ASSERT_GE(score.status, 0);
-  Table t;
-  ASSERT_TRUE(t.ok);
+  const tbl::Model& model = shippedTableModel();
+  ASSERT_FALSE(model.objects.empty());
   std::vector<std::string> problems;
   const std::map<std::string, Subject> subjects = readSubjects(&score.set, &problems);
   for (const std::string& p : problems) ADD_FAILURE() << p;
   EXPECT_LE(subjects.size(), 128u) << "the game keeps at most 128 subjects";
-  for (const std::string& name : scoredNames(t.model)) {
+  for (const std::string& name : scoredNames(model)) {
     auto it = subjects.find(name);
     if (it == subjects.end()) {
       ADD_FAILURE() << "no score subject '" << name << "'";
@@ -255,22 +246,18 @@ TEST(RulesConf, TipDigitsLoadAndFadeOut) {
 TEST(RulesConf, MissionSymbolsRiseOnTheTablesMissionPoints) {
   Conf mission("mission");
   ASSERT_GE(mission.status, 0);
-  Table t;
-  ASSERT_TRUE(t.ok);
-  ConfSet global{};
-  ASSERT_GE(CONF_READ(&global, (kGame + "/conf/global.conf").c_str()), 0);
+  const tbl::Model& model = shippedTableModel();
+  ASSERT_FALSE(model.objects.empty());
   PerspKeys view;
-  perspReadKeys(&global, &view);
-  conf_free(&global);
-  PERSP_SETUP(tbl::TABLE_W, tbl::TABLE_H, view.fovx, view.fovy, view.angle, view.dist);
+  ASSERT_NO_FATAL_FAILURE(setupShippedView(&view));
   tbl::HeightMaps heights;
-  tbl::buildHeights(t.model, &heights);
+  tbl::buildHeights(model, &heights);
 
   // Each mission point object of place N is hit where symbol slot N shows.
   std::set<int> places;
-  for (const tbl::Object& o : t.model.objects) {
+  for (const tbl::Object& o : model.objects) {
     if (o.family != "mpoint") continue;
-    const int place = tbl::objectInt(t.model, o, "place", -1);
+    const int place = tbl::objectInt(model, o, "place", -1);
     places.insert(place);
     const double z = heights.at(o.layer, static_cast<int>(o.centre.x), static_cast<int>(o.centre.y)) + view.dz;
     const double sx = PERSP_X(o.centre.x, o.centre.y, z) + view.dx, sy = PERSP_Y(o.centre.y, z) + view.dy;

@@ -332,17 +332,8 @@ struct Planes {
   int depthAt(int x, int y) const { return depth[static_cast<size_t>(y) * w + x]; }
 };
 
-void setupView() {
-  ConfSet global{};
-  ASSERT_EQ(CONF_READ(&global, (kGame + "/conf/global.conf").c_str()), 0);
-  PerspKeys k;
-  perspReadKeys(&global, &k);
-  conf_free(&global);
-  PERSP_SETUP(800, 600, k.fovx, k.fovy, k.angle, k.dist);
-}
-
 TEST(TablePlanes, DepthAndTransparencyFollowTheView) {
-  setupView();
+  setupShippedView();
   Planes p;
   ASSERT_NE(p.depth, nullptr);
   ASSERT_NE(p.alpha, nullptr);
@@ -407,7 +398,7 @@ Box frameBox(const std::string& path, int frame) {
 // Sprites are drawn at screen (0, 0): their frames must sit where the view
 // puts their object or lamp.
 TEST(TablePlanes, SpritesSitWhereTheViewPutsTheirObjects) {
-  setupView();
+  setupShippedView();
   const tbl::Model& m = shippedTableModel();
   ConfSet game{};
   ASSERT_EQ(CONF_READ(&game, (kGame + "/conf/game.conf").c_str()), 0);

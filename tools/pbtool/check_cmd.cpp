@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <system_error>
@@ -95,13 +96,44 @@ bool readSprite(const std::string& path) {
   return s != nullptr;
 }
 
-// Frames of a sprite that reads (0 otherwise).
-int spriteFrames(const std::string& path) {
-  Sprite* s = SPR_CREATE_FLAGS(path.c_str(), path.c_str(), SPR_LOAD_RAW);
-  if (!s) return 0;
-  const int frames = s->numfrms;
-  SPR_FREE(s);
-  return frames;
+// A sprite that the game steps through: it reads and has at least
+// `frames` frames (`user` names what needs them in the message).
+std::function<bool(const std::string&)> readSpriteFrames(int frames, std::string user) {
+  return [frames, user](const std::string& path) -> bool {
+    Sprite* s = SPR_CREATE_FLAGS(path.c_str(), path.c_str(), SPR_LOAD_RAW);
+    if (!s) return false;
+    const int have = s->numfrms;
+    SPR_FREE(s);
+    if (have >= frames) return true;
+    return logError(false, "%s: '%s' has %d frames, %s needs %d", "pbtool check-data", path.c_str(), have,
+                    user.c_str(), frames);
+  };
+}
+
+// "NAME%dNAME" formatted with n: only a format with one "%d" (and "%%")
+// is taken from a data file, so a stray conversion cannot read beyond the
+// arguments. False, with out empty, for any other format.
+bool formatNumbered(const char* format, int n, std::string* out) {
+  out->clear();
+  int numbers = 0;
+  for (const char* p = format; *p; p++) {
+    if (*p != '%') {
+      *out += *p;
+    } else if (p[1] == '%') {
+      *out += '%';
+      p++;
+    } else if (p[1] == 'd') {
+      *out += std::to_string(n);
+      numbers++;
+      p++;
+    } else {
+      numbers = -1;
+      break;
+    }
+  }
+  if (numbers == 1) return true;
+  out->clear();
+  return false;
 }
 
 bool readFont(const std::string& path) {
@@ -203,7 +235,7 @@ bool readNotEmpty(const std::string& path) {
   return true;
 }
 
-using Reader = bool (*)(const std::string& path);
+using Reader = std::function<bool(const std::string& path)>;
 
 // ---- The check ----
 
@@ -540,16 +572,15 @@ void checkTitleFiles(Check* c, ConfSet* set) {
   }
 }
 
-// A subgame's sprite named by a key of its configuration; with frames > 0 it
-// needs at least that many frames.
+// A subgame's sprite named by a key of its configuration, with at least
+// `frames` frames.
 void subgameSprite(Check* c, ConfSet* set, const std::string& confPath, const std::string& key, int frames) {
   const char* file = conf_getstr(set, key.c_str(), nullptr);
   if (!file || !*file) {
     c->broken(confPath, "no '" + key + "'");
     return;
   }
-  if (c->file(file, readSprite, confPath + ": " + key) && frames > 0 && spriteFrames(file) < frames)
-    c->broken(file, key + " needs " + std::to_string(frames) + " frames");
+  c->file(file, readSpriteFrames(frames, key), confPath + ": " + key);
 }
 
 // Every other "*_file" key of a subgame's configuration names a sprite too
@@ -665,8 +696,7 @@ void checkTable(Check* c) {
   if (c->conf("conf/sg", "subgame screens", &sg)) {
     // The frame is four elements: left, right, top and bottom.
     if (const char* f = conf_getstr(&sg, "ELEM_FILE", nullptr)) {
-      if (c->file(f, readSprite, "subgame screen frame") && spriteFrames(f) < 4)
-        c->broken(f, "the subgame screen frame needs 4 frames (left, right, top, bottom)");
+      c->file(f, readSpriteFrames(4, "the subgame screen frame (left, right, top, bottom)"), "subgame screen frame");
     } else {
       c->broken("conf/sg.conf", "no 'ELEM_FILE'");
     }
@@ -684,10 +714,13 @@ void checkTable(Check* c) {
   ConfSet score;
   if (c->conf("conf/score", "score display", &score)) {
     const char* digits = conf_getstr(&score, "digits_sprite", nullptr);
-    if (!digits) c->broken("conf/score.conf", "no 'digits_sprite'");
-    for (int d = 0; digits && d < 10; d++) {
-      char path[256];
-      std::snprintf(path, sizeof path, digits, d);
+    std::string path;
+    if (!digits)
+      c->broken("conf/score.conf", "no 'digits_sprite'");
+    else if (!formatNumbered(digits, 0, &path))
+      c->broken("conf/score.conf", std::string("digits_sprite: '") + digits + "' is not a file name with one %d");
+    for (int d = 0; !path.empty() && d < 10; d++) {
+      formatNumbered(digits, d, &path);
       c->file(path, readSprite, fmt("score tip digit %d", d));
     }
   }
