@@ -14,6 +14,7 @@
 
 #include "core/log.h"
 #include "core/random.h"
+#include "main/tableload.h"
 #include "physics/ball.h"
 #include "physics/board.h"
 #include "physics/table.h"
@@ -29,8 +30,8 @@ int wallHandler(BoardObject* o, BoardEvent* e) {
 }
 
 struct BenchTable {
-  Board board{};
-  BoardParams params{0.2, 1.0, 0.2};
+  TableLoad table{};  // the board, made by the table load's board phase
+  Board& board = table.physics;
   std::vector<Vec3> vertices;
   std::vector<EdgeLine> edges;
 
@@ -56,8 +57,9 @@ struct BenchTable {
   // Four walls round the table, then small octagons on a grid.
   BenchTable(int shapes, int balls) {
     logCommand("MUTE 1");
-    BOARD_INIT(&board, shapes + balls + 8 > 256 ? shapes + balls + 8 : 256, &params);
-    BOARD_SELECT(&board);
+    table.boardParams = BoardParams{0.2, 1.0, 0.2};
+    table.boardSlots = shapes + balls + 8 > 256 ? shapes + balls + 8 : 256;
+    if (tableLoad(&table, tablePhaseBit(TP_BOARD)) < 0) std::abort();
     vertices.resize(static_cast<size_t>(shapes) * 8 + 16);
     edges.resize(vertices.size());
     size_t at = 0;
@@ -95,9 +97,7 @@ struct BenchTable {
     BOARD_STEP(1.0);  // the balls join the board
   }
   ~BenchTable() {
-    for (int i = 0; i < board.count; i++)
-      if (board.objects[i].id >= 0) BOARD_KILL(i);
-    BOARD_FREE(&board);
+    tableUnload(&table);
     logReset();
   }
 };

@@ -10,7 +10,7 @@
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
-#include "game/nproc.h"
+#include "core/nproc.h"
 #include "gfx/rda.h"
 #include "gfx/sprite.h"
 #include "gfx/vboard.h"

@@ -4,7 +4,7 @@
 
 #include "core/log.h"
 #include "core/text.h"
-#include "game/calls.h"
+#include "core/calls.h"
 
 namespace {
 

@@ -1,9 +1,5 @@
 #include "core/mem.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -14,7 +10,7 @@
 #include <vector>
 
 #include "core/log.h"
-#include "platform/sys.h"
+#include "platform/sys/sys.h"
 
 // ---------------------------------------------------------------------------
 // Accounting heaps
@@ -403,11 +399,9 @@ int LIST_FILES(const char* pattern, char*** names) {
 
 bool fileExists(const char* path) {
   if (!path) return false;
-  int fd = open(path, O_RDONLY);
-  if (fd < 0) return false;
   // A directory opens on this system but is not a file one could read.
-  struct stat st {};
-  bool regular = fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode);
-  close(fd);
-  return regular;
+  int fd = sysOpen(path, SYS_OPEN_READ);
+  if (fd < 0) return false;
+  sysClose(fd);
+  return sysIsFile(path);
 }

@@ -5,7 +5,7 @@
 
 #include "core/log.h"
 #include "core/text.h"
-#include "platform/sys.h"
+#include "platform/sys/sys.h"
 
 double tmTime;
 double tmFrameDelta;

@@ -2,7 +2,12 @@
 
 #include "core/conf.h"
 #include "core/log.h"
-#include "main/session.h"
+
+namespace {
+MenuSession gSession = nullptr;
+}
+
+void menuSetSession(MenuSession session) { gSession = session; }
 
 // Until the menu's pages exist there is nothing to preload.
 int MENU_PRELOAD(int) { return 0; }
@@ -16,7 +21,7 @@ int MENU(int, int record) {
   int regime = conf_getint(&global, "startup.regime", 0);
   conf_free(&global);
   logDebug(1, "at mile3()");
-  int rc = MILE3(nullptr, record, 0, regime);
+  int rc = gSession ? gSession(nullptr, record, 0, regime) : -1;
   logDebug(1, "mile3() ret %d", rc);
   return rc;
 }

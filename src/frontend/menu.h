@@ -6,3 +6,8 @@
 int MENU_PRELOAD(int writeBinary);
 // Runs the menu until the player quits; the result is logged by the caller.
 int MENU(int writeBinary, int record);
+
+// The table session the menu starts (the program entry installs MILE3):
+// (playback, record flag, write-binary flag, regime) -> its result.
+using MenuSession = int (*)(const char* playback, int record, int writeBinary, int regime);
+void menuSetSession(MenuSession session);

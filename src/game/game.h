@@ -47,8 +47,6 @@ int gameSubgamePending();
 // Raises the ball-save time to at least seconds.
 void gameRaiseSaveTime(double seconds);
 
-// Puts a ball out of a tube onto its track: 0 the left tube, 1 the right.
-void gameTubeBall(int index);
 
 // Start and end of a game; both broadcast their trigger.
 void gameNewGame();

@@ -1,6 +1,6 @@
 #include "game/mission.h"
 
-#include "game/calls.h"
+#include "core/calls.h"
 #include "game/game.h"
 
 void missionEvent(int event, int a, int b) {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "game/calls.h"
+#include "core/calls.h"
 #include "game/game.h"
 
 // The subjects and their values come with the score configuration; until

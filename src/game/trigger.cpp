@@ -3,7 +3,6 @@
 #include "anim/lights.h"
 #include "core/log.h"
 #include "game/game.h"
-#include "physics/objects.h"
 #include "sound/fx.h"
 
 namespace {
@@ -18,14 +17,18 @@ constexpr const char* kNames[TR_LAST] = {
 };
 
 using Handler = void (*)(int);
-constexpr Handler kHandlers[] = {BLOCKER_TRIGGER, GAME_TRIGGER,  MILE3_TRIGGER,
-                                 MSYM_TRIGGER,    MUSIC_TRIGGER, SPRDOOR_TRIGGER};
+// The handlers that live with the table objects sit in the dispatch order
+// at their slots, filled by triggerSetHandler; an empty slot is skipped.
+Handler gSlots[TRIGGER_SLOTS] = {};
+struct Entry {
+  Handler fixed;
+  int slot;
+};
+constexpr Entry kHandlers[] = {{nullptr, TRIGGER_SLOT_BLOCKER}, {GAME_TRIGGER, -1},  {MILE3_TRIGGER, -1},
+                               {MSYM_TRIGGER, -1},              {MUSIC_TRIGGER, -1}, {nullptr, TRIGGER_SLOT_SPRDOOR}};
 
 int (*gSessionActions)(int) = nullptr;
 
-void trace(int trigger, const char* handler, bool handled) {
-  logPrint("tr %s -> %s%s", triggerName(trigger), handler, handled ? "" : " (ignored)");
-}
 
 // The music of "play m" and "position p".
 void play(int slot) { fxPlayModule(slot); }
@@ -33,22 +36,27 @@ void position(int order) { fxSetModulePosition(order, 0); }
 
 }  // namespace
 
+void triggerTrace(int trigger, const char* handler, bool handled) {
+  logPrint("tr %s -> %s%s", triggerName(trigger), handler, handled ? "" : " (ignored)");
+}
+
+void triggerSetHandler(TriggerSlot slot, void (*handler)(int trigger)) {
+  if (slot >= 0 && slot < TRIGGER_SLOTS) gSlots[slot] = handler;
+}
+
 const char* triggerName(int trigger) {
   return trigger >= 0 && trigger < TR_LAST ? kNames[trigger] : "<invalid>";
 }
 
 void all_triggers(int trigger) {
   logPrint("--- all_triggers %d/%s ---", trigger, triggerName(trigger));
-  for (Handler h : kHandlers) h(trigger);
+  for (const Entry& e : kHandlers) {
+    Handler h = e.slot >= 0 ? gSlots[e.slot] : e.fixed;
+    if (h) h(trigger);
+  }
 }
 
 void triggerSetSessionActions(int (*actions)(int)) { gSessionActions = actions; }
-
-// Lowering the blockers belongs to the blocker objects of the table.
-void BLOCKER_TRIGGER(int trigger) {
-  logPrint("%s: event %d/%s", "BLOCKER_TRIGGER()", trigger, triggerName(trigger));
-  if (trigger == TR_BALL_LOST) blockersBallLost();
-}
 
 void GAME_TRIGGER(int trigger) {
   bool handled = trigger == TR_BALL_LOST;
@@ -56,17 +64,17 @@ void GAME_TRIGGER(int trigger) {
     lightSet(LI_XB0, 0);
     lightSet(LI_XB1, 0);
   }
-  trace(trigger, "GAME_TRIGGER()", handled);
+  triggerTrace(trigger, "GAME_TRIGGER()", handled);
 }
 
 void MILE3_TRIGGER(int trigger) {
   bool handled = gSessionActions && trigger >= 0 && trigger < TR_LAST && gSessionActions(trigger);
-  trace(trigger, "MILE3_TRIGGER()", handled);
+  triggerTrace(trigger, "MILE3_TRIGGER()", handled);
 }
 
 // The mission symbols explode when the elections begin; the symbols come with
 // the missions.
-void MSYM_TRIGGER(int trigger) { trace(trigger, "MSYM_TRIGGER()", trigger == TR_PRES_BEGIN); }
+void MSYM_TRIGGER(int trigger) { triggerTrace(trigger, "MSYM_TRIGGER()", trigger == TR_PRES_BEGIN); }
 
 void MUSIC_TRIGGER(int trigger) {
   const int regime = game.regime;
@@ -103,11 +111,5 @@ void MUSIC_TRIGGER(int trigger) {
     case TR_SG_OLIGARCH: play(7); position(0); break;
     default: handled = false; break;
   }
-  trace(trigger, "MUSIC_TRIGGER()", handled);
-}
-
-// Re-arming the spring door belongs to the spring-door object of the table.
-void SPRDOOR_TRIGGER(int trigger) {
-  if (trigger == TR_BALL_LOST) sprdoorRearm();
-  trace(trigger, "SPRDOOR_TRIGGER()", true);
+  triggerTrace(trigger, "MUSIC_TRIGGER()", handled);
 }

@@ -38,13 +38,19 @@ enum { MISSION_ELECTIONS = 5, MISSION_CRISIS_FIRST = 7, MISSION_CRISIS_LAST = 10
 const char* triggerName(int trigger);
 void all_triggers(int trigger);
 
-// The handlers, in the order all_triggers calls them.
-void BLOCKER_TRIGGER(int trigger);
+// The handlers, in the order all_triggers calls them: BLOCKER_TRIGGER,
+// GAME_TRIGGER, MILE3_TRIGGER, MSYM_TRIGGER, MUSIC_TRIGGER, SPRDOOR_TRIGGER.
+// The blockers' and the spring door's handlers belong to the table objects,
+// which install them in their slots (objectsConnect).
 void GAME_TRIGGER(int trigger);
 void MILE3_TRIGGER(int trigger);
 void MSYM_TRIGGER(int trigger);
 void MUSIC_TRIGGER(int trigger);
-void SPRDOOR_TRIGGER(int trigger);
+enum TriggerSlot { TRIGGER_SLOT_BLOCKER, TRIGGER_SLOT_SPRDOOR, TRIGGER_SLOTS };
+// Installs a handler in its slot of the dispatch order (null empties it).
+void triggerSetHandler(TriggerSlot slot, void (*handler)(int trigger));
+// The trace line every handler writes: "tr %s -> %s%s".
+void triggerTrace(int trigger, const char* handler, bool handled);
 
 // The session's own actions for MILE3_TRIGGER; installed while a table
 // session runs (outside one the handler ignores every trigger). The session

@@ -1,7 +1,6 @@
 // The pack container: PACKS[] and the directory reader and writer.
 #include "gfx/pack.h"
 
-#include <fcntl.h>
 
 #include <array>
 #include <cerrno>
@@ -13,6 +12,7 @@
 
 #include "core/log.h"
 #include "gfx/zipfile.h"
+#include "platform/sys/sys.h"
 
 namespace {
 
@@ -216,7 +216,7 @@ int createFile(const char* path, int count, bool exclusive) {
   const char* fn = "PF_OPEN()";
   if (count < 1 || count > PF_MAX_RECORDS)
     return logError(-1, "%s: can't create directory record, all %d occupied", fn, PF_MAX_RECORDS);
-  int flags = O_WRONLY | O_CREAT | O_TRUNC | (exclusive ? O_EXCL : 0);
+  int flags = SYS_OPEN_WRITE | SYS_OPEN_CREATE | SYS_OPEN_TRUNCATE | (exclusive ? SYS_OPEN_EXCLUSIVE : 0);
   int file = uniopen(path, flags);
   if (file < 0) return logError(-1, "%s: can't open '%s', error-'%s'", fn, path, errnoText());
   size_t size = PF_HEADER_SIZE + static_cast<size_t>(count) * PF_RECORD_SIZE;
@@ -283,7 +283,7 @@ int PF_OPEN(const char* path, int mode, int count) {
 
   PackEntry& e = PACKS[h];
   e = PackEntry{};
-  e.file = uniopen(path, kind == PF_MODE_READ ? O_RDONLY : O_RDWR);
+  e.file = uniopen(path, kind == PF_MODE_READ ? SYS_OPEN_READ : SYS_OPEN_READWRITE);
   if (e.file < 0) {
     e.file = -1;
     // A zip member's failure has been told by ZF_OPEN; errno says nothing then.

@@ -1,11 +1,8 @@
 // Zip members and the unified file layer over them and plain files.
 #include "gfx/zipfile.h"
 
-#include <fcntl.h>
 #include <minizip/unzip.h>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -13,6 +10,7 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "platform/sys/sys.h"
 #include "core/text.h"
 
 namespace {
@@ -59,14 +57,14 @@ int findArchive(const char* path) {
   if (a == ZF_MAX_ARCHIVES)
     return logError(-1, "%s: no free slots in ARCINFOS[], all %d occupied", "ZF_OPEN()",
                     ZF_MAX_ARCHIVES);
-  struct stat st {};
-  unzFile zip = stat(path, &st) == 0 && S_ISREG(st.st_mode) ? unzOpen(path) : nullptr;
+  unsigned long long size = 0;
+  unzFile zip = sysRegularFileSize(path, &size) ? unzOpen(path) : nullptr;
   if (!zip) return logError(-1, "%s: error opening zipfile '%s'", "ZF_OPEN()", path);
   ArcInfo& arc = ARCINFOS[a];
   arc.inUse = true;
   strCopyN(arc.path, path, sizeof arc.path);
   arc.zip = zip;
-  arc.fileSize = static_cast<uint64_t>(st.st_size);
+  arc.fileSize = static_cast<uint64_t>(size);
   return a;
 }
 
@@ -209,15 +207,15 @@ void zfReset() {
   }
 }
 
-int uniopen(const char* name, int flags, int mode) {
+int uniopen(const char* name, int flags) {
   if (name && std::strchr(name, ':')) {
     int i = ZF_OPEN(name);
     return i < 0 ? -1 : ZF_HANDLE_BASE + i;
   }
-  int fd = open(name, flags, mode);
+  int fd = sysOpen(name, flags);
   // A descriptor this high would be taken for a zip member.
   if (fd >= ZF_HANDLE_BASE) {
-    close(fd);
+    sysClose(fd);
     errno = EMFILE;
     return logError(-1, "%s: descriptor %d of '%s' collides with zip member handles", "uniopen()",
                     fd, name);
@@ -227,33 +225,31 @@ int uniopen(const char* name, int flags, int mode) {
 
 long uniread(int h, void* dst, size_t len) {
   if (h >= ZF_HANDLE_BASE) return ZF_READ(h - ZF_HANDLE_BASE, dst, len);
-  return static_cast<long>(read(h, dst, len));
+  return sysRead(h, dst, len);
 }
 
 long uniwrite(int h, const void* src, size_t len) {
   if (h >= ZF_HANDLE_BASE)
     return logError(-1, "%s: handle %d is a zip member, read-only", "uniwrite()", h);
-  return static_cast<long>(write(h, src, len));
+  return sysWrite(h, src, len);
 }
 
 int uniclose(int h) {
   if (h >= ZF_HANDLE_BASE) return ZF_CLOSE(h - ZF_HANDLE_BASE);
-  return close(h);
+  return sysClose(h);
 }
 
 long unilseek(int h, long offset, int whence) {
   if (h >= ZF_HANDLE_BASE) return ZF_LSEEK(h - ZF_HANDLE_BASE, offset, whence);
-  return static_cast<long>(lseek(h, offset, whence));
+  return sysSeek(h, offset, whence);
 }
 
 long unifilelength(int h) {
   if (h >= ZF_HANDLE_BASE) return ZF_FILELENGTH(h - ZF_HANDLE_BASE);
-  struct stat st {};
-  if (fstat(h, &st) != 0) return -1;
-  return static_cast<long>(st.st_size);
+  return sysFileLength(h);
 }
 
 long unitell(int h) {
   if (h >= ZF_HANDLE_BASE) return ZF_TELL(h - ZF_HANDLE_BASE);
-  return static_cast<long>(lseek(h, 0, SEEK_CUR));
+  return sysSeek(h, 0, SEEK_CUR);
 }

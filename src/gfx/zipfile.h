@@ -20,9 +20,9 @@ enum {
 // before anything is allocated.
 constexpr long ZF_MAX_MEMBER_SIZE = 256L << 20;
 
-// Opens name with the C runtime flags (O_RDONLY ...) and mode (for O_CREAT),
-// or a zip member (read-only; flags ignored). Returns the handle or -1.
-int uniopen(const char* name, int flags, int mode = 0666);
+// Opens name with the system layer's flags (SYS_OPEN_READ ...), or a zip
+// member (read-only; flags ignored). Returns the handle or -1.
+int uniopen(const char* name, int flags);
 // Bytes read, 0 at the end, -1 on failure.
 long uniread(int h, void* dst, size_t len);
 // Plain files only; a zip member is read-only and fails with -1.

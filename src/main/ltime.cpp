@@ -9,7 +9,7 @@
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/text.h"
-#include "platform/sys.h"
+#include "platform/sys/sys.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include "sound/fx.h"
 #include "main/graphics.h"
 #include "platform/msgbox.h"
-#include "platform/sys.h"
+#include "platform/sys/sys.h"
 
 namespace {
 
@@ -248,6 +248,7 @@ int MAIN(int argc, char** argv) {
     logDebug(1, "at play_logos()");
     PLAY_LOGOS();
     logDebug(1, "at menu()");
+    menuSetSession(MILE3);
     result = MENU(opt.mkbin, opt.record);
     logDebug(1, "menu() ret %d", result);
   }

@@ -6,7 +6,6 @@
 
 #include "core/conf.h"
 #include "core/log.h"
-#include "game/trigger.h"
 #include "gfx/screen.h"
 #include "gfx/sprite.h"
 #include "gfx/vboard.h"
@@ -151,9 +150,9 @@ void ballNewBallData(ConfSet* global, double f, int credited, BallData* data, in
 }
 
 int ballLeaveTrigger(double x) {
-  if (x < 270) return TR_LEAVE_DUMA;
-  if (x < 540) return TR_LEAVE_CENTER;
-  return TR_LEAVE_GASPROM;
+  if (x < 270) return BALL_LEAVE_DUMA;
+  if (x < 540) return BALL_LEAVE_CENTER;
+  return BALL_LEAVE_GASPROM;
 }
 
 void ballJumpStep(double* height, double* velo, int* jumping, double hmGravity, double hmK, double dt) {
@@ -208,7 +207,7 @@ int ballHandler(BoardObject* o, BoardEvent* e) {
         b->pos.y += b->velo.y * e->dt;
         if (!o->kill && (b->pos.x < 0 || b->pos.x > kTableW || b->pos.y < 0 || b->pos.y > kTableH)) {
           o->kill = 1;
-          MILE3_TRIGGER(ballLeaveTrigger(b->pos.x));
+          if (gTable.leaveTable) gTable.leaveTable(ballLeaveTrigger(b->pos.x));
         }
       }
       break;

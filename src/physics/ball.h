@@ -43,7 +43,10 @@ double ballRadius(ConfSet* global);
 // is not loaded: a ball made with it is then not drawn.
 void ballSessionSprites(Sprite** ball, Sprite** shadow);
 
-// The trigger a ball leaving the table at x sends.
+// The edge a ball leaving the table at x crosses. The values are the
+// numbers of the rules' triggers TR_LEAVE_DUMA, TR_LEAVE_CENTER and
+// TR_LEAVE_GASPROM, which the session's trigger handler receives.
+enum BallLeave { BALL_LEAVE_DUMA = 0, BALL_LEAVE_CENTER = 1, BALL_LEAVE_GASPROM = 2 };
 int ballLeaveTrigger(double x);
 
 // The height model's step: returns the new (height, velocity, jumping).

@@ -30,7 +30,6 @@
 #include <vector>
 
 struct ConfSet;
-struct gscr;
 
 enum {
   TABLE_LAYERS = 8,  // layer n is bit n of an object's lmask
@@ -205,11 +204,13 @@ bool szbufBuildImage(const uint16_t* depth, int width, int height, std::vector<u
 int szbufWrite(const char* path, const uint16_t* depth, int width, int height);  // 0 or -1
 
 // The table load's depth maps: reads "temp/table-z.dat", logs
-// "zbuf_read (%s): zbuf-%p", gives it to the screen (when both exist) and
-// frees it, checkpoint "cam_zbuf"; then clears the layers and, for
-// n = 0..7 while "temp/table-%dtz.dat" exists, reads it and stores it as
-// layer n (checkpoint "top_zbuf%d"). Returns the number of layers stored.
-int loadTableMaps(gscr* screen, int (*checkpoint)(const char* category));
+// "zbuf_read (%s): zbuf-%p", hands it to attachDepth (which copies it to
+// the screen; when both exist) and frees it, checkpoint "cam_zbuf"; then
+// clears the layers and, for n = 0..7 while "temp/table-%dtz.dat" exists,
+// reads it and stores it as layer n (checkpoint "top_zbuf%d"). Returns the
+// number of layers stored.
+int loadTableMaps(void (*attachDepth)(const uint16_t* depth, int width, int height),
+                  int (*checkpoint)(const char* category));
 
 // ---- Perspective projection ----
 

@@ -11,7 +11,6 @@
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/text.h"
-#include "gfx/screen.h"
 #include "physics/geometry.h"
 
 namespace {
@@ -249,12 +248,13 @@ int szbufWrite(const char* path, const uint16_t* depth, int width, int height) {
 
 // ---- table load ----
 
-int loadTableMaps(gscr* screen, int (*checkpoint)(const char* category)) {
+int loadTableMaps(void (*attachDepth)(const uint16_t* depth, int width, int height),
+                  int (*checkpoint)(const char* category)) {
   const char* path = "temp/table-z.dat";
   int w, h;
   uint16_t* depth = SZBUF_READ(path, &w, &h);
   logPrint("zbuf_read (%s): zbuf-%p", path, static_cast<void*>(depth));
-  if (depth && screen) gsAddZBuffer(screen, depth, w, h);
+  if (depth && attachDepth) attachDepth(depth, w, h);
   std::free(depth);
   if (checkpoint) checkpoint("cam_zbuf");
 

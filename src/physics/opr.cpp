@@ -6,7 +6,6 @@
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
-#include "physics/objects.h"
 
 namespace {
 
@@ -106,30 +105,6 @@ constexpr OprFamilyRow kFamilies[] = {
     {FAM_ZONABTN, "zonabtn", "zonabtn_reader"},
 };
 
-// Reader numbers 0..30 in this order.
-struct ReaderRow {
-  OprReader fn;
-  const char* name;
-};
-constexpr ReaderRow kReaders[] = {
-    {accel_reader, "accel_reader"},         {accel2_reader, "accel2_reader"},
-    {blocker_reader, "blocker_reader"},     {bumper_reader, "bumper_reader"},
-    {button_reader, "button_reader"},       {cflipper_reader, "cflipper_reader"},
-    {dropper_reader, "dropper_reader"},     {dumagate_reader, "dumagate_reader"},
-    {flipper_reader, "flipper_reader"},     {gate_reader, "gate_reader"},
-    {gate2_reader, "gate2_reader"},         {gasbtn_reader, "gasbtn_reader"},
-    {hflap_reader, "hflap_reader"},         {kremgate_reader, "kremgate_reader"},
-    {mavz_reader, "mavz_reader"},           {mflap_reader, "mflap_reader"},
-    {mpoint_reader, "mpoint_reader"},       {ostbtn_reader, "ostbtn_reader"},
-    {ostlift_reader, "ostlift_reader"},     {portal_reader, "portal_reader"},
-    {saver_reader, "saver_reader"},         {spinner_reader, "spinner_reader"},
-    {spiralbtn_reader, "spiralbtn_reader"}, {sprdoor_reader, "sprdoor_reader"},
-    {spring_reader, "spring_reader"},       {triangle_reader, "triangle_reader"},
-    {trilights_reader, "trilights_reader"}, {tunnel_reader, "tunnel_reader"},
-    {zona_reader, "zona_reader"},           {zonabtn_reader, "zonabtn_reader"},
-    {wall_reader, "wall_reader"},
-};
-static_assert(sizeof kReaders / sizeof kReaders[0] == 31);
 
 }  // namespace
 
@@ -276,11 +251,9 @@ void objClearInfo() {
   gInfoCount = gInfoCap = 0;
 }
 
-int oprRegisterTable() {
+int oprAddTableFamilies() {
   int sum = 0;
   for (const auto& f : kFamilies) sum += OPR_ADD_FAMILY(f.family, f.name);
-  if (sum < 0) return sum;
-  for (const auto& r : kReaders) OPR_ADD_READER(r.fn, r.name);
   return sum;
 }
 

@@ -93,9 +93,10 @@ int objEnable(const char* name);
 int objDisable(const char* name);
 void objClearInfo();
 
-// The table's families and readers, in their fixed numbering. Returns the
-// sum of the results of the family additions (negative when any failed).
-int oprRegisterTable();
+// The table's families in their fixed numbering (the readers come with the
+// table objects: oprRegisterTable). Returns the sum of the results of the
+// family additions (negative when any failed).
+int oprAddTableFamilies();
 
 // One row of the table's family list: the family, its name, and the name of
 // its reader (null for families that have none, whose outlines become walls).

@@ -2,12 +2,11 @@
 
 #include "core/conf.h"
 #include "core/time.h"
-#include "game/game.h"
 #include "physics/board.h"
 
-TableContext gTable = {nullptr, nullptr, 1.0, 0.3, {60, 60, 60, 500, 0, 0, 0, 0, 15}, nullptr, nullptr};
+TableContext gTable = {nullptr, nullptr, 1.0, 0.3, {60, 60, 60, 500, 0, 0, 0, 0, 15}, nullptr, nullptr, nullptr};
 
-void tableContextReset() { gTable = TableContext{nullptr, nullptr, 1.0, 0.3, {60, 60, 60, 500, 0, 0, 0, 0, 15}, nullptr, nullptr}; }
+void tableContextReset() { gTable = TableContext{nullptr, nullptr, 1.0, 0.3, {60, 60, 60, 500, 0, 0, 0, 0, 15}, nullptr, nullptr, nullptr}; }
 
 void tableContextRead(ConfSet* global, ConfSet* rules) {
   gTable.global = global;
@@ -32,7 +31,6 @@ double tableNow() { return tmTime; }
 
 int tableKeyHeld(int scan) { return gTable.keyHeld ? gTable.keyHeld(scan) : 0; }
 
-int tableGameOver() { return game.over; }
 
 void tableRequestBall(int free) {
   if (gTable.newBall) gTable.newBall(free);

@@ -18,6 +18,9 @@ struct TableContext {
   // Asks the session for a new ball; free: one that does not count
   // against the balls left. Null: nobody to ask.
   void (*newBall)(int free);
+  // A ball left the table across an edge: its TR_LEAVE_* trigger goes to
+  // the session's trigger handler. Null: nobody listens.
+  void (*leaveTable)(int trigger);
 };
 
 extern TableContext gTable;
@@ -35,7 +38,6 @@ void tableReadBoardParams(ConfSet* global, BoardParams* params);
 // The game clock in milliseconds: "now" of the table objects' delays.
 double tableNow();
 int tableKeyHeld(int scan);
-int tableGameOver();  // the game's game-over state
 void tableRequestBall(int free);
 
 // The table key scan codes.

@@ -18,7 +18,7 @@
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/time.h"
-#include "game/nproc.h"
+#include "core/nproc.h"
 #include "gfx/gspwrite.h"
 #include "gfx/rda.h"
 #include "gfx/screen.h"

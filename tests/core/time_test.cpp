@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/log.h"
-#include "platform/sys.h"
+#include "platform/sys/sys.h"
 #include "support/testutil.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/random.h"
-#include "physics/objects.h"
+#include "physics/objects/objects.h"
 #include "support/table_sim.h"
 #include "table/desc.h"
 #include "table/model.h"

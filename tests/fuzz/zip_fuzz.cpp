@@ -13,6 +13,7 @@
 #include "core/log.h"
 #include "scratch.h"
 #include "gfx/pack.h"
+#include "platform/sys/sys.h"
 #include "gfx/zipfile.h"
 
 namespace {
@@ -35,7 +36,7 @@ std::vector<std::string> memberNames(const char* path) {
 }
 
 void readMember(const std::string& name) {
-  int h = uniopen(name.c_str(), O_RDONLY);
+  int h = uniopen(name.c_str(), SYS_OPEN_READ);
   if (h < 0) return;
   if (h < ZF_HANDLE_BASE) std::abort();
   long len = unifilelength(h);

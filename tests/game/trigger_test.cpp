@@ -7,6 +7,8 @@
 #include "core/log.h"
 #include "game/trigger.h"
 #include "game/game.h"
+#include "physics/objects/objects.h"
+#include "physics/table.h"
 #include "platform/audio.h"
 #include "sound/audio_fixtures.h"
 #include "sound/fx.h"
@@ -30,6 +32,7 @@ std::string broadcast(int trigger) {
 TEST(Trigger, BallLostReachesEveryHandlerInOrder) {
   fxInit(1);
   lightInit();
+  objectsConnect();
   triggerSetSessionActions(sessionActions);
   EXPECT_EQ(broadcast(TR_BALL_LOST),
             "--- all_triggers 5/TR_BALL_LOST ---\n"
@@ -54,6 +57,17 @@ TEST(Trigger, BallLostReachesEveryHandlerInOrder) {
             "tr <invalid> -> MUSIC_TRIGGER() (ignored)\n"
             "tr <invalid> -> SPRDOOR_TRIGGER()\n");
   EXPECT_EQ(gSessionCalls, 1);
+
+  // Without the table objects their slots stay empty and are skipped.
+  triggerSetHandler(TRIGGER_SLOT_BLOCKER, nullptr);
+  triggerSetHandler(TRIGGER_SLOT_SPRDOOR, nullptr);
+  EXPECT_EQ(broadcast(TR_GAME_OVER),
+            "--- all_triggers 18/TR_GAME_OVER ---\n"
+            "tr TR_GAME_OVER -> GAME_TRIGGER() (ignored)\n"
+            "tr TR_GAME_OVER -> MILE3_TRIGGER() (ignored)\n"
+            "tr TR_GAME_OVER -> MSYM_TRIGGER() (ignored)\n"
+            "tr TR_GAME_OVER -> MUSIC_TRIGGER()\n");
+  tableContextReset();
   lightFree();
   fxShutdown();
   logReset();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "gfx/pack.h"
+#include "platform/sys/sys.h"
 #include "support/testutil.h"
 
 namespace {
@@ -52,7 +53,7 @@ std::string withClaimedSize(std::string zip, uint32_t size) {
 
 // Reads a whole member (or plain file) through the unified layer.
 std::string readAll(const std::string& name) {
-  int h = uniopen(name.c_str(), O_RDONLY);
+  int h = uniopen(name.c_str(), SYS_OPEN_READ);
   if (h < 0) return "<open failed>";
   std::string s;
   char buf[7];  // small, to read in several pieces
@@ -85,7 +86,7 @@ TEST_F(Zip, ReadsStoredDeflatedAndEmptyMembers) {
   EXPECT_EQ(readAll(zip + ":stored.bin"), std::string("\0\1\2\3", 4));
   EXPECT_EQ(readAll(zip + ":empty"), "");
 
-  int h = uniopen((zip + ":dir/big.txt").c_str(), O_RDONLY);
+  int h = uniopen((zip + ":dir/big.txt").c_str(), SYS_OPEN_READ);
   ASSERT_GE(h, ZF_HANDLE_BASE);
   EXPECT_EQ(unifilelength(h), 20000);
   char buf[10];
@@ -128,7 +129,7 @@ TEST_F(Zip, MemberNames) {
   };
   for (const Case& c : cases) {
     StderrCapture err;
-    EXPECT_EQ(uniopen(c.name.c_str(), O_RDONLY), -1);
+    EXPECT_EQ(uniopen(c.name.c_str(), SYS_OPEN_READ), -1);
     EXPECT_EQ(err.finish(), c.log);
   }
 }
@@ -172,11 +173,11 @@ TEST_F(Zip, MemberTableHolds256) {
   for (int k = 0; k < ZF_MAX_MEMBERS; ++k) ASSERT_EQ(ZF_OPEN(name.c_str()), k);
   {
     StderrCapture err;
-    EXPECT_EQ(uniopen(name.c_str(), O_RDONLY), -1);
+    EXPECT_EQ(uniopen(name.c_str(), SYS_OPEN_READ), -1);
     EXPECT_EQ(err.finish(), "ZF_OPEN(): no free slots in FINFOS[], all 256 occupied\n");
   }
   EXPECT_EQ(ZF_CLOSE(17), 0);
-  EXPECT_EQ(uniopen(name.c_str(), O_RDONLY), ZF_HANDLE_BASE + 17);
+  EXPECT_EQ(uniopen(name.c_str(), SYS_OPEN_READ), ZF_HANDLE_BASE + 17);
 }
 
 TEST_F(Zip, ArchiveTableHolds32AndKeepsArchivesOpen) {
@@ -188,7 +189,7 @@ TEST_F(Zip, ArchiveTableHolds32AndKeepsArchivesOpen) {
   for (int k = 0; k < ZF_MAX_ARCHIVES; ++k) EXPECT_EQ(readAll(zips[k] + ":m"), std::to_string(k));
   {
     StderrCapture err;
-    EXPECT_EQ(uniopen((zips[32] + ":m").c_str(), O_RDONLY), -1);
+    EXPECT_EQ(uniopen((zips[32] + ":m").c_str(), SYS_OPEN_READ), -1);
     EXPECT_EQ(err.finish(), "ZF_OPEN(): no free slots in ARCINFOS[], all 32 occupied\n");
   }
   // The archives stay open after their members are closed: the first one is
@@ -231,7 +232,7 @@ TEST_F(Zip, MemberSizesAreChecked) {
   writeFile(shortZip, withClaimedSize(bytes, 3500));
   {
     StderrCapture err;
-    int h = uniopen((shortZip + ":m").c_str(), O_RDONLY);
+    int h = uniopen((shortZip + ":m").c_str(), SYS_OPEN_READ);
     EXPECT_EQ(err.finish(), "ZF_OPEN(): error reading from 'm' (3000 of 3500 bytes read)\n");
     ASSERT_GE(h, 0);
     EXPECT_EQ(unifilelength(h), 3000);
@@ -255,7 +256,7 @@ TEST_F(Zip, MemberSizesAreChecked) {
     zfReset();
     writeFile(tooBig, withClaimedSize(bytes, c.claimed));
     StderrCapture err;
-    EXPECT_EQ(uniopen((tooBig + ":m").c_str(), O_RDONLY), -1);
+    EXPECT_EQ(uniopen((tooBig + ":m").c_str(), SYS_OPEN_READ), -1);
     std::string log = err.finish();
     EXPECT_EQ(log.rfind("ZF_OPEN(): ", 0), 0u) << log;
     EXPECT_NE(log.find(c.log), std::string::npos) << log;
@@ -265,7 +266,7 @@ TEST_F(Zip, MemberSizesAreChecked) {
 
 TEST_F(Zip, PlainFiles) {
   std::string path = dir.file("plain.bin");
-  int h = uniopen(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  int h = uniopen(path.c_str(), SYS_OPEN_READWRITE | SYS_OPEN_CREATE | SYS_OPEN_TRUNCATE);
   ASSERT_GE(h, 0);
   ASSERT_LT(h, ZF_HANDLE_BASE);
   EXPECT_EQ(uniwrite(h, "hello world", 11), 11);
@@ -277,7 +278,7 @@ TEST_F(Zip, PlainFiles) {
   EXPECT_EQ(std::string(buf, 5), "world");
   EXPECT_EQ(uniclose(h), 0);
   EXPECT_EQ(readAll(path), "hello world");
-  EXPECT_EQ(uniopen(dir.file("missing").c_str(), O_RDONLY), -1);
+  EXPECT_EQ(uniopen(dir.file("missing").c_str(), SYS_OPEN_READ), -1);
 }
 
 // A pack stored in a zip archive is read through the unified layer.

@@ -17,7 +17,7 @@
 #include "core/log.h"
 #include "core/time.h"
 #include "platform/gdev.h"
-#include "platform/sys.h"
+#include "platform/sys/sys.h"
 #include "support/testutil.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "core/log.h"
 #include "main/ltime.h"
-#include "platform/sys.h"
+#include "platform/sys/sys.h"
 #include "support/testutil.h"
 
 namespace {

@@ -16,9 +16,8 @@
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/time.h"
-#include "game/calls.h"
 #include "game/game.h"
-#include "game/nproc.h"
+#include "core/nproc.h"
 #include "game/trigger.h"
 #include "gfx/screen.h"
 #include "gfx/sprite.h"
@@ -26,10 +25,11 @@
 #include "physics/ball.h"
 #include "physics/board.h"
 #include "physics/geometry.h"
-#include "physics/objects.h"
+#include "physics/objects/objects.h"
 #include "physics/opr.h"
 #include "physics/table.h"
 #include "physics/track.h"
+#include "main/tableload.h"
 #include "platform/gdev.h"
 #include "support/testutil.h"
 
@@ -40,10 +40,10 @@ struct TableSim {
   GdevDevice device{};
   gscr screen{};
   VBOARD vboard{};
-  Board board{};
-  BoardParams params{};
-  ConfSet global{}, rules{};
-  int shapes = 0;
+  TableLoad table{};  // the table's physics, loaded by the session's own phases
+  Board& board = table.physics;
+  ConfSet& global = table.global;
+  ConfSet& rules = table.gameSet;
   std::vector<int> ballRequests;  // free flags of the balls the table asked for
   // A ball that left the table: its trigger (TR_LEAVE_*), where it crossed
   // the edge and its layers.
@@ -69,12 +69,7 @@ struct TableSim {
     logCommand("MUTE 1");
     memInit();
     gsBuildBlendTable();
-    rulesCallClear();
-    titleClearMacros();
-    gameReset();
-    namedProcClear();
-    eventClear();
-    tableContextReset();
+    tableResetModules();
     keys = {};
     current = this;
     display = gdevCreateMemoryDC(W, H, 16, nullptr);
@@ -86,27 +81,14 @@ struct TableSim {
     device.drawDC = device.displayDC = display;
     if (!display || gsCreateMGL(&screen, &device) != 1) return;
     gsSelect(&screen);
+    // A blank picture stands in for the regime's artwork.
     background = gdevCreateMemoryDC(W, H, 16, nullptr);
     vbCreate(&vboard, background);
     vbSelect(&vboard);
-    lightInit();
-    if (conf_anyread(&global, "sim", "conf/global.conf", "conf/global.bcf", 0) < 0) return;
-    if (conf_anyread(&rules, "sim", "conf/game.conf", "conf/game.bcf", 0) < 0) return;
-    tableContextRead(&global, &rules);
     gTable.keyHeld = [](int scan) { return scan >= 0 && scan < 256 ? keys[scan] : 0; };
     gTable.newBall = [](int free) { current->ballRequests.push_back(free); };
-    tableReadBoardParams(&global, &params);
-    if (BOARD_INIT(&board, BOARD_MAX_OBJECTS, &params) < 0) return;
-    BOARD_SELECT(&board);
-    loadTableMaps(&screen, nullptr);
-    setupTracks(0);
-    objectsReset();
-    objClearInfo();
-    OPR_RESET();
-    if (oprRegisterTable() < 0) return;
-    ShapeLoadHooks hooks{nullptr, oprSetObjectConf, OPR_RECOGNIZE};
-    shapeSetLoadHooks(&hooks);
-    shapes = LOAD_SHAPES(0);
+    table.screen = &screen;
+    if (tableLoad(&table, TABLE_PHASES_PHYSICS | tablePhaseBit(TP_DISPLAY)) < 0) return;
     perspSetupTable(&gTable.persp);
     handlers = {};
     for (int i = 0; i < board.count; i++) {
@@ -136,18 +118,7 @@ struct TableSim {
 
   ~TableSim() {
     triggerSetSessionActions(nullptr);
-    if (board.objects)
-      for (int i = 0; i < board.count; i++)
-        if (board.objects[i].id >= 0) BOARD_KILL(i);
-    BOARD_FREE(&board);
-    objectsReset();
-    objClearInfo();
-    OPR_RESET();
-    shapeSetLoadHooks(nullptr);
-    FREE_SHAPES();
-    CLEAR_LAYER_HEIGHTS();
-    trackFreeAll();
-    lightFree();
+    tableUnload(&table);
     vbFree(&vboard);
     vbCurrent = nullptr;
     SPR_FREE_ALL();
@@ -155,9 +126,6 @@ struct TableSim {
     gsRelease(&screen);
     if (background) gdevDestroyDC(background);
     if (display) gdevDestroyDC(display);
-    conf_free(&global);
-    conf_free(&rules);
-    tableContextReset();
     current = nullptr;
     logReset();
   }

@@ -1,0 +1,194 @@
+#pragma once
+// A small table for object tests: an active board, a visual board over a
+// memory screen (MemScreen: objects get their sprite instances), an object
+// configuration parsed from text, sprites written into a temporary folder,
+// and helpers to make outlines and balls and to run steps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "anim/lights.h"
+#include "anim/title.h"
+#include "core/conf.h"
+#include "core/log.h"
+#include "core/mem.h"
+#include "core/time.h"
+#include "core/calls.h"
+#include "main/tableload.h"
+#include "game/game.h"
+#include "core/nproc.h"
+#include "game/stats.h"
+#include "gfx/gspwrite.h"
+#include "gfx/screen.h"
+#include "gfx/sprite.h"
+#include "gfx/vboard.h"
+#include "physics/ball.h"
+#include "physics/board.h"
+#include "physics/objects/objects.h"
+#include "physics/opr.h"
+#include "physics/table.h"
+#include "physics/track.h"
+#include "platform/gdev.h"
+#include "support/memscreen.h"
+#include "support/testutil.h"
+
+class TableFixture : public ::testing::Test, protected MemScreen {
+ protected:
+  static constexpr int W = 800, H = 600;
+
+  void SetUp() override {
+    logReset();
+    memInit();
+    gsBuildBlendTable();
+    tableResetModules();
+    tmTime = 0;
+    ASSERT_TRUE(openScreen(W, H));
+    params = BoardParams{0.0, 1.0, 0.2};
+    gTable.keyHeld = &TableFixture::keyHeld;
+    gKeys = {};
+    // The board, the lamps and the object families, as a table load makes them.
+    ASSERT_EQ(tableLoad(&table, tablePhaseBit(TP_BOARD) | tablePhaseBit(TP_DISPLAY) | tablePhaseBit(TP_FAMILIES)), 0);
+  }
+
+  void TearDown() override {
+    tableUnload(&table);
+    oprSetObjectConf(nullptr);
+    conf_free(&conf);
+    for (auto& o : outlines) shFree(&o);
+    closeScreen();
+    conf_free(&rules);
+    conf_free(&global);
+    logReset();
+  }
+
+  // The object configuration, as the text of "table/objects-N.conf".
+  void setObjects(const std::string& text) {
+    parseConf(&conf, text, "objects.conf");
+    oprSetObjectConf(&conf);
+  }
+  // The rules' configuration ("conf/game.conf") from text.
+  void setRules(const std::string& text) {
+    parseConf(&rules, text, "game.conf");
+    gTable.rules = &rules;
+  }
+  // The global configuration ("conf/global.conf") from text.
+  void setGlobal(const std::string& text) {
+    parseConf(&global, text, "global.conf");
+    gTable.global = &global;
+  }
+  static void parseConf(ConfSet* set, const std::string& text, const char* name) {
+    conf_free(set);
+    ASSERT_EQ(confParseText(set, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, name), 0) << name;
+  }
+
+  // Offers an outline to the readers as the shape loader does; returns the
+  // board object made from it (the reader number through reader).
+  BoardObject* make(Outline* o, int layer = 0, int* reader = nullptr) {
+    int r = OPR_RECOGNIZE(layer, o);
+    if (reader) *reader = r;
+    for (int i = 0; i < board.count; i++) {
+      BoardObject* b = &board.objects[i];
+      if (b->id >= 0 && b->kind != BK_BALL && b->u.shape.outline.vertices == o->vertices) return b;
+    }
+    return nullptr;
+  }
+
+  // The ball in the highest board slot, null when there is none.
+  BoardObject* newestBall() {
+    for (int i = board.count - 1; i >= 0; i--)
+      if (board.objects[i].id >= 0 && board.objects[i].kind == BK_BALL) return &board.objects[i];
+    return nullptr;
+  }
+
+  // What f writes to the log.
+  static std::string logOf(const std::function<void()>& f) {
+    StderrCapture err;
+    f();
+    return err.finish();
+  }
+  // step() with the log captured; returns it.
+  std::string stepLogged(int n = 1, double dt = 1.0, double ms = 1000.0 / 60) {
+    return logOf([&] { step(n, dt, ms); });
+  }
+
+  // A sprite of `frames` frames of w x h opaque pixels, written into the
+  // temporary folder; returns its path.
+  std::string sprite(const std::string& name, int frames, int w = 8, int h = 8) {
+    std::vector<uint8_t> rgba(static_cast<size_t>(w) * h * 4, 255);
+    std::vector<GspFrameImage> images(static_cast<size_t>(frames), GspFrameImage{w, h, rgba.data(), 0, 0});
+    std::string path = dir.path + "/" + name;
+    EXPECT_EQ(gspWrite(path.c_str(), 4, images), 0);
+    return path;
+  }
+
+  // A polygon outline at (x, y) with vertices relative to it, kept alive
+  // for the test (board objects point at its arrays).
+  Outline* outline(double x, double y, const std::vector<std::pair<double, double>>& vertices) {
+    Outline o;
+    std::memset(&o, 0, sizeof o);
+    o.pos = Vec3{x, y, 0};
+    o.n = static_cast<int>(vertices.size());
+    // One block for both arrays, as the shape reader makes them (shFree
+    // releases it through the vertices).
+    void* block = std::calloc(vertices.size(), sizeof(Vec3) + sizeof(EdgeLine));
+    o.vertices = static_cast<Vec3*>(block);
+    o.edges = reinterpret_cast<EdgeLine*>(static_cast<char*>(block) + vertices.size() * sizeof(Vec3));
+    o.xmin = o.ymin = 1e300;
+    o.xmax = o.ymax = -1e300;
+    for (size_t i = 0; i < vertices.size(); i++) {
+      o.vertices[i] = Vec3{vertices[i].first, vertices[i].second, 0};
+      o.xmin = std::min(o.xmin, vertices[i].first);
+      o.xmax = std::max(o.xmax, vertices[i].first);
+      o.ymin = std::min(o.ymin, vertices[i].second);
+      o.ymax = std::max(o.ymax, vertices[i].second);
+    }
+    shComputeEdges(&o);
+    outlines.push_back(o);
+    return &outlines.back();
+  }
+
+  // An axis-aligned box outline with corners (x0, y0) and (x1, y1) in table
+  // coordinates, positioned at its top-left corner. Its vertices go round
+  // so that the edge normals point inwards and balls outside collide with it.
+  Outline* box(double x0, double y0, double x1, double y1) {
+    double w = x1 - x0, h = y1 - y0;
+    return outline(x0, y0, {{0, 0}, {w, 0}, {w, h}, {0, h}});
+  }
+
+  // A free ball (no sprites) at (x, y) with velocity (vx, vy).
+  BoardObject* ball(double x, double y, double vx = 0, double vy = 0, int lmask = 1, double radius = 3) {
+    BallData d{};
+    d.pos = Vec3{x, y, 0};
+    d.velo = Vec3{vx, vy, 0};
+    d.radius = radius;
+    BoardObject* b = CREATE_BALL(&d, nullptr, nullptr, lmask);
+    EXPECT_NE(b, nullptr);
+    return b;
+  }
+
+  // Steps the board n times by dt, advancing the game clock by ms per step.
+  void step(int n = 1, double dt = 1.0, double ms = 1000.0 / 60) {
+    for (int i = 0; i < n; i++) {
+      tmTime += ms;
+      BOARD_STEP(dt);
+    }
+  }
+
+  static int keyHeld(int scan) { return scan >= 0 && scan < 256 ? gKeys[scan] : 0; }
+  void press(int scan, bool down) { gKeys[scan] = down ? 1 : 0; }
+
+  inline static std::array<int, 256> gKeys{};
+
+  TempDir dir;
+  TableLoad table{};
+  Board& board = table.physics;
+  BoardParams& params = table.boardParams;
+  ConfSet conf{}, rules{}, global{};
+  std::deque<Outline> outlines;
+};
