@@ -6,6 +6,15 @@
 // Status convention: a failing function returns logError(failureValue,
 // "%s: what went wrong", "ITS_NAME()"), so failures leave a chain of lines
 // from the innermost outwards.
+//
+// A message that ends in ", SE" (or names a "possible SE") reports a software
+// error: an internal inconsistency of the program, such as a call with a
+// handle that cannot exist, rather than bad data or a missing file.
+//
+// Where this game knowingly differs from the behaviour it reproduces (a bounds
+// check, a safe default, a mended crash), the place carries a comment that
+// begins with "DELIBERATE:" and says what differs and why:
+//   grep -rn "DELIBERATE:" src
 
 #define PB_PRINTF(fmtIndex, firstArg) __attribute__((format(printf, fmtIndex, firstArg)))
 

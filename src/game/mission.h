@@ -2,6 +2,27 @@
 // Missions: at most one runs at a time (game.mission); table objects and the
 // session send it mission events.
 
+// Mission events: the code the table objects, the session and the rules send
+// to the running mission and to the modes.
+enum MissionEvent {
+  MEVT_BEGIN, MEVT_COMPLETE, MEVT_NEWBALL, MEVT_TUNNEL, MEVT_UPDATE, MEVT_RESET, MEVT_ABORT,
+  MEVT_MISSION, MEVT_MSEL_BTN, MEVT_QUESTION_BTN, MEVT_DUMA_BUMPER, MEVT_ZONA_INCREASE, MEVT_GP_DRAIN,
+  MEVT_GP_COMPLETE, MEVT_SPIRALBTN, MEVT_ZONA_BUTTONS, MEVT_ZONA_AMNESTY, MEVT_LAW_DUMA, MEVT_LAW_BTN,
+  MEVT_LAW_ALL, MEVT_UKAZY_UKAZ, MEVT_UKAZY_BTN, MEVT_UKAZY_ALL, MEVT_PRES_BEGIN, MEVT_T1, MEVT_T2,
+  MEVT_T3, MEVT_T4, MEVT_T5, MEVT_T7, MEVT_T8, MEVT_T9, MEVT_T10, MEVT_T22, MEVT_LAST
+};
+static_assert(MEVT_GP_DRAIN == 12 && MEVT_PRES_BEGIN == 23 && MEVT_LAST == 34, "mission event codes");
+
+// Missions by number: the five that the symbols choose (a symbol's kind is
+// its mission's number), then the ones the rules start themselves.
+enum MissionNumber {
+  MISSION_DUMA = 0,
+  MISSION_ZONA = 1,
+  MISSION_GASPROM = 2,
+  MISSION_BD = 3,
+  MISSION_QUESTION = 4,
+};
+
 // Sends an event to the running mission, when there is one.
 void missionEvent(int event, int a, int b);
 // The running mission's number, -1 when none runs.

@@ -81,34 +81,35 @@ void MUSIC_TRIGGER(int trigger) {
   const int mission = game.mission;
   bool handled = true;
   switch (trigger) {
-    case TR_NEW_BALL: play(regime); position(0); break;
+    case TR_NEW_BALL: play(regime); position(MUSIC_ORDER_INTRO); break;
     case TR_BALL_IN: {
       int order = 0, row = 0;
       fxGetModulePosition(&order, &row);
-      if (order == 0) position(1);
+      if (order == MUSIC_ORDER_INTRO) position(MUSIC_ORDER_PLAY);
       break;
     }
     case TR_BALL_LOST: fxStopModule(); break;
     case TR_MISSION_BEGIN:
       if (mission == MISSION_ELECTIONS) break;
-      position(mission >= MISSION_CRISIS_FIRST && mission <= MISSION_CRISIS_LAST ? 31 : 20);
+      position(mission >= MISSION_CRISIS_FIRST && mission <= MISSION_CRISIS_LAST ? MUSIC_ORDER_CRISIS
+                                                                                   : MUSIC_ORDER_MISSION);
       break;
     case TR_MISSION_COMPLETE:
     case TR_MISSION_ABORT:
-      if (mission != MISSION_ELECTIONS) position(1);
+      if (mission != MISSION_ELECTIONS) position(MUSIC_ORDER_PLAY);
       break;
-    case TR_PRES_VOTE: play(3); break;
+    case TR_PRES_VOTE: play(MUSIC_PRES); break;
     case TR_PRES_END:
     case TR_NEW_REGIME:
-    case TR_SG_END: play(regime); position(1); break;
-    case TR_MENU: play(3); position(31); break;
-    case TR_MENU_CREDITS: play(4); position(0); break;
-    case TR_MENU_START: position(41); break;
-    case TR_GAME_BEGIN: play(regime); position(0); break;
-    case TR_GAME_OVER: play(4); position(0); break;
-    case TR_SG_BOXING: play(5); position(0); break;
-    case TR_SG_DEPUTY: play(6); position(0); break;
-    case TR_SG_OLIGARCH: play(7); position(0); break;
+    case TR_SG_END: play(regime); position(MUSIC_ORDER_PLAY); break;
+    case TR_MENU: play(MUSIC_PRES); position(MUSIC_ORDER_CRISIS); break;
+    case TR_MENU_CREDITS: play(MUSIC_CREDITS); position(MUSIC_ORDER_INTRO); break;
+    case TR_MENU_START: position(MUSIC_ORDER_MENU_START); break;
+    case TR_GAME_BEGIN: play(regime); position(MUSIC_ORDER_INTRO); break;
+    case TR_GAME_OVER: play(MUSIC_CREDITS); position(MUSIC_ORDER_INTRO); break;
+    case TR_SG_BOXING: play(MUSIC_BOXING); position(MUSIC_ORDER_INTRO); break;
+    case TR_SG_DEPUTY: play(MUSIC_DEPUTY); position(MUSIC_ORDER_INTRO); break;
+    case TR_SG_OLIGARCH: play(MUSIC_OLIGARCH); position(MUSIC_ORDER_INTRO); break;
     default: handled = false; break;
   }
   triggerTrace(trigger, "MUSIC_TRIGGER()", handled);

@@ -173,7 +173,7 @@ int CATCH_HANDLE(PackEntry& e, const char* name) {
     }
   }
 
-  // Deliberate addition: the directory is not trusted. Every section a select
+  // DELIBERATE: the directory is not trusted. Every section a select
   // can reach must lie inside the file, so that reading it never leaves the
   // data (offs + len is summed in 64 bits).
   long length = dataLength(e);

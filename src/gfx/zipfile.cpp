@@ -76,7 +76,7 @@ int inflateMember(FileInfo& entry, const ArcInfo& arc, const char* member) {
   if (err != UNZ_OK)
     return logError(-1, "%s: error %d with zipfile '%s' in unzGetCurrentFileInfo", "ZF_OPEN()",
                     err, arc.path);
-  // Deliberate addition: the directory's sizes are checked before they size
+  // DELIBERATE: the directory's sizes are checked before they size
   // an allocation (a cap, and what the compressed bytes can possibly hold).
   const unsigned long long size = info.uncompressed_size;
   if (size > static_cast<uint64_t>(ZF_MAX_MEMBER_SIZE))

@@ -58,6 +58,11 @@ char gScreenshot[260] = "";
 
 enum { CHAR_SPACE = 32, CHAR_ESCAPE = 27 };
 
+// A ball lost while the ball-save time is still above this gets its free
+// ball at once, without the "ball saved" title: the save was so fresh that
+// the title would only hold up play.
+constexpr double kSaverInstantBall = 110;
+
 
 
 // Fails a load step: the console comes back on before the chain is written.
@@ -94,7 +99,7 @@ int sessionTrigger(int trigger) {
       // The ball left the playfield: saved while the ball-save time runs,
       // lost when it was the last ball on the board.
       if (game.saveTime > 0) {
-        if (game.saveTime > 110) {
+        if (game.saveTime > kSaverInstantBall) {
           requestNewBall(1);
         } else {
           gstatSample("ball:saved");
@@ -116,7 +121,7 @@ int sessionTrigger(int trigger) {
       return 1;
     case TR_LEAVE_GASPROM:
       requestNewBall(1);
-      if (missionCurrent() == 2) modeEvent(0, 12, 0, nullptr);
+      if (missionCurrent() == MISSION_GASPROM) modeEvent(0, MEVT_GP_DRAIN, 0, nullptr);
       return 1;
     case TR_BALL_LOST:
       return 1;

@@ -84,7 +84,8 @@ int phaseGlobal(TableLoad* t) {
   ConfSet* g = &t->global;
   TableConfig& c = t->cfg;
   c.rate = conf_getint(g, "video.rate", 60);
-  if (c.rate <= 0) c.rate = 60;  // a rate of 0 would divide by zero everywhere
+  // DELIBERATE: a rate of 0 or less would divide by zero everywhere.
+  if (c.rate <= 0) c.rate = 60;
   c.fixed = conf_getint(g, "video.fixed", 0);
   c.boardTimescale = conf_getdouble(g, "options.board_timescale", 1.0);
   c.frameScale = 60.0 / c.rate;

@@ -52,7 +52,8 @@ void drawBall(BoardObject* o, BallParms* p) {
   // Projected size of the ball: a segment of ballsize table units at the ball.
   double half = k.ballsize / 2.0;
   double width = PERSP_X(b->pos.x + half, b->pos.y, 0) - PERSP_X(b->pos.x - half, b->pos.y, 0);
-  // Without a view (not set up yet) or far outside it there is nothing to draw.
+  // DELIBERATE: without a view (not set up yet) the projection would give
+  // NaN positions; then, or far outside the view, there is nothing to draw.
   const double kLimit = 1e6;
   if (!(std::fabs(sx) < kLimit && std::fabs(sy) < kLimit && std::fabs(depth) < kLimit && std::fabs(width) < kLimit))
     return;
@@ -98,8 +99,8 @@ void frame(BoardObject* o, double dt) {
   if (p) {
     if (b->track) {
       if (std::fabs(b->trackvelo) > p->maxvelo) b->trackvelo = b->trackvelo < 0 ? -p->maxvelo : p->maxvelo;
-    } else if (vLen2(b->velo) > p->maxvelo) {
-      b->velo = vSetLen2(b->velo, p->maxvelo);
+    } else if (vLenXY(b->velo) > p->maxvelo) {
+      b->velo = vSetLenXY(b->velo, p->maxvelo);
     }
     if (p->jumping) ballJumpStep(&p->jumpHeight, &p->jumpVelo, &p->jumping, bp->hmGravity, p->hmK, dt);
     b->pos.z = p->jumpHeight;

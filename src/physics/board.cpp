@@ -21,6 +21,17 @@ bool gEventUnhit = false;
 constexpr double kNone = 101.0;
 constexpr double kEps = 0.001;
 constexpr int kMaxStalled = 1000;
+// A cflipper's contact is reported this much of the step's fraction early,
+// so that the ball is turned back before the fast-moving piece reaches it.
+constexpr double kCFlipperEarly = 0.05;
+// A ball riding a track bounces back along it only when it meets the shape
+// nearly head on: the cosine between its direction and the contact normal
+// must be below this (about 135 degrees).
+constexpr double kTrackBounceCos = -0.7;
+// After a shape bounce the ball gets this much extra speed along the normal,
+// which keeps a ball at rest on a wall from sinking into it. A power of two,
+// so the product is the same bits as the division by 32 it stands for.
+constexpr double kPushOff = 1.0 / 32;
 
 bool live(const BoardObject* o) { return o->id >= 0 && !o->fresh && !o->disabled; }
 
@@ -312,7 +323,7 @@ double ballCFlipper(const BoardObject* ball, const BoardObject* flip, double R, 
     }
   }
   if (bestPiece < 0) return kNone * R;
-  double u = best > 0.05 ? best - 0.05 : 0;
+  double u = best > kCFlipperEarly ? best - kCFlipperEarly : 0;
   double t = u * R;
   double thc = sg * (f->angle + t * f->avelo);
   c->kind = bestPiece < 2 ? 0 : 1;
@@ -330,22 +341,22 @@ Vec3 vAdd(Vec3 a, Vec3 b) { return Vec3{a.x + b.x, a.y + b.y, a.z + b.z}; }
 Vec3 vSub(Vec3 a, Vec3 b) { return Vec3{a.x - b.x, a.y - b.y, a.z - b.z}; }
 Vec3 vScale(Vec3 a, double s) { return Vec3{a.x * s, a.y * s, a.z * s}; }
 Vec3 vAddScaled(Vec3 a, Vec3 b, double s) { return Vec3{a.x + s * b.x, a.y + s * b.y, a.z + s * b.z}; }
-double vDot2(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y; }
-double vDot3(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-double vLen2(Vec3 a) { return std::sqrt(a.x * a.x + a.y * a.y); }
-double vLen3(Vec3 a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
-Vec3 vSetLen2(Vec3 a, double length) {
-  double l = vLen2(a);
+double vDotXY(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y; }
+double vDotXYZ(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+double vLenXY(Vec3 a) { return std::sqrt(a.x * a.x + a.y * a.y); }
+double vLenXYZ(Vec3 a) { return std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z); }
+Vec3 vSetLenXY(Vec3 a, double length) {
+  double l = vLenXY(a);
   if (l == 0) return Vec3{0, 0, a.z};
   return Vec3{a.x * length / l, a.y * length / l, a.z};
 }
-Vec3 vSetLen3(Vec3 a, double length) {
-  double l = vLen3(a);
+Vec3 vSetLenXYZ(Vec3 a, double length) {
+  double l = vLenXYZ(a);
   if (l == 0) return Vec3{0, 0, 0};
   return vScale(a, length / l);
 }
 Vec3 vNormalize(Vec3 a) {
-  double l = vLen2(a);
+  double l = vLenXY(a);
   if (l == 0) return Vec3{0, 0, 0};
   return Vec3{a.x / l, a.y / l, 0};
 }
@@ -360,6 +371,8 @@ Vec3 vRotateNeg(Vec3 a, double angle) { return vRotate(a, -angle); }
 int BOARD_INIT(Board* board, int maxObjects, const BoardParams* params) {
   std::memset(board, 0, sizeof *board);
   long long bytes = 4LL * maxObjects * (maxObjects + 48);
+  // DELIBERATE: more than 4096 slots are refused; the pair matrix would
+  // overflow the message's int and the memory.
   if (maxObjects <= 0 || maxObjects > 4096) {
     logError(0, "%s: not enough memory for objects (%d bytes)", "BOARD_INIT()", static_cast<int>(bytes));
     return -1;
@@ -602,6 +615,8 @@ void BOARD_STEP(double dt) {
     remaining -= s;
     b->time += s;
     stalled = s > 0 ? 0 : stalled + 1;
+    // DELIBERATE: a step whose events make no progress (a handler that clears
+    // a contact while the ball still overlaps) would hang; it ends instead.
     if (stalled > kMaxStalled) {
       logError(0, "%s: no progress after %d events at time %.3f, the rest of the step moves without contacts",
                "BOARD_STEP()", stalled, b->time);
@@ -676,14 +691,14 @@ void BOUNCE_SHAPE(BoardEvent* event, BoardObject* a, BoardObject* b) {
   Vec3 n = event->contact.normal;
   if (bd->track) {
     Vec3 u = vNormalize(vSub(bd->velo, sv));
-    if (vDot2(u, n) >= -0.7) return;
+    if (vDotXY(u, n) >= kTrackBounceCos) return;
     bd->trackvelo = -k * bd->trackvelo;
     return;
   }
   Vec3 w = vSub(bd->velo, sv);
-  double wn = vDot2(w, n);
-  bd->velo.x = bd->velo.x - (1 + k) * wn * n.x + n.x / 32;
-  bd->velo.y = bd->velo.y - (1 + k) * wn * n.y + n.y / 32;
+  double wn = vDotXY(w, n);
+  bd->velo.x = bd->velo.x - (1 + k) * wn * n.x + n.x * kPushOff;
+  bd->velo.y = bd->velo.y - (1 + k) * wn * n.y + n.y * kPushOff;
 }
 
 void BOUNCE_FLIPPER(BoardEvent* event, BoardObject* a, BoardObject* b) {
@@ -694,7 +709,7 @@ void BOUNCE_FLIPPER(BoardEvent* event, BoardObject* a, BoardObject* b) {
   const FlipperData* f = &flip->u.flipper;
   Vec3 s = surfaceVelocity(bd, f->outline.pos, f->avelo, f->right, f->kav);
   Vec3 n = event->contact.normal;
-  double wn = vDot2(vSub(bd->velo, s), n);
+  double wn = vDotXY(vSub(bd->velo, s), n);
   bd->velo.x -= (1 + f->k) * wn * n.x;
   bd->velo.y -= (1 + f->k) * wn * n.y;
 }
@@ -709,16 +724,16 @@ void BOUNCE_CFLIPPER(BoardEvent* event, BoardObject* a, BoardObject* b) {
   Vec3 n = event->contact.normal;
   Vec3 w = vSub(bd->velo, s);
   w.z = 0;
-  double wn = vDot2(w, n);
+  double wn = vDotXY(w, n);
   Vec3 w2;
-  if (vDot2(bd->velo, n) <= 0) {
+  if (vDotXY(bd->velo, n) <= 0) {
     w2 = vAddScaled(w, n, -(1 + f->k) * wn);
   } else {
     Vec3 wt = vAddScaled(w, n, -wn);
     w2 = vAddScaled(wt, n, f->k * std::fabs(wn));
-    double lw = vLen2(w);
-    w2 = vSetLen2(w2, lw);
-    double ws = vDot2(w2, s), ss = vDot2(s, s);
+    double lw = vLenXY(w);
+    w2 = vSetLenXY(w2, lw);
+    double ws = vDotXY(w2, s), ss = vDotXY(s, s);
     if (ws < 0 && ss > 0) w2 = vAddScaled(w2, s, -ws / ss);
   }
   bd->velo.x = w2.x + s.x;
@@ -739,12 +754,12 @@ void BOUNCE_BALL(BoardEvent* event, BoardObject* a, BoardObject* b) {
   Vec3 n = vNormalize(vSub(bb->pos, ba->pos));
   Vec3 va = ba->velo, vb = bb->velo;
   if (!ba->track) {
-    double d = vDot2(vSub(vb, va), n);
+    double d = vDotXY(vSub(vb, va), n);
     ba->velo.x += n.x * d;
     ba->velo.y += n.y * d;
   }
   if (!bb->track) {
-    double d = vDot2(vSub(va, vb), n);
+    double d = vDotXY(vSub(va, vb), n);
     bb->velo.x += n.x * d;
     bb->velo.y += n.y * d;
   }

@@ -148,12 +148,12 @@ Vec3 vAdd(Vec3 a, Vec3 b);
 Vec3 vSub(Vec3 a, Vec3 b);
 Vec3 vScale(Vec3 a, double s);
 Vec3 vAddScaled(Vec3 a, Vec3 b, double s);  // a + s b
-double vDot2(Vec3 a, Vec3 b);
-double vDot3(Vec3 a, Vec3 b);
-double vLen2(Vec3 a);
-double vLen3(Vec3 a);
-Vec3 vSetLen2(Vec3 a, double length);  // x, y scaled to the 2-D length; zero stays zero
-Vec3 vSetLen3(Vec3 a, double length);
+double vDotXY(Vec3 a, Vec3 b);
+double vDotXYZ(Vec3 a, Vec3 b);
+double vLenXY(Vec3 a);   // the length of (x, y)
+double vLenXYZ(Vec3 a);  // the length of (x, y, z)
+Vec3 vSetLenXY(Vec3 a, double length);  // x, y scaled to the 2-D length; zero stays zero
+Vec3 vSetLenXYZ(Vec3 a, double length);
 Vec3 vNormalize(Vec3 a);  // 2-D unit vector, zero stays zero
 Vec3 vRotate(Vec3 a, double angle);     // by +angle about z
 Vec3 vRotateNeg(Vec3 a, double angle);  // by -angle

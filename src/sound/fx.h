@@ -164,5 +164,30 @@ void freeTableSamples();
 int tableSampleVolume(int id);
 int tableSamplePanning(int id);
 
+// The music slots: one module per regime (slot = regime number), then the
+// presidential elections' module (also the menu's), the credits' (also the
+// game over's) and one per subgame.
+enum MusicSlot {
+  MUSIC_COMM = 0,
+  MUSIC_DEMO = 1,
+  MUSIC_DICT = 2,
+  MUSIC_PRES = 3,
+  MUSIC_CREDITS = 4,
+  MUSIC_BOXING = 5,
+  MUSIC_DEPUTY = 6,
+  MUSIC_OLIGARCH = 7,
+};
+static_assert(MUSIC_OLIGARCH + 1 == FX_MUSIC_SLOTS, "one slot per module");
+// Orders inside the modules where the triggers start the music: the intro,
+// the play loop, a mission's theme, a crisis's theme (in the elections'
+// module: the menu's theme) and the menu's start jingle.
+enum MusicOrder {
+  MUSIC_ORDER_INTRO = 0,
+  MUSIC_ORDER_PLAY = 1,
+  MUSIC_ORDER_MISSION = 20,
+  MUSIC_ORDER_CRISIS = 31,
+  MUSIC_ORDER_MENU_START = 41,
+};
+
 // Loads the eight music slots ("music/comm.it" ...). 1 only when all loaded.
 int setupMusic();

@@ -122,7 +122,6 @@ void wallReconf(int, Outline* outline, BoardObject* o) {
 enum { BUMPER_IDLE = 0, BUMPER_HEATING = 1, BUMPER_COOLING = 2 };
 enum { LOGIC_DUMA = 0, LOGIC_KREMLIN = 1 };
 enum { MISSION_DUMA = 0, MISSION_ELECTIONS = 5 };
-enum { MEVT_DUMA_BUMPER = 10 };
 constexpr double kQuorumStep = 7.5;
 
 struct BumperParms {
@@ -230,7 +229,7 @@ struct TriangleParms {
 void triangleHit(BoardObject* o, BoardEvent* e, BoardObject* ball) {
   auto* p = static_cast<TriangleParms*>(o->parms);
   BOUNCE_SHAPE(e, o, ball);
-  if (vLen2(ball->u.ball.velo) <= p->minvelo) return;
+  if (vLenXY(ball->u.ball.velo) <= p->minvelo) return;
   gstatSample(p->right ? "hit:tri_right" : "hit:tri_left");
   ball->u.ball.velo.x += p->kick.x;
   ball->u.ball.velo.y += p->kick.y;
@@ -452,7 +451,7 @@ void spinnerHit(BoardObject* o, BoardEvent*, BoardObject* ball) {
   const Vec3 pos = o->u.shape.outline.pos;
   double a2 = angle2Pi(ball->u.ball.pos.y - pos.y, ball->u.ball.pos.x - pos.x);
   p->direction = spinnerFirstSide(p->axisAngle, a2) ? 1 : -1;
-  p->speed = vLen2(ball->u.ball.velo) * p->rotateK;
+  p->speed = vLenXY(ball->u.ball.velo) * p->rotateK;
   playTableSample(p->place != 0 ? SI_RSPINNER : SI_LSPINNER);
 }
 
@@ -546,7 +545,7 @@ int triangle_reader(int, int layer, Outline* outline) {
   // Up the table, away from the slingshot's outer side.
   Vec3 dir = p->right ? Vec3{outline->ymin - outline->ymax, outline->xmin - outline->xmax, 0}
                       : Vec3{outline->ymax - outline->ymin, outline->xmin - outline->xmax, 0};
-  p->kick = vSetLen2(dir, p->attack);
+  p->kick = vSetLenXY(dir, p->attack);
   p->spr.instance = objReaderInstance(&r, p->spr.sprite, 0, 4);
   BoardObject* o = onBoard(&r, objReaderAddShape(&r, triangleHandler, FAM_TRIANGLE, k, 0));
   if (!o) return 0;

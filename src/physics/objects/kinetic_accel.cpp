@@ -222,7 +222,7 @@ void accel2Act(const char* fn, Accel2Parms* p, BoardObject* ball, const char* wh
   double k = powFactor(p->kvelo, dt);
   b->velo.x = b->velo.x * k + dt * p->dx;
   b->velo.y = b->velo.y * k + dt * p->dy;
-  double e = vLen2(b->velo);
+  double e = vLenXY(b->velo);
   double f = 1.0;
   if (p->threshLow > 0 && e < p->threshLow) f *= powFactor(p->threshLtD / e + p->threshLtK, dt);
   if (p->threshHigh > 0 && e > p->threshHigh) f *= powFactor(p->threshGtD / e + p->threshGtK, dt);

@@ -66,7 +66,7 @@ double routingPutOnTrack(BoardObject* ball, Track* track, double trackpos) {
     TrackVec p{b->pos.x, b->pos.y, 0};
     trackpos = trackClosest(track, &p);
   }
-  b->trackvelo = vLen2(b->velo);
+  b->trackvelo = vLenXY(b->velo);
   b->track = track;
   b->trackpos = trackpos;
   return trackpos;
@@ -177,16 +177,16 @@ void brakeBall(BoardObject* ball, double brake, const char* fn, const char* what
       b->trackvelo = brake;
       if (debug) logPrint("%s: %d %s brake to trackvelo=%.2f", fn, id, what, brake);
     }
-  } else if (vLen2(b->velo) > brake) {
-    b->velo = vSetLen2(b->velo, brake);
+  } else if (vLenXY(b->velo) > brake) {
+    b->velo = vSetLenXY(b->velo, brake);
     if (debug) logPrint("%s: %d %s brake to velo=%.2f", fn, id, what, brake);
   }
 }
 
 void pullFree(BoardObject* ball, double pull, const char* fn, const char* what, int debug, int id) {
   BallData* b = &ball->u.ball;
-  if (pull <= 0 || b->track || vLen2(b->velo) >= pull) return;
-  b->velo = vSetLen2(b->velo, pull);
+  if (pull <= 0 || b->track || vLenXY(b->velo) >= pull) return;
+  b->velo = vSetLenXY(b->velo, pull);
   if (debug) logPrint("%s: %d %s pull to velo=%.2f", fn, id, what, pull);
 }
 
@@ -606,12 +606,12 @@ int portalRun(BoardObject* o, const PortalParms* p, const PortalVariant& v, Boar
     if (p->debug) logPrint("%s: pos=(%.2f,%.2f)", fn, v.x, v.y);
   }
   if (v.flags & PA_ANGLE) {
-    double speed = vLen3(b->velo), a = v.angle * kPi / 180.0;
+    double speed = vLenXYZ(b->velo), a = v.angle * kPi / 180.0;
     b->velo = Vec3{std::cos(a) * speed, std::sin(a) * speed, 0};
     if (p->debug) logPrint("%s: velo=(%.2f,%.2f)", fn, b->velo.x, b->velo.y);
   }
   if (v.flags & PA_LENGTH) {
-    b->velo = vSetLen3(b->velo, v.length);
+    b->velo = vSetLenXYZ(b->velo, v.length);
     if (p->debug) logPrint("%s: velo=(%.2f,%.2f)", fn, b->velo.x, b->velo.y);
   }
   if (v.flags & PA_LAYER) {

@@ -246,7 +246,7 @@ void sprdoorBallIn() {
     credit = routingConfNumber(gTable.global, "ball.oldball_credit", 2);
   }
   gameRaiseSaveTime(credit);
-  modeEvent(1, 0, 0, nullptr);
+  modeEvent(1, MEVT_BEGIN, 0, nullptr);
 }
 
 int sprdoorHandler(BoardObject* o, BoardEvent* e) {
@@ -323,7 +323,7 @@ int mpointHandler(BoardObject* o, BoardEvent* e) {
   if (e->type != BE_HIT || !objLiveBall(e->other)) return 0;
   int place = o->user2;
   if (missionPointReady(place)) {
-    modeEvent(1, 1, 0, nullptr);
+    modeEvent(1, MEVT_COMPLETE, 0, nullptr);
     missionPointSelect(place);
   }
   return 0;

@@ -177,7 +177,7 @@ void frame(const OstliftParms* p) {
 void scratch(BoardObject* o, const OstliftParms* p, BoardObject* ball) {
   if (gOst.state != OST_IDLE || gOst.stored >= OST_MAX_STORED) return;
   Vec3 d = vSub(ball->u.ball.pos, o->u.shape.outline.pos);
-  if (vLen2(d) > p->ballMindist || gameSubgamePending() || !game.liftActive) return;
+  if (vLenXY(d) > p->ballMindist || gameSubgamePending() || !game.liftActive) return;
   lock(ball);
 }
 
@@ -234,7 +234,7 @@ int ostlift_reader(int, int layer, Outline* outline) {
   p->delay = OPR_INT(outline, "delay", 50);
   p->ballFrames = OPR_INT(outline, "ball_frames", 5);
   if (p->ballFrames < 1 || p->ballFrames > OST_MAX_BALL_FRAMES) {
-    // The drum counts balls in steps of ball_frames: zero would divide by
+    // DELIBERATE: the drum counts balls in steps of ball_frames: zero would divide by
     // zero, a huge step would overflow the drum's frame.
     objReaderNote(&r, "invalid ball_frames %d, fixed to be 1", p->ballFrames);
     p->ballFrames = 1;

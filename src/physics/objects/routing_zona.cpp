@@ -152,9 +152,9 @@ void pull(const ZonaParms* p) {
   if (!ball) return;
   BallData* b = &ball->u.ball;
   Vec3 to{p->upX - b->pos.x, p->upY - b->pos.y, 0};
-  double d = vLen2(to);
+  double d = vLenXY(to);
   if (d < 1) d = 1;
-  if (vLen2(b->velo) > p->minvelo || d > p->mindist) {
+  if (vLenXY(b->velo) > p->minvelo || d > p->mindist) {
     Vec3 v = vScale(b->velo, p->friction);
     b->velo = Vec3{v.x + p->gravity * to.x / d, v.y + p->gravity * to.y / d, b->velo.z};
     return;

@@ -13,6 +13,7 @@
 #include "core/text.h"
 #include "game/game.h"
 #include "game/mission.h"
+#include "game/trigger.h"
 #include "game/mode.h"
 #include "game/score.h"
 #include "game/stats.h"
@@ -111,7 +112,7 @@ void reportPlace(HcParms* p, BoardObject*) {
 // The advertisement counter: every seventh hit releases the stored balls.
 void reportSpiral(HcParms*, BoardObject* object) {
   gstatSample("hit:spiralbtn");
-  modeEvent(10, 14, 0, object);
+  modeEvent(10, MEVT_SPIRALBTN, 0, object);
   game.reklama++;
   if (game.reklama >= 7) {
     ostliftStartRelease();
@@ -206,7 +207,7 @@ void hcPairHeld(HcParms* p) {
       startForeTitle("tv_gas_tv");
     }
   } else {
-    modeEvent(3, 15, 0, p->object);
+    modeEvent(3, MEVT_ZONA_BUTTONS, 0, p->object);
   }
 }
 
@@ -410,9 +411,9 @@ const std::string& wellWord(int count) {
 }
 
 void gasComplete() {
-  if (missionCurrent() == 2) {
-    missionEvent(13, 0, 0);
-  } else if (missionCurrent() == 5) {
+  if (missionCurrent() == MISSION_GASPROM) {
+    missionEvent(MEVT_GP_COMPLETE, 0, 0);
+  } else if (missionCurrent() == MISSION_ELECTIONS) {
     swScores4("gp%d:pres");
   } else if (game.gp == 1) {
     swScores4("gp%d:on");
@@ -439,7 +440,7 @@ void gasCount() {
   for (GasParms* g : gGas)
     if (g && g->state == GAS_DOWN) down++;
   if (down < GAS_BUTTONS) {
-    if (missionCurrent() == 2) {
+    if (missionCurrent() == MISSION_GASPROM) {
       int left = GAS_BUTTONS - down;
       char text[64];
       strFormatN(text, sizeof text, "%d\n%s", left, wellWord(left).c_str());

@@ -11,6 +11,7 @@
 #include "core/text.h"
 #include "game/game.h"
 #include "game/mission.h"
+#include "game/trigger.h"
 #include "game/score.h"
 #include "game/stats.h"
 #include "gfx/sprite.h"
@@ -128,7 +129,7 @@ void groupFrame(int group) {
   if (down == FLAPS && !g.reported) {
     g.reported = 1;
     gstatSample(k.stat);
-    if (missionCurrent() == 5) {
+    if (missionCurrent() == MISSION_ELECTIONS) {
       scoreAdd(k.presScore);
       requestRise(group);
     } else {

@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "game/game.h"
 #include "game/mission.h"
+#include "game/trigger.h"
 #include "game/mode.h"
 #include "core/nproc.h"
 #include "game/stats.h"
@@ -42,22 +43,22 @@ struct LaneParms {
 };
 
 void dumaComplete(BoardObject* object) {
-  if (missionCurrent() == 5) {
+  if (missionCurrent() == MISSION_ELECTIONS) {
     swScores4("duma%d:pres");
   } else if (game.duma == 1) {
     swScores4("duma%d:on");
-    modeEvent(4, 17, 0, object);
+    modeEvent(4, MEVT_LAW_DUMA, 0, object);
   } else {
     swScores4("duma%d");
   }
 }
 
 void kremComplete(BoardObject* object) {
-  if (missionCurrent() == 5) {
+  if (missionCurrent() == MISSION_ELECTIONS) {
     swScores4("ukaz%d:pres");
   } else {
     swScores4("ukaz%d");
-    modeEvent(5, 20, 0, object);
+    modeEvent(5, MEVT_UKAZY_UKAZ, 0, object);
   }
 }
 

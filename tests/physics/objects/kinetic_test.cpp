@@ -982,7 +982,7 @@ TEST_F(FlipperTest, BallRestsOnAFlipperHeldUp) {
   }
   EXPECT_NEAR(b->u.ball.pos.x, 330, 1.0);
   EXPECT_LT(highest, 1.0) << "settled on the flipper";
-  EXPECT_LT(vLen2(b->u.ball.velo), 0.5);
+  EXPECT_LT(vLenXY(b->u.ball.velo), 0.5);
 }
 
 TEST_F(FlipperTest, PressedFlipperSendsARestingBallUpTheTable) {

@@ -223,7 +223,7 @@ TEST_F(RoutingTest, GateLimitsSpeedSetsTheBallsLayersAndPutsItOnATrack) {
   BallParms* bp = ballParms(b);
 
   ASSERT_TRUE(stepUntil([&] { return b->u.ball.pos.x > 400; }));
-  EXPECT_NEAR(vLen2(b->u.ball.velo), 1.5, 1e-12);  // braked on entering from the left
+  EXPECT_NEAR(vLenXY(b->u.ball.velo), 1.5, 1e-12);  // braked on entering from the left
   EXPECT_EQ(bp->maxvelo, 14.0);                    // the far side's limit, times f
   EXPECT_EQ(bp->sprite->layer, 3);
 
