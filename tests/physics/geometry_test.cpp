@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "gfx/screen.h"
@@ -56,10 +57,6 @@ void expectSameOutline(const Outline& got, const TestShape& want) {
 
 std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 std::string textOf(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
-
-void put32At(std::vector<uint8_t>* image, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) (*image)[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 const TestShape kSquare{
     {1, 2, 3}, {123.7, 40.2, 5.0}, {0, 0, 10, 10}, {{0, 0, 0}, {10, 0, 0}, {10, 10, 1}, {0, 10, 1}}};
@@ -129,9 +126,9 @@ TEST_F(GeometryTest, RecordsAreFoundByTheirOffsetsWhereverTheyLie) {
   uint32_t offA = static_cast<uint32_t>(image.size());
   image.insert(image.end(), ia.begin(), ia.end());
   image.resize(image.size() + 12);
-  put32At(&image, image.size() - 12, offA);
-  put32At(&image, image.size() - 8, offB);
-  put32At(&image, image.size() - 4, 2);
+  bwPatchLe<uint32_t>(&image, image.size() - 12, offA);
+  bwPatchLe<uint32_t>(&image, image.size() - 8, offB);
+  bwPatchLe<uint32_t>(&image, image.size() - 4, 2);
 
   std::vector<uint32_t> offsets;
   ASSERT_EQ(shReadIndex(image, "mixed", &offsets), 0);
@@ -227,20 +224,20 @@ const DamageCase kDamage[] = {
      "shReadIndex(): error reading the shape count from 'bad.dat'\n"},
     {"three bytes", [](std::vector<uint8_t>* i) { i->resize(3); }, INDEX,
      "shReadIndex(): error reading the shape count from 'bad.dat'\n"},
-    {"negative count", [](std::vector<uint8_t>* i) { put32At(i, i->size() - 4, 0xFFFFFFFF); }, INDEX,
+    {"negative count", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, i->size() - 4, 0xFFFFFFFF); }, INDEX,
      "shReadIndex(): invalid shape count -1 in 'bad.dat' (306 bytes)\n"},
-    {"count beyond the file", [](std::vector<uint8_t>* i) { put32At(i, i->size() - 4, 76); }, INDEX,
+    {"count beyond the file", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, i->size() - 4, 76); }, INDEX,
      "shReadIndex(): invalid shape count 76 in 'bad.dat' (306 bytes)\n"},
-    {"offset past the end", [](std::vector<uint8_t>* i) { put32At(i, 294, 0xFFFFFFF0); }, RECORD,
+    {"offset past the end", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 294, 0xFFFFFFF0); }, RECORD,
      "SH_READ_ALT(): header read error (0 of 63 bytes read)\n"},
-    {"header cut by the end", [](std::vector<uint8_t>* i) { put32At(i, 294, 296); }, RECORD,
+    {"header cut by the end", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 294, 296); }, RECORD,
      "SH_READ_ALT(): header read error (10 of 63 bytes read)\n"},
-    {"negative vertex count", [](std::vector<uint8_t>* i) { put32At(i, 27, 0xFFFFFFFB); }, RECORD,
+    {"negative vertex count", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 27, 0xFFFFFFFB); }, RECORD,
      "SH_READ_ALT(): invalid vertex count -5\n"},
-    {"huge vertex count", [](std::vector<uint8_t>* i) { put32At(i, 27, 0x7FFFFFFF); }, RECORD,
+    {"huge vertex count", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 27, 0x7FFFFFFF); }, RECORD,
      "SH_READ_ALT(): invalid vertex count 2147483647\n"},
     // 306 - 63 bytes follow the first header; 100 vertices need 2400.
-    {"more vertices than bytes", [](std::vector<uint8_t>* i) { put32At(i, 27, 100); }, RECORD,
+    {"more vertices than bytes", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 27, 100); }, RECORD,
      "SH_READ_ALT(): read error: 243 of 2400 bytes read\n"},
 };
 
@@ -376,8 +373,8 @@ TEST_F(GeometryTest, LoadShapesWalksTheLayersUntilAnObjectConfigurationIsMissing
   std::vector<uint8_t> image;
   ASSERT_TRUE(shBuildImage(good, &image));
   image.resize(image.size() + 4);
-  put32At(&image, image.size() - 8, 4000);
-  put32At(&image, image.size() - 4, 3);
+  bwPatchLe<uint32_t>(&image, image.size() - 8, 4000);
+  bwPatchLe<uint32_t>(&image, image.size() - 4, 3);
   writeFile("temp/#shapes-0.dat", textOf(image));
   // Layer 2 has shapes but no object configuration: never read.
   writeFile("temp/#shapes-2.dat", textOf(image));

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -19,19 +20,6 @@ namespace {
 const std::string kPbtool = std::string(PB_BIN_DIR) + "/pbtool";
 
 RunResult pbtool(const std::vector<std::string>& args) { return runProgram(kPbtool, args); }
-
-std::string le32(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return s;
-}
-std::string f64(double d) {
-  uint64_t bits;
-  std::memcpy(&bits, &d, 8);
-  std::string s;
-  for (int i = 0; i < 8; i++) s.push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
-  return s;
-}
 
 // A shape record: codes, x, y, z, n, xmin, xmax, ymin, ymax, vertices.
 std::string record(const std::string& codes, double x, double y, double z, const std::vector<double>& box,
