@@ -2,6 +2,7 @@
 // loading every layer's outlines into table objects at table load.
 #include "physics/geometry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -184,6 +185,71 @@ void shSectionOf(const Outline* outline, int* x, int* y) {
   *y = clampTrunc(outline->pos.y);
 }
 
+namespace {
+
+// Where a record the offset table names lies: bytes [at, end) of the file.
+struct RecordExtent {
+  size_t at, end;
+  int index;  // in the offset table
+};
+
+// Checks that every record the table names lies inside the records (the
+// bytes before the offset table), that no two of them share bytes, and that
+// the one that ends last ends where the table begins. Bytes before or
+// between records are allowed (records may lie anywhere), bytes between the
+// last record and the table are not: a file cut short and read from the
+// wrong end finds no record ending there.
+int checkLayout(std::span<const uint8_t> records, const char* name, const std::vector<uint32_t>& table) {
+  constexpr const char* fn = "shReadIndex()";
+  std::vector<RecordExtent> extents;
+  extents.reserve(table.size());
+  for (size_t j = 0; j < table.size(); j++) {
+    const int index = static_cast<int>(j);
+    const uint32_t at = table[j];
+    ByteReader r = brOpen(records);
+    brSeek(&r, at);
+    brSkip(&r, 27);
+    const int n = brLe<int32_t>(&r);
+    brSkip(&r, SHAPE_HEADER_SIZE - 31);
+    if (!brOk(&r))
+      return logError(-1,
+                      "%s: damaged file '%s': shape %d at offset %u: its %d-byte header does not fit "
+                      "before the offset table at byte %zu",
+                      fn, name, index, at, static_cast<int>(SHAPE_HEADER_SIZE), records.size());
+    if (n < 0 || n > SHAPE_MAX_VERTICES)
+      return logError(-1, "%s: damaged file '%s': shape %d at offset %u: invalid vertex count %d", fn, name,
+                      index, at, n);
+    if (!brSkip(&r, static_cast<size_t>(n) * SHAPE_VERTEX_SIZE))
+      return logError(-1,
+                      "%s: damaged file '%s': shape %d at offset %u: its %d vertices run past the offset "
+                      "table at byte %zu",
+                      fn, name, index, at, n, records.size());
+    extents.push_back(RecordExtent{at, r.pos, index});
+  }
+  std::sort(extents.begin(), extents.end(),
+            [](const RecordExtent& a, const RecordExtent& b) { return a.at < b.at; });
+  // Sorted by start, a record overlaps an earlier one exactly when it starts
+  // before the furthest end so far.
+  const RecordExtent* furthest = nullptr;
+  for (const RecordExtent& e : extents) {
+    if (furthest && e.at < furthest->end) {
+      int a = furthest->index < e.index ? furthest->index : e.index;
+      int b = furthest->index < e.index ? e.index : furthest->index;
+      return logError(-1, "%s: damaged file '%s': shapes %d and %d overlap", fn, name, a, b);
+    }
+    if (!furthest || e.end > furthest->end) furthest = &e;
+  }
+  const size_t end = furthest ? furthest->end : 0;
+  if (end != records.size())
+    return logError(-1,
+                    "%s: damaged file '%s': the %zu bytes from byte %zu up to the offset table belong to "
+                    "no shape",
+                    fn, name, records.size() - end, end);
+  return 0;
+}
+
+}  // namespace
+
 int shReadIndex(std::span<const uint8_t> image, const char* name, std::vector<uint32_t>* offsets) {
   constexpr const char* fn = "shReadIndex()";
   offsets->clear();
@@ -197,8 +263,11 @@ int shReadIndex(std::span<const uint8_t> image, const char* name, std::vector<ui
                     size > INT_MAX ? INT_MAX : static_cast<int>(size));
   const size_t tableAt = size - 4 * (static_cast<size_t>(count) + 1);
   brSeek(&r, tableAt);
-  offsets->reserve(static_cast<size_t>(count));
-  for (int j = 0; j < count; j++) offsets->push_back(brLe<uint32_t>(&r));
+  std::vector<uint32_t> table;
+  table.reserve(static_cast<size_t>(count));
+  for (int j = 0; j < count; j++) table.push_back(brLe<uint32_t>(&r));
+  if (checkLayout(image.first(tableAt), name, table) < 0) return -1;
+  *offsets = std::move(table);
   return 0;
 }
 

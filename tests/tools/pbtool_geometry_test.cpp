@@ -57,6 +57,7 @@ TEST(PbtoolGeometry, ShapesDumpOfAnEmptyTablePrintsNothing) {
 TEST(PbtoolGeometry, DamagedOrMissingShapeFilesFail) {
   TempDir d;
   std::string a = record("abc", 0, 0, 0, {0, 0, 0, 0}, {1, 2, 3});
+  std::string full = record("abc", 12.5, 40, 5, {0, 0, 0, 0}, {1, 2, 3}) + le32(0) + le32(1);
   const struct {
     const char* name;
     std::string bytes;
@@ -67,9 +68,18 @@ TEST(PbtoolGeometry, DamagedOrMissingShapeFilesFail) {
        {"shReadIndex(): invalid shape count 50 in '", "pbtool shapes dump: can't read '"}},
       {"offset.dat",
        a + le32(900) + le32(1),
-       {"SH_READ_ALT(): header read error (0 of 63 bytes read)\n",
-        "pbtool shapes dump: error reading shape 0 of '"}},
+       {"shReadIndex(): damaged file '", "': shape 0 at offset 900: its 63-byte header does not fit",
+        "pbtool shapes dump: can't read '"}},
       {"short.dat", "ab", {"shReadIndex(): error reading the shape count from '"}},
+      // Cut inside the first header where y and z leave four zero bytes at the
+      // end: an empty offset table, with bytes before it no shape explains.
+      {"cut16.dat",
+       full.substr(0, 16),
+       {"shReadIndex(): damaged file '", "': the 12 bytes from byte 0 up to the offset table belong to no shape",
+        "pbtool shapes dump: can't read '"}},
+      {"cut24.dat",
+       full.substr(0, 24),
+       {"': the 20 bytes from byte 0 up to the offset table belong to no shape", "pbtool shapes dump: can't read '"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
