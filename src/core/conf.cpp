@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "core/text.h"
 
@@ -256,25 +257,6 @@ bool addVariable(ConfSet* set, const char* section, ParsedLine* parsed) {
 
 // ---- binary twin ----------------------------------------------------------
 
-uint32_t readLE32(std::span<const uint8_t> bytes, size_t at) {
-  auto b = bytes.subspan(at, 4);
-  return static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
-         static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
-}
-
-uint64_t readLE64(std::span<const uint8_t> bytes, size_t at) {
-  return static_cast<uint64_t>(readLE32(bytes, at)) | static_cast<uint64_t>(readLE32(bytes, at + 4)) << 32;
-}
-
-void writeLE32(std::vector<uint8_t>* image, size_t at, uint32_t v) {
-  for (int k = 0; k < 4; ++k) (*image)[at + k] = static_cast<uint8_t>(v >> (8 * k));
-}
-
-void writeLE64(std::vector<uint8_t>* image, size_t at, uint64_t v) {
-  writeLE32(image, at, static_cast<uint32_t>(v));
-  writeLE32(image, at + 4, static_cast<uint32_t>(v >> 32));
-}
-
 // A text of the text area at offset: null with the reason when the offset
 // lies outside the area or the text has no NUL before the end of the file.
 const char* binaryText(std::span<const uint8_t> bytes, size_t textStart, uint32_t offset,
@@ -344,29 +326,33 @@ int CONF_READ(ConfSet* set, const char* path) {
 int confParseBinary(ConfSet* set, std::span<const uint8_t> bytes, const char* name) {
   *set = ConfSet{};
   char what[128];
-  if (bytes.size() < kBinHeaderSize) return binaryDamaged(set, name, "no variable count");
-  uint32_t count = readLE32(bytes, 0);
-  if (count > (bytes.size() - kBinHeaderSize) / kBinEntrySize) {
+  ByteReader r = brOpen(bytes);
+  uint32_t count = brLe<uint32_t>(&r);
+  if (!brOk(&r)) return binaryDamaged(set, name, "no variable count");
+  if (count > brRemaining(&r) / kBinEntrySize) {
     strFormatN(what, sizeof what, "%u variables don't fit in %zu bytes", count, bytes.size());
     return binaryDamaged(set, name, what);
   }
   const size_t textStart = kBinHeaderSize + kBinEntrySize * count;
   ConfVar** tail = &set->first;
   for (uint32_t i = 0; i < count; ++i) {
-    size_t entry = kBinHeaderSize + kBinEntrySize * i;
-    uint32_t type = readLE32(bytes, entry);
+    uint32_t type = brLe<uint32_t>(&r);
+    uint32_t nameOffset = brLe<uint32_t>(&r);
+    // The value field: an int or a text offset in its low four bytes, or a double.
+    uint64_t value = brLe<uint64_t>(&r);
     if (type > CONF_STRING) {
       strFormatN(what, sizeof what, "variable %u has unknown type %u", i, type);
       return binaryDamaged(set, name, what);
     }
     const char* problem = nullptr;
-    const char* varName = binaryText(bytes, textStart, readLE32(bytes, entry + 4), &problem);
+    const char* varName = binaryText(bytes, textStart, nameOffset, &problem);
     if (!varName) {
       strFormatN(what, sizeof what, "name of variable %u %s", i, problem);
       return binaryDamaged(set, name, what);
     }
     const char* text = nullptr;
-    if (type == CONF_STRING && !(text = binaryText(bytes, textStart, readLE32(bytes, entry + 8), &problem))) {
+    if (type == CONF_STRING &&
+        !(text = binaryText(bytes, textStart, static_cast<uint32_t>(value), &problem))) {
       strFormatN(what, sizeof what, "string value of variable %u %s", i, problem);
       return binaryDamaged(set, name, what);
     }
@@ -384,9 +370,9 @@ int confParseBinary(ConfSet* set, std::span<const uint8_t> bytes, const char* na
     }
     var->type = static_cast<int32_t>(type);
     if (type == CONF_INT)
-      var->value.i = static_cast<int32_t>(readLE32(bytes, entry + 8));
+      var->value.i = static_cast<int32_t>(static_cast<uint32_t>(value));
     else if (type == CONF_DOUBLE)
-      var->value.d = std::bit_cast<double>(readLE64(bytes, entry + 8));
+      var->value.d = std::bit_cast<double>(value);
   }
   return 0;
 }
@@ -409,25 +395,33 @@ bool confBuildBinary(const ConfSet* set, std::vector<uint8_t>* image) {
   size_t textStart = kBinHeaderSize + kBinEntrySize * count;
   // Offsets are 32 bits wide.
   if (textStart + textSize > UINT32_MAX) return false;
-  image->assign(textStart + textSize, 0);
-  writeLE32(image, 0, static_cast<uint32_t>(count));
-  size_t entry = kBinHeaderSize, text = textStart;
-  auto putText = [&](const char* s) {
-    size_t n = std::strlen(s) + 1;
-    std::memcpy(image->data() + text, s, n);
+  image->clear();
+  image->reserve(textStart + textSize);
+  bwLe<uint32_t>(image, static_cast<uint32_t>(count));
+  // The entries, each naming where its texts will lie; then the texts in
+  // the same order.
+  size_t text = textStart;
+  auto textAt = [&](const char* s) {
     size_t at = text;
-    text += n;
+    text += std::strlen(s) + 1;
     return static_cast<uint32_t>(at);
   };
-  for (const ConfVar* v = set->first; v; v = v->next, entry += kBinEntrySize) {
-    writeLE32(image, entry, static_cast<uint32_t>(v->type));
-    writeLE32(image, entry + 4, putText(v->name));
-    if (v->type == CONF_INT)
-      writeLE32(image, entry + 8, static_cast<uint32_t>(v->value.i));
-    else if (v->type == CONF_DOUBLE)
-      writeLE64(image, entry + 8, std::bit_cast<uint64_t>(v->value.d));
-    else
-      writeLE32(image, entry + 8, putText(v->value.s));
+  for (const ConfVar* v = set->first; v; v = v->next) {
+    bwLe<int32_t>(image, v->type);
+    bwLe<uint32_t>(image, textAt(v->name));
+    if (v->type == CONF_INT) {
+      bwLe<int32_t>(image, v->value.i);
+      bwLe<uint32_t>(image, 0);
+    } else if (v->type == CONF_DOUBLE) {
+      bwF64le(image, v->value.d);
+    } else {
+      bwLe<uint32_t>(image, textAt(v->value.s));
+      bwLe<uint32_t>(image, 0);
+    }
+  }
+  for (const ConfVar* v = set->first; v; v = v->next) {
+    bwBytes(image, v->name, std::strlen(v->name) + 1);
+    if (v->type == CONF_STRING) bwBytes(image, v->value.s, std::strlen(v->value.s) + 1);
   }
   return true;
 }

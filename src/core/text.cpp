@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/bytes.h"
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -452,8 +454,7 @@ int32_t strHash(const char* text) {
     size_t i = (k % 2 == 0) ? k / 2 : n - 1 - k / 2;
     hashMix(state, (static_cast<unsigned char>(text[i]) + k) & 0xFF);
   }
-  uint32_t v = static_cast<uint32_t>(state[0]) << 24 | static_cast<uint32_t>(state[1]) << 16 |
-               static_cast<uint32_t>(state[2]) << 8 | state[3];
+  uint32_t v = bytesGetBe<uint32_t>(state);
   // A negative value is negated; 0x80000000 has no positive twin and stays.
   if (v > 0x80000000u) v = 0u - v;
   return static_cast<int32_t>(v);

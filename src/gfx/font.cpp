@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "gfx/pack.h"
@@ -167,25 +168,18 @@ int fnpEncode(int cm, std::span<const GspFrameImage> glyphs, const uint8_t map[F
   PF_CLOSE(h);
   sections.push_back({pfSectionId("fonthdr"), std::vector<uint8_t>(map, map + FNT_MAP_SIZE)});
 
-  auto be16 = [&](uint32_t v) {
-    out->push_back(static_cast<uint8_t>(v >> 8));
-    out->push_back(static_cast<uint8_t>(v));
-  };
-  auto be32 = [&](uint32_t v) {
-    for (int k = 3; k >= 0; k--) out->push_back(static_cast<uint8_t>(v >> (8 * k)));
-  };
   out->clear();
-  be16(PF_SIGNATURE);
-  be16(static_cast<uint32_t>(sections.size()));
+  bwBe<uint16_t>(out, PF_SIGNATURE);
+  bwBe<uint16_t>(out, static_cast<uint16_t>(sections.size()));
   size_t offset = PF_HEADER_SIZE + PF_RECORD_SIZE * sections.size();
   for (const Section& s : sections) {
-    out->push_back(PF_SECTION);
-    be32(static_cast<uint32_t>(s.id));
-    be32(static_cast<uint32_t>(offset));
-    be32(static_cast<uint32_t>(s.bytes.size()));
+    bwU8(out, PF_SECTION);
+    bwBe<int32_t>(out, s.id);
+    bwBe<uint32_t>(out, static_cast<uint32_t>(offset));
+    bwBe<uint32_t>(out, static_cast<uint32_t>(s.bytes.size()));
     offset += s.bytes.size();
   }
-  for (const Section& s : sections) out->insert(out->end(), s.bytes.begin(), s.bytes.end());
+  for (const Section& s : sections) bwBytes(out, s.bytes);
   return 0;
 }
 

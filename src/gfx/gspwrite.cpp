@@ -7,22 +7,13 @@
 #include <cstring>
 #include <new>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "gfx/pack.h"
 #include "gfx/sprite.h"
 
 namespace {
-
-void putBe16(std::vector<uint8_t>* out, uint32_t v) {
-  out->push_back(static_cast<uint8_t>(v >> 8));
-  out->push_back(static_cast<uint8_t>(v));
-}
-
-void putBe32(std::vector<uint8_t>* out, uint32_t v) {
-  putBe16(out, v >> 16);
-  putBe16(out, v & 0xFFFF);
-}
 
 // Encodes one frame's stream; `model` gives the pixel layout.
 struct FrameEncoder {
@@ -161,26 +152,27 @@ int gspEncode(int cm, std::span<const GspFrameImage> frames, std::vector<uint8_t
   if (total > 0x7FFFFFFF) return logError(-1, "%s: %zu bytes are too many for a pack", fn, total);
   out->clear();
   out->reserve(total);
-  putBe16(out, PF_SIGNATURE);
-  putBe16(out, static_cast<uint32_t>(records));
+  bwBe<uint16_t>(out, PF_SIGNATURE);
+  bwBe<uint16_t>(out, static_cast<uint16_t>(records));
   auto record = [&](int32_t id, size_t len) {
-    out->push_back(PF_SECTION);
-    putBe32(out, static_cast<uint32_t>(id));
-    putBe32(out, static_cast<uint32_t>(offset));
-    putBe32(out, static_cast<uint32_t>(len));
+    bwU8(out, PF_SECTION);
+    bwBe<int32_t>(out, id);
+    bwBe<uint32_t>(out, static_cast<uint32_t>(offset));
+    bwBe<uint32_t>(out, static_cast<uint32_t>(len));
     offset += len;
   };
   record(pfSectionId("gsphdr"), GSP_HEADER_SIZE);
   for (size_t i = 0; i < encoded.size(); ++i) {
     record(static_cast<int32_t>(i), GSP_FRAME_HEADER_SIZE + encoded[i].stream.size());
   }
-  putBe16(out, GSP_VERSION);
-  out->push_back(static_cast<uint8_t>(cm));
-  putBe32(out, static_cast<uint32_t>(frames.size()));
-  putBe32(out, static_cast<uint32_t>(maxfrm));
+  bwBe<uint16_t>(out, GSP_VERSION);
+  bwU8(out, static_cast<uint8_t>(cm));
+  bwBe<uint32_t>(out, static_cast<uint32_t>(frames.size()));
+  bwBe<uint32_t>(out, static_cast<uint32_t>(maxfrm));
   for (const EncodedFrame& ef : encoded) {
-    for (int v : {ef.width, ef.height, ef.x0, ef.x1, ef.y0, ef.y1}) putBe16(out, static_cast<uint32_t>(v));
-    out->insert(out->end(), ef.stream.begin(), ef.stream.end());
+    for (int v : {ef.width, ef.height, ef.x0, ef.x1, ef.y0, ef.y1})
+      bwBe<uint16_t>(out, static_cast<uint16_t>(v));
+    bwBytes(out, ef.stream);
   }
   return 0;
 }

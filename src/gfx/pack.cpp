@@ -10,6 +10,7 @@
 #include <cstring>
 #include <span>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "gfx/zipfile.h"
 #include "platform/sys/sys.h"
@@ -33,22 +34,6 @@ PackEntry PACKS[PF_MAX_PACKS];
 long gImageLimit = PF_DEFAULT_IMAGE_LIMIT;
 
 using RecordBytes = std::array<unsigned char, PF_RECORD_SIZE>;
-
-uint32_t getBE32(std::span<const unsigned char, 4> p) {
-  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
-}
-
-void putBE32(std::span<unsigned char, 4> p, uint32_t v) {
-  p[0] = static_cast<unsigned char>(v >> 24);
-  p[1] = static_cast<unsigned char>(v >> 16);
-  p[2] = static_cast<unsigned char>(v >> 8);
-  p[3] = static_cast<unsigned char>(v);
-}
-
-void putBE16(std::span<unsigned char, 2> p, unsigned v) {
-  p[0] = static_cast<unsigned char>(v >> 8);
-  p[1] = static_cast<unsigned char>(v);
-}
 
 const char* errnoText() { return std::strerror(errno); }
 
@@ -114,10 +99,12 @@ int READ_FDR(PackEntry& e, PfRecord* record, int i) {
   RecordBytes b{};
   if (rawRead(e, b.data(), b.size()) != static_cast<long>(b.size()))
     return logError(-1, "%s: file read error (i-%d)", "READ_FDR()", i);
-  std::span<const unsigned char, PF_RECORD_SIZE> s(b);
-  PfRecord r{b[0], static_cast<int32_t>(getBE32(s.subspan<1, 4>())),
-             static_cast<int32_t>(getBE32(s.subspan<5, 4>())),
-             static_cast<int32_t>(getBE32(s.subspan<9, 4>()))};
+  ByteReader in = brOpen(b);
+  PfRecord r{};
+  r.type = brU8(&in);
+  r.id = brBe<int32_t>(&in);
+  r.offs = brBe<int32_t>(&in);
+  r.len = brBe<int32_t>(&in);
   if (r.type > PF_RESERVED || r.id < 0 || r.offs < 0 || r.len < 0)
     return logError(-1, "%s: illegal field value(s): type-%d id-%08X offs-%d len-%d", "READ_FDR()",
                     r.type, static_cast<unsigned>(r.id), r.offs, r.len);
@@ -128,11 +115,10 @@ int READ_FDR(PackEntry& e, PfRecord* record, int i) {
 int WRITE_FDR(PackEntry& e, int i) {
   const PfRecord& r = e.records[i];
   RecordBytes b{};
-  std::span<unsigned char, PF_RECORD_SIZE> s(b);
   b[0] = static_cast<unsigned char>(r.type);
-  putBE32(s.subspan<1, 4>(), static_cast<uint32_t>(r.id));
-  putBE32(s.subspan<5, 4>(), static_cast<uint32_t>(r.offs));
-  putBE32(s.subspan<9, 4>(), static_cast<uint32_t>(r.len));
+  bytesPutBe<int32_t>(b.data() + 1, r.id);
+  bytesPutBe<int32_t>(b.data() + 5, r.offs);
+  bytesPutBe<int32_t>(b.data() + 9, r.len);
   if (uniwrite(e.file, b.data(), b.size()) != static_cast<long>(b.size()))
     return logError(-1, "%s: file write error (i-%d)", "WRITE_FDR()", i);
   return 0;
@@ -149,14 +135,15 @@ int CATCH_HANDLE(PackEntry& e, const char* name) {
   }
   e.base = e.pos;
 
+  // A word that was not read whole reads as 0.
   unsigned char word[2] = {0, 0};
   long got = rawRead(e, word, 2);
-  unsigned signature = unsigned{word[0]} << 8 | word[1];
-  if (got != 2 || signature != PF_SIGNATURE)
-    return logError(-1, "%s: bad signature %04X", fn, got == 2 ? signature : 0u);
-  word[0] = word[1] = 0;
+  ByteReader in = brOpen(std::span<const uint8_t>(word, got == 2 ? 2 : 0));
+  unsigned signature = brBe<uint16_t>(&in);
+  if (got != 2 || signature != PF_SIGNATURE) return logError(-1, "%s: bad signature %04X", fn, signature);
   got = rawRead(e, word, 2);
-  int count = got == 2 ? (word[0] << 8 | word[1]) : 0;
+  in = brOpen(std::span<const uint8_t>(word, got == 2 ? 2 : 0));
+  int count = brBe<uint16_t>(&in);
   if (got != 2 || count < 1 || count > PF_MAX_RECORDS)
     return logError(-1, "%s: error reading directory length (i-%d dh_len-%d)", fn,
                     static_cast<int>(got), count);
@@ -226,9 +213,8 @@ int createFile(const char* path, int count, bool exclusive) {
     return logError(-1, "%s: not enough memory for directory (%d bytes)", fn,
                     static_cast<int>(size));
   }
-  std::span<unsigned char> h(header, size);
-  putBE16(h.subspan<0, 2>(), PF_SIGNATURE);
-  putBE16(h.subspan<2, 2>(), static_cast<unsigned>(count));
+  bytesPutBe<uint16_t>(header, PF_SIGNATURE);
+  bytesPutBe<uint16_t>(header + 2, static_cast<uint16_t>(count));
   long wrote = uniwrite(file, header, size);
   std::free(header);
   int closed = uniclose(file);
@@ -368,7 +354,7 @@ int PF_SYNC(int h) {
   if (unilseek(e->file, e->base + 2, SEEK_SET) != e->base + 2)
     return logError(-1, "%s: sync: bad seek", fn);
   unsigned char count[2];
-  putBE16(count, static_cast<unsigned>(e->recordCount));
+  bytesPutBe<uint16_t>(count, static_cast<uint16_t>(e->recordCount));
   if (uniwrite(e->file, count, 2) != 2) return logError(-1, "%s: sync: write error", fn);
   for (int i = 0; i < e->recordCount; ++i)
     if (WRITE_FDR(*e, i) < 0) return logError(-1, "%s: sync: write error", fn);

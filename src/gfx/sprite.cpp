@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "gfx/pack.h"
@@ -35,12 +36,6 @@ constexpr ModelInfo kModels[8] = {
 const ModelInfo* modelInfo(int cm) {
   if (cm < 0 || cm >= 8 || !kModels[cm].format) return nullptr;
   return &kModels[cm];
-}
-
-uint32_t be16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
-uint32_t be32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
-         static_cast<uint32_t>(p[2]) << 8 | p[3];
 }
 
 Sprite* freeSlot(const char* fn) {
@@ -281,14 +276,15 @@ Sprite* load(const char* fn, const PackSource& src, const char* label, const cha
     logError(0, "%s: error reading the GSP header", fn);
     return abandon(&t, h);
   }
-  unsigned version = be16(hdr);
+  ByteReader hr = brOpen(hdr);
+  unsigned version = brBe<uint16_t>(&hr);
   if (version != GSP_VERSION) {
     logError(0, "%s: invalid header version 0x%04X, reader version is 0x%04X", fn, version, GSP_VERSION);
     return abandon(&t, h);
   }
-  t.cm = hdr[2];
-  t.numfrms = static_cast<int>(be32(hdr + 3));
-  t.maxfrm = static_cast<int>(be32(hdr + 7));
+  t.cm = brU8(&hr);
+  t.numfrms = brBe<int32_t>(&hr);
+  t.maxfrm = brBe<int32_t>(&hr);
   if (t.numfrms < 1 || t.maxfrm < 1 || t.maxfrm > GSP_MAX_MAXFRM) {
     logError(0, "%s: invalid header information (numfrm-%d maxfrm-%d)", fn, t.numfrms, t.maxfrm);
     return abandon(&t, h);
@@ -368,12 +364,13 @@ Sprite* load(const char* fn, const PackSource& src, const char* label, const cha
       return abandon(&t, h);
     }
     at += static_cast<size_t>(f.size);
-    f.width = static_cast<int>(be16(fh));
-    f.height = static_cast<int>(be16(fh + 2));
-    f.x0 = static_cast<int>(be16(fh + 4));
-    f.x1 = static_cast<int>(be16(fh + 6));
-    f.y0 = static_cast<int>(be16(fh + 8));
-    f.y1 = static_cast<int>(be16(fh + 10));
+    ByteReader fr = brOpen(fh);
+    f.width = brBe<uint16_t>(&fr);
+    f.height = brBe<uint16_t>(&fr);
+    f.x0 = brBe<uint16_t>(&fr);
+    f.x1 = brBe<uint16_t>(&fr);
+    f.y0 = brBe<uint16_t>(&fr);
+    f.y1 = brBe<uint16_t>(&fr);
     if (f.x0 >= f.x1 || f.y0 >= f.y1) f.x0 = f.x1 = f.y0 = f.y1 = 0;
     StreamCheck c = checkStream(f.stream, static_cast<size_t>(f.size), t.bytesPerPixel, t.alpha != 0);
     if (!c.ok) {

@@ -5,20 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "gfx/screen.h"
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-void put32(std::vector<uint8_t>* out, uint32_t v) {
-  for (int i = 0; i < 4; i++) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
 
 void freeBuffers(VidClip* clip) {
   std::free(clip->table);
@@ -51,8 +43,9 @@ bool loadPalette(VidClip* clip, int frame, int bpp) {
   uint8_t bytes[VID_PALETTE_SIZE];
   const VidFrameEntry& e = clip->table[frame];
   if (!readAt(clip, e.offset + e.size, VID_PALETTE_SIZE, bytes)) return false;
+  ByteReader r = brOpen(bytes);
   for (int i = 0; i < 256; i++) {
-    uint16_t c = static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    uint16_t c = brLe<uint16_t>(&r);
     clip->palette[i] = bpp == 16 ? c : static_cast<uint16_t>(((c >> 1) & 0x7FE0) | (c & 0x1F));
   }
   return true;
@@ -157,14 +150,17 @@ int vidOpen(VidClip* clip, const char* path) {
     return logError(0, "%s: error reading header of '%s' (%d of %d bytes read)", "vidOpen()", path,
                     static_cast<int>(got), 24);
   }
-  if (h[0] != VID_VERSION) {
+  ByteReader hr = brOpen(h);
+  const uint8_t version = brU8(&hr);
+  if (version != VID_VERSION) {
     vidClose(clip);
-    return logError(0, "%s: incorrect video file version %d (must be %d)", "vidOpen()", h[0],
+    return logError(0, "%s: incorrect video file version %d (must be %d)", "vidOpen()", version,
                     VID_VERSION);
   }
-  uint32_t width = le32(h + 1), height = le32(h + 5), frames = le32(h + 13);
-  clip->model = static_cast<int>(le32(h + 9));
-  clip->delta = h[17];
+  uint32_t width = brLe<uint32_t>(&hr), height = brLe<uint32_t>(&hr);
+  clip->model = brLe<int32_t>(&hr);
+  uint32_t frames = brLe<uint32_t>(&hr);
+  clip->delta = brU8(&hr);
   if (width == 0 || height == 0 || width > VID_MAX_SIDE || height > VID_MAX_SIDE) {
     vidClose(clip);
     return logError(0, "%s: damaged file '%s': frame size %ux%u", "vidOpen()", path, width, height);
@@ -193,11 +189,12 @@ int vidOpen(VidClip* clip, const char* path) {
                     static_cast<int>(got), static_cast<int>(tableBytes));
   }
   size_t pixels = pixelCount(clip);
+  ByteReader tr = brOpen(raw);
   for (uint32_t i = 0; i < frames; i++) {
     VidFrameEntry& e = clip->table[i];
-    e.offset = le32(&raw[12 * i]);
-    e.size = le32(&raw[12 * i + 4]);
-    e.key = le32(&raw[12 * i + 8]);
+    e.offset = brLe<uint32_t>(&tr);
+    e.size = brLe<uint32_t>(&tr);
+    e.key = brLe<uint32_t>(&tr);
     uint64_t end = static_cast<uint64_t>(e.offset) + e.size +
                    (hasPalette(clip, static_cast<int>(i)) ? VID_PALETTE_SIZE : 0);
     if (end > static_cast<uint64_t>(clip->fileSize) || e.size > 4 * pixels) {
@@ -316,12 +313,12 @@ int vidBuild(std::vector<uint8_t>* out, int width, int height, int model, int de
   size_t total = static_cast<size_t>(width) * static_cast<size_t>(height);
 
   out->clear();
-  out->push_back(VID_VERSION);
-  put32(out, static_cast<uint32_t>(width));
-  put32(out, static_cast<uint32_t>(height));
-  put32(out, static_cast<uint32_t>(model));
-  put32(out, static_cast<uint32_t>(frames.size()));
-  out->push_back(delta ? 1 : 0);
+  bwU8(out, VID_VERSION);
+  bwLe<int32_t>(out, width);
+  bwLe<int32_t>(out, height);
+  bwLe<int32_t>(out, model);
+  bwLe<uint32_t>(out, static_cast<uint32_t>(frames.size()));
+  bwU8(out, delta ? 1 : 0);
   size_t tablePos = out->size();
   out->resize(tablePos + VID_FRAME_ENTRY_SIZE * frames.size());
 
@@ -344,17 +341,13 @@ int vidBuild(std::vector<uint8_t>* out, int width, int height, int model, int de
       packed.resize(len);
       data = &packed;
     }
-    uint8_t* entry = out->data() + tablePos + VID_FRAME_ENTRY_SIZE * f;
-    uint32_t fields[3] = {static_cast<uint32_t>(out->size()), static_cast<uint32_t>(data->size()),
-                          key && f > 0 ? 1u : 0u};
-    for (int k = 0; k < 3; k++)
-      for (int b = 0; b < 4; b++) entry[4 * k + b] = static_cast<uint8_t>(fields[k] >> (8 * b));
-    out->insert(out->end(), data->begin(), data->end());
+    const size_t entry = tablePos + VID_FRAME_ENTRY_SIZE * f;
+    bwPatchLe<uint32_t>(out, entry, static_cast<uint32_t>(out->size()));
+    bwPatchLe<uint32_t>(out, entry + 4, static_cast<uint32_t>(data->size()));
+    bwPatchLe<uint32_t>(out, entry + 8, key && f > 0 ? 1u : 0u);
+    bwBytes(out, *data);
     if (key)
-      for (int i = 0; i < 256; i++) {
-        out->push_back(static_cast<uint8_t>(in.palette[i] & 0xFF));
-        out->push_back(static_cast<uint8_t>(in.palette[i] >> 8));
-      }
+      for (int i = 0; i < 256; i++) bwLe<uint16_t>(out, in.palette[i]);
   }
   return 0;
 }

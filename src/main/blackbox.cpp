@@ -1,27 +1,15 @@
 #include "main/blackbox.h"
 
-#include <bit>
 #include <climits>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/text.h"
 #include "core/time.h"
 
 namespace {
-
-void put32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-uint32_t get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 struct BlackBox {
   bool recording;
@@ -61,8 +49,8 @@ bool appendRecord() {
   std::unique_ptr<FILE, BbFileCloser> f(std::fopen(gBox.name, "ab"));
   if (!f) return false;
   uint8_t head[BB_RECORD_HEADER];
-  put32(head, static_cast<uint32_t>(gBox.idle));
-  put32(head + 4, static_cast<uint32_t>(gBox.fill));
+  bytesPutLe<int32_t>(head, gBox.idle);
+  bytesPutLe<int32_t>(head + 4, gBox.fill);
   bool ok = std::fwrite(head, 1, sizeof head, f.get()) == sizeof head;
   if (ok && gBox.fill > 0)
     ok = std::fwrite(gBox.tick, 1, static_cast<size_t>(gBox.fill), f.get()) ==
@@ -240,8 +228,8 @@ int bbWrite(int channel, const void* data, int length) {
                     "%s: tickbuffer overflow (pos %d, size %d) trying to write key %d of length %d",
                     "bbWrite()", gBox.fill, BB_TICK_SIZE, channel, length);
   uint8_t* p = gBox.tick + gBox.fill;
-  put32(p, static_cast<uint32_t>(channel));
-  put32(p + 4, static_cast<uint32_t>(length));
+  bytesPutLe<int32_t>(p, channel);
+  bytesPutLe<int32_t>(p + 4, length);
   if (length > 0) std::memcpy(p + BB_ENTRY_HEADER, data, static_cast<size_t>(length));
   gBox.fill += BB_ENTRY_HEADER + length;
   return length;
@@ -359,8 +347,9 @@ BbReadResult bbReadTick(BbReader* reader, BbTickRecord* out) {
              BB_RECORD_HEADER);
     return BB_TICK_TRUNCATED;
   }
-  const uint32_t idle = get32(head);
-  const uint32_t length = get32(head + 4);
+  ByteReader h = brOpen(head);
+  const uint32_t idle = brLe<uint32_t>(&h);
+  const uint32_t length = brLe<uint32_t>(&h);
   if (idle > static_cast<uint32_t>(INT32_MAX)) {
     logError(0, "%s: tick record at offset %zu: idle count %u out of range", who, at, idle);
     return BB_TICK_DAMAGED;
@@ -408,27 +397,21 @@ BbReadResult bbReadTick(BbReader* reader, BbTickRecord* out) {
 
 bool bbNextEntry(std::span<const uint8_t> payload, int* pos, BbEntry* out) {
   if (*pos < 0) return false;
-  size_t at = static_cast<size_t>(*pos);
-  if (at > payload.size() || payload.size() - at < BB_ENTRY_HEADER) return false;
-  const uint32_t channel = get32(payload.data() + at);
-  const uint32_t length = get32(payload.data() + at + 4);
-  if (length > payload.size() - at - BB_ENTRY_HEADER) return false;
+  ByteReader r = brOpen(payload);
+  brSeek(&r, static_cast<size_t>(*pos));
+  const uint32_t channel = brLe<uint32_t>(&r);
+  const uint32_t length = brLe<uint32_t>(&r);
+  const std::span<const uint8_t> data = brSpan(&r, length);
+  if (!brOk(&r)) return false;
   out->channel = channel;
-  out->data = payload.subspan(at + BB_ENTRY_HEADER, length);
-  *pos = static_cast<int>(at + BB_ENTRY_HEADER + length);
+  out->data = data;
+  *pos = static_cast<int>(r.pos);
   return true;
 }
 
-double bbDecodeDouble(const uint8_t bytes[BB_TIME_BYTES]) {
-  uint64_t bits = 0;
-  for (int i = BB_TIME_BYTES - 1; i >= 0; --i) bits = bits << 8 | bytes[i];
-  return std::bit_cast<double>(bits);
-}
+double bbDecodeDouble(const uint8_t bytes[BB_TIME_BYTES]) { return bytesGetF64le(bytes); }
 
-void bbEncodeDouble(double value, uint8_t bytes[BB_TIME_BYTES]) {
-  uint64_t bits = std::bit_cast<uint64_t>(value);
-  for (int i = 0; i < BB_TIME_BYTES; ++i) bytes[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
+void bbEncodeDouble(double value, uint8_t bytes[BB_TIME_BYTES]) { bytesPutF64le(bytes, value); }
 
 // ---------------------------------------------------------------------------
 // User-event layer

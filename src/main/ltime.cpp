@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/text.h"
@@ -76,11 +77,8 @@ void loadHistory(const char* name) {
   LtCategory* c = addCategory(name);
   if (!c) return;
   c->count = static_cast<int>(n / 4);
-  for (int i = 0; i < c->count; i++) {
-    const unsigned char* b = bytes + 4 * i;
-    c->history[i] = static_cast<int32_t>(b[0] | (b[1] << 8) | (b[2] << 16) |
-                                         (static_cast<uint32_t>(b[3]) << 24));
-  }
+  ByteReader r = brOpen(std::span<const uint8_t>(bytes, n));
+  for (int i = 0; i < c->count; i++) c->history[i] = brLe<int32_t>(&r);
 }
 
 }  // namespace

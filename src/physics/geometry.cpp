@@ -2,12 +2,14 @@
 // loading every layer's outlines into table objects at table load.
 #include "physics/geometry.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/mem.h"
@@ -16,29 +18,6 @@
 namespace {
 
 constexpr const char* kReadName = "SH_READ_ALT()";
-
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-double leDouble(const uint8_t* p) {
-  uint64_t bits = static_cast<uint64_t>(le32(p)) | (static_cast<uint64_t>(le32(p + 4)) << 32);
-  double v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
-
-void put32(std::vector<uint8_t>* out, uint32_t v) {
-  for (int i = 0; i < 4; i++) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void putDouble(std::vector<uint8_t>* out, double d) {
-  uint64_t bits;
-  std::memcpy(&bits, &d, sizeof bits);
-  put32(out, static_cast<uint32_t>(bits));
-  put32(out, static_cast<uint32_t>(bits >> 32));
-}
 
 // Where a record's bytes come from: an open file or a file image. read
 // returns the bytes copied; remaining is the number of bytes after the
@@ -83,16 +62,25 @@ int readRecord(Outline* o, const ByteSource& src) {
   *o = Outline{};
   uint8_t h[SHAPE_HEADER_SIZE];
   size_t got = src.read(src.ctx, h, sizeof h);
-  if (got < sizeof h) {
+  ByteReader hr = brOpen(std::span<const uint8_t>(h, got));
+  Outline r{};
+  for (int i = 0; i < 3; i++) r.code[i] = brU8(&hr);
+  r.pos.x = brF64le(&hr);
+  r.pos.y = brF64le(&hr);
+  r.pos.z = brF64le(&hr);
+  int n = brLe<int32_t>(&hr);  // 0 when the header was cut before it
+  r.xmin = brF64le(&hr);
+  r.xmax = brF64le(&hr);
+  r.ymin = brF64le(&hr);
+  r.ymax = brF64le(&hr);
+  if (!brOk(&hr)) {
     // The expected size is that of the whole record when the vertex count
     // was among the bytes read.
-    int n = got >= 31 ? static_cast<int>(le32(h + 27)) : 0;
     int want =
         n >= 0 && n <= SHAPE_MAX_VERTICES ? SHAPE_HEADER_SIZE + SHAPE_VERTEX_SIZE * n : SHAPE_HEADER_SIZE;
     return logError(-1, "%s: header read error (%d of %d bytes read)", kReadName, static_cast<int>(got),
                     want);
   }
-  int n = static_cast<int>(le32(h + 27));
   if (n < 0 || n > SHAPE_MAX_VERTICES) return logError(-1, "%s: invalid vertex count %d", kReadName, n);
   int want = n * SHAPE_VERTEX_SIZE;
   // A count the file can't hold fails here, before anything is allocated for it.
@@ -100,14 +88,7 @@ int readRecord(Outline* o, const ByteSource& src) {
   if (left >= 0 && left < want)
     return logError(-1, "%s: read error: %d of %d bytes read", kReadName, static_cast<int>(left), want);
 
-  Outline r{};
-  for (int i = 0; i < 3; i++) r.code[i] = h[i];
-  r.pos = Vec3{leDouble(h + 3), leDouble(h + 11), leDouble(h + 19)};
   r.n = n;
-  r.xmin = leDouble(h + 31);
-  r.xmax = leDouble(h + 39);
-  r.ymin = leDouble(h + 47);
-  r.ymax = leDouble(h + 55);
   if (n > 0) {
     size_t bytes = static_cast<size_t>(n) * (sizeof(Vec3) + sizeof(EdgeLine));
     void* block = std::malloc(bytes);
@@ -123,9 +104,12 @@ int readRecord(Outline* o, const ByteSource& src) {
       std::free(block);
       return logError(-1, "%s: read error: %d of %d bytes read", kReadName, static_cast<int>(got), want);
     }
+    ByteReader vr = brOpen(std::span<const uint8_t>(raw, got));
     for (int i = 0; i < n; i++) {
-      const uint8_t* p = raw + static_cast<size_t>(i) * SHAPE_VERTEX_SIZE;
-      Vec3 v{leDouble(p), leDouble(p + 8), leDouble(p + 16)};
+      Vec3 v;
+      v.x = brF64le(&vr);
+      v.y = brF64le(&vr);
+      v.z = brF64le(&vr);
       r.vertices[i] = v;
     }
     shComputeEdges(&r);
@@ -201,18 +185,89 @@ void shSectionOf(const Outline* outline, int* x, int* y) {
   *y = clampTrunc(outline->pos.y);
 }
 
+namespace {
+
+// Where a record the offset table names lies: bytes [at, end) of the file.
+struct RecordExtent {
+  size_t at, end;
+  int index;  // in the offset table
+};
+
+// Checks that every record the table names lies inside the records (the
+// bytes before the offset table), that no two of them share bytes, and that
+// the one that ends last ends where the table begins. Bytes before or
+// between records are allowed (records may lie anywhere), bytes between the
+// last record and the table are not: a file cut short and read from the
+// wrong end finds no record ending there.
+int checkLayout(std::span<const uint8_t> records, const char* name, const std::vector<uint32_t>& table) {
+  constexpr const char* fn = "shReadIndex()";
+  std::vector<RecordExtent> extents;
+  extents.reserve(table.size());
+  for (size_t j = 0; j < table.size(); j++) {
+    const int index = static_cast<int>(j);
+    const uint32_t at = table[j];
+    ByteReader r = brOpen(records);
+    brSeek(&r, at);
+    brSkip(&r, 27);
+    const int n = brLe<int32_t>(&r);
+    brSkip(&r, SHAPE_HEADER_SIZE - 31);
+    if (!brOk(&r))
+      return logError(-1,
+                      "%s: damaged file '%s': shape %d at offset %u: its %d-byte header does not fit "
+                      "before the offset table at byte %zu",
+                      fn, name, index, at, static_cast<int>(SHAPE_HEADER_SIZE), records.size());
+    if (n < 0 || n > SHAPE_MAX_VERTICES)
+      return logError(-1, "%s: damaged file '%s': shape %d at offset %u: invalid vertex count %d", fn, name,
+                      index, at, n);
+    if (!brSkip(&r, static_cast<size_t>(n) * SHAPE_VERTEX_SIZE))
+      return logError(-1,
+                      "%s: damaged file '%s': shape %d at offset %u: its %d vertices run past the offset "
+                      "table at byte %zu",
+                      fn, name, index, at, n, records.size());
+    extents.push_back(RecordExtent{at, r.pos, index});
+  }
+  std::sort(extents.begin(), extents.end(),
+            [](const RecordExtent& a, const RecordExtent& b) { return a.at < b.at; });
+  // Sorted by start, a record overlaps an earlier one exactly when it starts
+  // before the furthest end so far.
+  const RecordExtent* furthest = nullptr;
+  for (const RecordExtent& e : extents) {
+    if (furthest && e.at < furthest->end) {
+      int a = furthest->index < e.index ? furthest->index : e.index;
+      int b = furthest->index < e.index ? e.index : furthest->index;
+      return logError(-1, "%s: damaged file '%s': shapes %d and %d overlap", fn, name, a, b);
+    }
+    if (!furthest || e.end > furthest->end) furthest = &e;
+  }
+  const size_t end = furthest ? furthest->end : 0;
+  if (end != records.size())
+    return logError(-1,
+                    "%s: damaged file '%s': the %zu bytes from byte %zu up to the offset table belong to "
+                    "no shape",
+                    fn, name, records.size() - end, end);
+  return 0;
+}
+
+}  // namespace
+
 int shReadIndex(std::span<const uint8_t> image, const char* name, std::vector<uint32_t>* offsets) {
   constexpr const char* fn = "shReadIndex()";
   offsets->clear();
   size_t size = image.size();
   if (size < 4) return logError(-1, "%s: error reading the shape count from '%s'", fn, name);
-  int count = static_cast<int>(le32(image.data() + size - 4));
+  ByteReader r = brOpen(image);
+  brSeek(&r, size - 4);
+  int count = brLe<int32_t>(&r);
   if (count < 0 || static_cast<size_t>(count) > size / 4 - 1)
     return logError(-1, "%s: invalid shape count %d in '%s' (%d bytes)", fn, count, name,
                     size > INT_MAX ? INT_MAX : static_cast<int>(size));
-  const uint8_t* table = image.data() + size - 4 * (static_cast<size_t>(count) + 1);
-  offsets->reserve(static_cast<size_t>(count));
-  for (int j = 0; j < count; j++) offsets->push_back(le32(table + 4 * static_cast<size_t>(j)));
+  const size_t tableAt = size - 4 * (static_cast<size_t>(count) + 1);
+  brSeek(&r, tableAt);
+  std::vector<uint32_t> table;
+  table.reserve(static_cast<size_t>(count));
+  for (int j = 0; j < count; j++) table.push_back(brLe<uint32_t>(&r));
+  if (checkLayout(image.first(tableAt), name, table) < 0) return -1;
+  *offsets = std::move(table);
   return 0;
 }
 
@@ -251,23 +306,23 @@ bool shBuildImage(std::span<const Outline> shapes, std::vector<uint8_t>* image) 
       return false;
     }
     offsets.push_back(static_cast<uint32_t>(image->size()));
-    for (int i = 0; i < 3; i++) image->push_back(static_cast<uint8_t>(o.code[i]));
-    putDouble(image, o.pos.x);
-    putDouble(image, o.pos.y);
-    putDouble(image, o.pos.z);
-    put32(image, static_cast<uint32_t>(o.n));
-    putDouble(image, o.xmin);
-    putDouble(image, o.xmax);
-    putDouble(image, o.ymin);
-    putDouble(image, o.ymax);
+    for (int i = 0; i < 3; i++) bwU8(image, static_cast<uint8_t>(o.code[i]));
+    bwF64le(image, o.pos.x);
+    bwF64le(image, o.pos.y);
+    bwF64le(image, o.pos.z);
+    bwLe<uint32_t>(image, static_cast<uint32_t>(o.n));
+    bwF64le(image, o.xmin);
+    bwF64le(image, o.xmax);
+    bwF64le(image, o.ymin);
+    bwF64le(image, o.ymax);
     for (int i = 0; i < o.n; i++) {
-      putDouble(image, o.vertices[i].x);
-      putDouble(image, o.vertices[i].y);
-      putDouble(image, o.vertices[i].z);
+      bwF64le(image, o.vertices[i].x);
+      bwF64le(image, o.vertices[i].y);
+      bwF64le(image, o.vertices[i].z);
     }
   }
-  for (uint32_t off : offsets) put32(image, off);
-  put32(image, static_cast<uint32_t>(offsets.size()));
+  for (uint32_t off : offsets) bwLe<uint32_t>(image, off);
+  bwLe<uint32_t>(image, static_cast<uint32_t>(offsets.size()));
   return true;
 }
 

@@ -16,7 +16,9 @@
 // and never reads outside its image.
 //
 // Shape file: shape records anywhere in the file, then a table of N 32-bit
-// record offsets, then N itself in the last four bytes.
+// record offsets, then N itself in the last four bytes. The records the table
+// names lie before the table and share no bytes, and the one that ends last
+// ends where the table begins (a file of no shapes is its four-byte count).
 // Shape record: code bytes 0..2, x, y, z (f64), vertex count n (i32), the box
 // xmin, xmax, ymin, ymax (f64, relative to the position), then n vertices of
 // x, y, z (f64, relative to the position, in order around the polygon).
@@ -88,10 +90,17 @@ void shFree(Outline* outline);
 // named after it. Positions beyond the int range are clamped, NaN gives 0.
 void shSectionOf(const Outline* outline, int* x, int* y);
 
-// The record offsets at the end of a shape file image. 0, or -1 with
-// "shReadIndex(): error reading the shape count from '%s'" or
-// "shReadIndex(): invalid shape count %d in '%s' (%d bytes)". The offsets
-// themselves are not checked: reading a record at a bad one fails.
+// The record offsets at the end of a shape file image, after checking that
+// the records they name lie in the file as described above (each header and
+// vertex count is looked at, nothing is decoded). 0, or -1 with
+// "shReadIndex(): error reading the shape count from '%s'",
+// "shReadIndex(): invalid shape count %d in '%s' (%d bytes)" or
+// "shReadIndex(): damaged file '%s': " followed by
+// "shape %d at offset %u: its 63-byte header does not fit before the offset
+// table at byte %zu", "shape %d at offset %u: invalid vertex count %d",
+// "shape %d at offset %u: its %d vertices run past the offset table at byte
+// %zu", "shapes %d and %d overlap" or "the %zu bytes from byte %zu up to the
+// offset table belong to no shape". On failure offsets is empty.
 int shReadIndex(std::span<const uint8_t> image, const char* name, std::vector<uint32_t>* offsets);
 // A whole file into memory. 0, or -1 with
 // "%s: error opening the file '%s': %s" (caller's name, system error text)
@@ -130,8 +139,9 @@ void shapeSetLoadHooks(const ShapeLoadHooks* hooks);
 // when it can't; makes it the current object configuration and begins the
 // template statistics; reads every record of "temp/#shapes-%d.dat" and
 // offers it to the readers with layer n. A missing shape file or a damaged
-// offset table skips that layer, a damaged record ("Error reading shape
-// %d.%d") skips that record. Returns the number of records read.
+// one (shReadIndex) skips that layer, a record that still can't be read
+// ("Error reading shape %d.%d") skips that record. Returns the number of
+// records read.
 int LOAD_SHAPES(int writeBinary);
 // Releases the arrays of every outline kept by LOAD_SHAPES and the template
 // statistics (end of session).

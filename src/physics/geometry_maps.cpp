@@ -7,6 +7,7 @@
 #include <cstring>
 #include <numbers>
 
+#include "core/bytes.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/mem.h"
@@ -14,28 +15,6 @@
 #include "physics/geometry.h"
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-float leFloat(const uint8_t* p) {
-  uint32_t bits = le32(p);
-  float v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
-
-void put32(std::vector<uint8_t>* out, uint32_t v) {
-  for (int i = 0; i < 4; i++) out->push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void putFloat(std::vector<uint8_t>* out, float f) {
-  uint32_t bits;
-  std::memcpy(&bits, &f, sizeof bits);
-  put32(out, bits);
-}
 
 // Byte count of a width x height map of 16-bit cells, or -1 when the size is
 // negative or the count would not fit the messages' int.
@@ -47,20 +26,18 @@ long long cellBytes(int width, int height) {
 
 // Decodes little-endian 16-bit cells into a fresh array (at least one
 // element, so an empty map is still a valid allocation).
-uint16_t* decodeCells(const uint8_t* p, long long bytes) {
-  size_t cells = static_cast<size_t>(bytes / 2);
+uint16_t* decodeCells(std::span<const uint8_t> bytes) {
+  size_t cells = bytes.size() / 2;
   auto* out = static_cast<uint16_t*>(std::malloc((cells ? cells : 1) * sizeof(uint16_t)));
   if (!out) return nullptr;
   if (!cells) out[0] = 0;
-  for (size_t i = 0; i < cells; i++) out[i] = static_cast<uint16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+  ByteReader r = brOpen(bytes);
+  for (size_t i = 0; i < cells; i++) out[i] = brLe<uint16_t>(&r);
   return out;
 }
 
 void putCells(std::vector<uint8_t>* out, const uint16_t* cells, long long bytes) {
-  for (long long i = 0; i < bytes / 2; i++) {
-    out->push_back(static_cast<uint8_t>(cells[i]));
-    out->push_back(static_cast<uint8_t>(cells[i] >> 8));
-  }
+  for (long long i = 0; i < bytes / 2; i++) bwLe<uint16_t>(out, cells[i]);
 }
 
 // Whole file into memory; false when it can't be opened or read.
@@ -96,20 +73,21 @@ PerspState gPersp{};
 int zbufParse(std::span<const uint8_t> image, const char* name, ZBUF* record) {
   constexpr const char* fn = "ZBUF_READ()";
   *record = ZBUF{};
-  if (image.size() < ZBUF_HEADER_SIZE) return logError(-1, "%s: error reading header from '%s'", fn, name);
-  const uint8_t* p = image.data();
-  int width = static_cast<int>(le32(p)), height = static_cast<int>(le32(p + 4));
+  ByteReader r = brOpen(image);
+  int width = brLe<int32_t>(&r), height = brLe<int32_t>(&r);
+  float zmin = brF32le(&r), zmax = brF32le(&r);
+  if (!brOk(&r)) return logError(-1, "%s: error reading header from '%s'", fn, name);
   long long want = cellBytes(width, height);
   if (want < 0) return logError(-1, "%s: invalid size %dx%d in '%s'", fn, width, height, name);
-  size_t have = image.size() - ZBUF_HEADER_SIZE;
+  size_t have = brRemaining(&r);
   if (have < static_cast<size_t>(want))
     return logError(-1, "%s: error reading data from '%s' (%d of %d bytes read)", fn, name,
                     static_cast<int>(have), static_cast<int>(want));
-  uint16_t* codes = decodeCells(p + ZBUF_HEADER_SIZE, want);
+  uint16_t* codes = decodeCells(brSpan(&r, static_cast<size_t>(want)));
   if (!codes)
     return logError(-1, "%s: error reading data from '%s' (%d of %d bytes read)", fn, name, 0,
                     static_cast<int>(want));
-  *record = ZBUF{codes, leFloat(p + 8), leFloat(p + 12), width, height};
+  *record = ZBUF{codes, zmin, zmax, width, height};
   return 0;
 }
 
@@ -138,10 +116,10 @@ bool zbufBuildImage(const ZBUF* record, std::vector<uint8_t>* image) {
     logError(0, "%s: invalid map %dx%d", "zbufBuildImage()", record->width, record->height);
     return false;
   }
-  put32(image, static_cast<uint32_t>(record->width));
-  put32(image, static_cast<uint32_t>(record->height));
-  putFloat(image, record->zmin);
-  putFloat(image, record->zmax);
+  bwLe<int32_t>(image, record->width);
+  bwLe<int32_t>(image, record->height);
+  bwF32le(image, record->zmin);
+  bwF32le(image, record->zmax);
   putCells(image, record->codes, bytes);
   return true;
 }
@@ -191,19 +169,18 @@ double SURFACE_HEIGHT(int layer, double x, double y) {
 uint16_t* szbufParse(std::span<const uint8_t> image, const char* name, int* width, int* height) {
   constexpr const char* fn = "SZBUF_READ()";
   *width = *height = 0;
-  if (image.size() < SZBUF_HEADER_SIZE)
-    return logError(0, "%s: can't read header from '%s'", fn, name), nullptr;
-  const uint8_t* p = image.data();
-  int w = static_cast<int>(le32(p)), h = static_cast<int>(le32(p + 4));
+  ByteReader r = brOpen(image);
+  int w = brLe<int32_t>(&r), h = brLe<int32_t>(&r);
+  if (!brOk(&r)) return logError(0, "%s: can't read header from '%s'", fn, name), nullptr;
   long long want = cellBytes(w, h);
   if (want < 0) return logError(0, "%s: invalid size %dx%d in '%s'", fn, w, h, name), nullptr;
-  size_t have = image.size() - SZBUF_HEADER_SIZE;
+  size_t have = brRemaining(&r);
   if (have < static_cast<size_t>(want)) {
     logError(0, "%s: error reading data from '%s' (%d of %d bytes read)", fn, name, static_cast<int>(have),
              static_cast<int>(want));
     return nullptr;
   }
-  uint16_t* depth = decodeCells(p + SZBUF_HEADER_SIZE, want);
+  uint16_t* depth = decodeCells(brSpan(&r, static_cast<size_t>(want)));
   if (!depth) {
     logError(0, "%s: error reading data from '%s' (%d of %d bytes read)", fn, name, 0,
              static_cast<int>(want));
@@ -233,8 +210,8 @@ bool szbufBuildImage(const uint16_t* depth, int width, int height, std::vector<u
     logError(0, "%s: invalid map %dx%d", "szbufBuildImage()", width, height);
     return false;
   }
-  put32(image, static_cast<uint32_t>(width));
-  put32(image, static_cast<uint32_t>(height));
+  bwLe<int32_t>(image, width);
+  bwLe<int32_t>(image, height);
   putCells(image, depth, bytes);
   return true;
 }

@@ -1,12 +1,12 @@
 #include "physics/track.h"
 
-#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "core/bytes.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
@@ -14,29 +14,6 @@
 static_assert(sizeof(TrackVec) == TRACK_POINT_SIZE, "points are read straight into TrackVec");
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// Little-endian fields
-
-uint32_t getLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
-double getLeDouble(const uint8_t* p) {
-  uint64_t bits = 0;
-  for (int i = 7; i >= 0; i--) bits = bits << 8 | p[i];
-  return std::bit_cast<double>(bits);
-}
-
-void putLe32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; i++) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-void putLeDouble(uint8_t* p, double d) {
-  uint64_t bits = std::bit_cast<uint64_t>(d);
-  for (int i = 0; i < 8; i++) p[i] = static_cast<uint8_t>(bits >> (8 * i));
-}
 
 bool finitePoint(const TrackVec& v) {
   return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -89,8 +66,9 @@ int readTrack(ByteSource* source, const char* name, Track* track, const char* fn
   if (got < sizeof header)
     return logError(0, "%s: file read error (%d of %d bytes read)", fn, static_cast<int>(got),
                     TRACK_HEADER_SIZE);
-  int count = static_cast<int>(getLe32(header));
-  double spacing = getLeDouble(header + 4);
+  ByteReader h = brOpen(header);
+  int count = brLe<int32_t>(&h);
+  double spacing = brF64le(&h);
   if (count < 2 || count > TRACK_MAX_POINTS)
     return logError(0, "%s: invalid number of points %d in file '%s' (must be in [2..%d])", fn,
                     count, name, static_cast<int>(TRACK_MAX_POINTS));
@@ -112,11 +90,15 @@ int readTrack(ByteSource* source, const char* name, Track* track, const char* fn
     return logError(0, "%s: file read error (%d of %d bytes read)", fn,
                     TRACK_HEADER_SIZE + static_cast<int>(got), total);
 
-  // Decoded in place: each double is read from its own eight bytes.
+  // Decoded in place: each point is read whole before it is stored over its
+  // own bytes.
   TrackVec* p = points.get();
+  ByteReader in = brOpen(std::span<const uint8_t>(raw, got));
   for (int i = 0; i < count; i++) {
-    const uint8_t* b = raw + static_cast<size_t>(i) * TRACK_POINT_SIZE;
-    TrackVec v{getLeDouble(b), getLeDouble(b + 8), getLeDouble(b + 16)};
+    TrackVec v;
+    v.x = brF64le(&in);
+    v.y = brF64le(&in);
+    v.z = brF64le(&in);
     if (!finitePoint(v))
       return logError(0, "%s: invalid point %d (%g,%g,%g) in file '%s'", fn, i, v.x, v.y, v.z,
                       name);
@@ -240,15 +222,13 @@ bool trackBuildImage(const Track* track, std::vector<uint8_t>* image) {
     if (!finitePoint(track->points[i]))
       return logError(0, "%s: invalid point %d (%g,%g,%g)", fn, i, track->points[i].x,
                       track->points[i].y, track->points[i].z) != 0;
-  image->resize(TRACK_HEADER_SIZE + static_cast<size_t>(track->count) * TRACK_POINT_SIZE);
-  uint8_t* p = image->data();
-  putLe32(p, static_cast<uint32_t>(track->count));
-  putLeDouble(p + 4, track->spacing);
-  p += TRACK_HEADER_SIZE;
-  for (int i = 0; i < track->count; i++, p += TRACK_POINT_SIZE) {
-    putLeDouble(p, track->points[i].x);
-    putLeDouble(p + 8, track->points[i].y);
-    putLeDouble(p + 16, track->points[i].z);
+  image->reserve(TRACK_HEADER_SIZE + static_cast<size_t>(track->count) * TRACK_POINT_SIZE);
+  bwLe<int32_t>(image, track->count);
+  bwF64le(image, track->spacing);
+  for (int i = 0; i < track->count; i++) {
+    bwF64le(image, track->points[i].x);
+    bwF64le(image, track->points[i].y);
+    bwF64le(image, track->points[i].z);
   }
   return true;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/bytes.h"
 #include "platform/audio.h"
 #include "platform/audio_internal.h"
 
@@ -46,8 +47,8 @@ int16_t readValue(const Uint8* p, SDL_AudioFormat format) {
   switch (format) {
     case AUDIO_U8: return static_cast<int16_t>((p[0] - 128) * 256);
     case AUDIO_S8: return static_cast<int16_t>(static_cast<int8_t>(p[0]) * 256);
-    case AUDIO_S16LSB: return static_cast<int16_t>(p[0] | (p[1] << 8));
-    default: return static_cast<int16_t>(p[1] | (p[0] << 8));  // AUDIO_S16MSB
+    case AUDIO_S16LSB: return bytesGetLe<int16_t>(p);
+    default: return bytesGetBe<int16_t>(p);  // AUDIO_S16MSB
   }
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 
+#include "core/bytes.h"
 #include "platform/gdev_internal.h"
 
 namespace {
@@ -17,32 +18,10 @@ constexpr size_t kHeaderBytes = (sizeof(GdevBitmap) + 15) / 16 * 16;
 // The bitmap files of the game are a few megabytes at most.
 constexpr long kMaxFileBytes = 256L * 1024 * 1024;
 
-// Little-endian fields at checked offsets of a byte image.
-struct ByteReader {
-  std::span<const uint8_t> bytes;
-  bool has(size_t offset, size_t length) const {
-    return offset <= bytes.size() && length <= bytes.size() - offset;
-  }
-  uint32_t u16(size_t offset) const {
-    return static_cast<uint32_t>(bytes[offset]) | static_cast<uint32_t>(bytes[offset + 1]) << 8;
-  }
-  uint32_t u32(size_t offset) const { return u16(offset) | u16(offset + 2) << 16; }
-  int32_t i32(size_t offset) const { return static_cast<int32_t>(u32(offset)); }
-};
-
 struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-void put16(std::vector<uint8_t>* out, uint32_t v) {
-  out->push_back(static_cast<uint8_t>(v));
-  out->push_back(static_cast<uint8_t>(v >> 8));
-}
-void put32(std::vector<uint8_t>* out, uint32_t v) {
-  put16(out, v & 0xFFFF);
-  put16(out, v >> 16);
-}
 
 // Nearest palette entry of an 8-bit surface, the first of equals.
 uint8_t nearestIndex(const GdevDC* dc, int red, int green, int blue) {
@@ -100,8 +79,11 @@ void gdevFreeBitmap(GdevBitmap* bitmap) {
 
 GdevBitmap* gdevParseBitmap(std::span<const uint8_t> bytes, const char* name) {
   if (!name) name = "(memory)";
-  ByteReader in{bytes};
-  if (!in.has(0, kFileHeader + 4)) {
+  ByteReader in = brOpen(bytes);
+  brSeek(&in, 10);
+  uint32_t dataOffset = brLe<uint32_t>(&in);
+  uint32_t infoSize = brLe<uint32_t>(&in);
+  if (!brOk(&in)) {
     gdev::fail(kLoad, "'%s': too short for a bitmap header (%zu bytes)", name, bytes.size());
     return nullptr;
   }
@@ -109,24 +91,23 @@ GdevBitmap* gdevParseBitmap(std::span<const uint8_t> bytes, const char* name) {
     gdev::fail(kLoad, "'%s': not a BMP file (no 'BM' signature)", name);
     return nullptr;
   }
-  uint32_t dataOffset = in.u32(10);
-  uint32_t infoSize = in.u32(14);
   // The 40-byte header and its later extensions (52, 56, 108, 124 bytes) share
   // the fields read here; the old 12-byte form is not used by any writer we meet.
   if (infoSize != 40 && infoSize != 52 && infoSize != 56 && infoSize != 108 && infoSize != 124) {
     gdev::fail(kLoad, "'%s': unsupported info header size %u", name, infoSize);
     return nullptr;
   }
-  if (!in.has(kFileHeader, infoSize)) {
+  if (infoSize - 4 > brRemaining(&in)) {
     gdev::fail(kLoad, "'%s': info header runs past the end of the file", name);
     return nullptr;
   }
-  int32_t width = in.i32(18);
-  int32_t rawHeight = in.i32(22);
-  uint32_t planes = in.u16(26);
-  uint32_t bits = in.u16(28);
-  uint32_t compression = in.u32(30);
-  uint32_t colorsUsed = in.u32(46);
+  int32_t width = brLe<int32_t>(&in);
+  int32_t rawHeight = brLe<int32_t>(&in);
+  uint32_t planes = brLe<uint16_t>(&in);
+  uint32_t bits = brLe<uint16_t>(&in);
+  uint32_t compression = brLe<uint32_t>(&in);
+  brSkip(&in, 12);  // image size, resolution
+  uint32_t colorsUsed = brLe<uint32_t>(&in);
   if (planes != 1) {
     gdev::fail(kLoad, "'%s': invalid plane count %u", name, planes);
     return nullptr;
@@ -147,13 +128,17 @@ GdevBitmap* gdevParseBitmap(std::span<const uint8_t> bytes, const char* name) {
   }
   size_t headersEnd = kFileHeader + infoSize;
   size_t paletteCount = 0;
+  std::span<const uint8_t> palette;
   if (bits == 8) {
     paletteCount = colorsUsed ? colorsUsed : 256;
     if (colorsUsed > 256) {
       gdev::fail(kLoad, "'%s': palette of %u entries (at most 256)", name, colorsUsed);
       return nullptr;
     }
-    if (!in.has(headersEnd, paletteCount * 4)) {
+    ByteReader at = brOpen(bytes);
+    brSeek(&at, headersEnd);
+    palette = brSpan(&at, paletteCount * 4);
+    if (!brOk(&at)) {
       gdev::fail(kLoad, "'%s': palette runs past the end of the file", name);
       return nullptr;
     }
@@ -166,7 +151,10 @@ GdevBitmap* gdevParseBitmap(std::span<const uint8_t> bytes, const char* name) {
   }
   size_t rowBytes = (static_cast<size_t>(width) * bits + 31) / 32 * 4;
   size_t dataBytes = rowBytes * static_cast<size_t>(height);
-  if (!in.has(dataOffset, dataBytes)) {
+  ByteReader at = brOpen(bytes);
+  brSeek(&at, dataOffset);
+  std::span<const uint8_t> data = brSpan(&at, dataBytes);
+  if (!brOk(&at)) {
     gdev::fail(kLoad, "'%s': pixel data truncated (needs %zu bytes at offset %u, file has %zu)",
                name, dataBytes, dataOffset, bytes.size());
     return nullptr;
@@ -175,14 +163,14 @@ GdevBitmap* gdevParseBitmap(std::span<const uint8_t> bytes, const char* name) {
   if (!bmp) return nullptr;
   bmp->paletteCount = static_cast<int>(paletteCount);
   for (size_t i = 0; i < paletteCount; ++i) {
-    size_t at = kFileHeader + infoSize + i * 4;
-    bmp->palette[i] = GdevColor{bytes[at + 2], bytes[at + 1], bytes[at], 0};
+    const uint8_t* bgr = palette.data() + 4 * i;
+    bmp->palette[i] = GdevColor{bgr[2], bgr[1], bgr[0], 0};
   }
   size_t copy = static_cast<size_t>(bmp->bytesPerLine);
   for (long long row = 0; row < height; ++row) {
     long long target = topDown ? row : height - 1 - row;
     std::memcpy(bmp->pixels + static_cast<size_t>(target) * copy,
-                bytes.data() + dataOffset + static_cast<size_t>(row) * rowBytes, copy);
+                data.data() + static_cast<size_t>(row) * rowBytes, copy);
   }
   return bmp;
 }
@@ -224,20 +212,20 @@ bool gdevEncodeBitmap(const GdevBitmap* bmp, std::vector<uint8_t>* image) {
   image->reserve(dataOffset + dataBytes);
   image->push_back('B');
   image->push_back('M');
-  put32(image, static_cast<uint32_t>(dataOffset + dataBytes));
-  put32(image, 0);
-  put32(image, dataOffset);
-  put32(image, kInfoHeader);
-  put32(image, static_cast<uint32_t>(bmp->width));
-  put32(image, static_cast<uint32_t>(bmp->height));  // bottom-up
-  put16(image, 1);
-  put16(image, bits);
-  put32(image, 0);  // uncompressed
-  put32(image, static_cast<uint32_t>(dataBytes));
-  put32(image, 2835);  // 72 dpi
-  put32(image, 2835);
-  put32(image, bits == 8 ? 256 : 0);
-  put32(image, 0);
+  bwLe<uint32_t>(image, static_cast<uint32_t>(dataOffset + dataBytes));
+  bwLe<uint32_t>(image, 0);
+  bwLe<uint32_t>(image, dataOffset);
+  bwLe<uint32_t>(image, kInfoHeader);
+  bwLe<int32_t>(image, bmp->width);
+  bwLe<int32_t>(image, bmp->height);  // bottom-up
+  bwLe<uint16_t>(image, 1);
+  bwLe<uint16_t>(image, static_cast<uint16_t>(bits));
+  bwLe<uint32_t>(image, 0);  // uncompressed
+  bwLe<uint32_t>(image, static_cast<uint32_t>(dataBytes));
+  bwLe<uint32_t>(image, 2835);  // 72 dpi
+  bwLe<uint32_t>(image, 2835);
+  bwLe<uint32_t>(image, bits == 8 ? 256 : 0);
+  bwLe<uint32_t>(image, 0);
   if (bits == 8) {
     for (const GdevColor& c : bmp->palette) {
       image->push_back(c.blue);

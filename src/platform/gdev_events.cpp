@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "platform/gdev_internal.h"
 
 namespace {
@@ -155,18 +156,6 @@ uint32_t buttonBit(Uint8 button) {
   }
 }
 
-void put32(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-  p[3] = static_cast<uint8_t>(v >> 24);
-}
-
-uint32_t get32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 void requestQuit() {
   gQuit = true;
   if (gQuitPosted) return;
@@ -292,27 +281,22 @@ void resetEvents() {
 }  // namespace gdev
 
 void gdevEventToBytes(const GdevEvent* event, std::span<uint8_t, GDEV_EVENT_BYTES> out) {
-  uint8_t* p = out.data();
-  put32(p + 0, 0);
-  put32(p + 4, event->what);
-  put32(p + 8, event->when);
-  put32(p + 12, static_cast<uint32_t>(event->x));
-  put32(p + 16, static_cast<uint32_t>(event->y));
-  put32(p + 20, event->message);
-  put32(p + 24, event->modifiers);
-  put32(p + 28, 0);
-  put32(p + 32, 0);
+  const uint32_t fields[GDEV_EVENT_BYTES / 4] = {
+      0, event->what, event->when, static_cast<uint32_t>(event->x), static_cast<uint32_t>(event->y),
+      event->message, event->modifiers, 0, 0};
+  for (size_t i = 0; i < GDEV_EVENT_BYTES / 4; i++) bytesPutLe<uint32_t>(out.data() + 4 * i, fields[i]);
 }
 
 GdevEvent gdevEventFromBytes(std::span<const uint8_t, GDEV_EVENT_BYTES> bytes) {
-  const uint8_t* p = bytes.data();
+  ByteReader r = brOpen(bytes);
+  brSkip(&r, 4);
   GdevEvent e{};
-  e.what = get32(p + 4);
-  e.when = get32(p + 8);
-  e.x = static_cast<int32_t>(get32(p + 12));
-  e.y = static_cast<int32_t>(get32(p + 16));
-  e.message = get32(p + 20);
-  e.modifiers = get32(p + 24);
+  e.what = brLe<uint32_t>(&r);
+  e.when = brLe<uint32_t>(&r);
+  e.x = brLe<int32_t>(&r);
+  e.y = brLe<int32_t>(&r);
+  e.message = brLe<uint32_t>(&r);
+  e.modifiers = brLe<uint32_t>(&r);
   return e;
 }
 

@@ -17,6 +17,7 @@
 #include "core/log.h"
 #include "platform/audio.h"
 #include "sound/fx.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -63,12 +64,6 @@ std::vector<Expected> expectedSamples() {
   for (const char* path : kSubgamePaths) all.push_back({path, 0.05, 1.0});
   for (const char* path : kLogoPaths) all.push_back({path, 1.5, 3.0});
   return all;
-}
-
-uint32_t le(const std::string& s, size_t at, int bytes) {
-  uint32_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<uint8_t>(s[at + static_cast<size_t>(i)]);
-  return v;
 }
 
 // A sample as the game's audio layer decodes it: played alone at full volume
@@ -164,10 +159,10 @@ TEST_F(GeneratedSamples, EachIsAudibleUnclippedCleanAndOfItsLength) {
     const std::string file = readFile(kGame + "/" + e.path);
     ASSERT_GE(file.size(), 44u);
     EXPECT_EQ(file.substr(0, 4), "RIFF");
-    EXPECT_EQ(le(file, 22, 2), 1u);       // mono
-    EXPECT_EQ(le(file, 24, 4), 44100u);   // rate
-    EXPECT_EQ(le(file, 34, 2), 16u);      // bits
-    EXPECT_EQ(le(file, 40, 4), file.size() - 44);
+    EXPECT_EQ(getLe16(file, 22), 1u);       // mono
+    EXPECT_EQ(getLe32(file, 24), 44100u);   // rate
+    EXPECT_EQ(getLe16(file, 34), 16u);      // bits
+    EXPECT_EQ(getLe32(file, 40), file.size() - 44);
 
     const Decoded d = decode(kGame + "/" + e.path);
     ASSERT_TRUE(d.ok) << audioErrorDetail();

@@ -1,7 +1,6 @@
 // Feeds arbitrary bytes to the track reader; an accepted track is written back
 // (it must give the same bytes) and asked for positions and nearest points.
 // Bytes after the points, which the reader ignores, supply extra queries.
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -9,16 +8,11 @@
 #include <span>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "physics/track.h"
 
 namespace {
-
-double doubleAt(const uint8_t* p) {
-  uint64_t bits = 0;
-  for (int i = 7; i >= 0; i--) bits = bits << 8 | p[i];
-  return std::bit_cast<double>(bits);
-}
 
 void query(const Track* t, double trackpos) {
   TrackVec p, v;
@@ -53,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                           std::numeric_limits<double>::quiet_NaN(),
                           std::numeric_limits<double>::infinity()};
   for (double pos : fixed) query(&t, pos);
-  for (size_t at = image.size(); at + 8 <= size && at < image.size() + 64; at += 8)
-    query(&t, doubleAt(data + at));
+  ByteReader extra = brOpen(std::span<const uint8_t>(data, size).subspan(image.size()));
+  for (int k = 0; k < 8 && brRemaining(&extra) >= 8; k++) query(&t, brF64le(&extra));
 
   const TrackVec ends[] = {t.points[0], t.points[t.count - 1], {400, 300, 0}, {-1e6, 1e6, 0}};
   for (const TrackVec& p : ends) (void)trackClosest(&t, &p);

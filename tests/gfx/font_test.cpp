@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/log.h"
 #include "gfx/font.h"
 #include "gfx/screen.h"
@@ -94,12 +95,8 @@ TEST_F(FontTest, DamagedHeadersAreRefused) {
   TempDir d;
   std::vector<uint8_t> bytes = fontBytes();
   // The map is the last section: shorten its directory length to 200.
-  size_t records = (bytes[2] << 8) | bytes[3];
-  size_t len = 4 + 13 * (records - 1) + 9;
-  bytes[len] = 0;
-  bytes[len + 1] = 0;
-  bytes[len + 2] = 0;
-  bytes[len + 3] = 200;
+  size_t records = bytesGetBe<uint16_t>(bytes.data() + 2);
+  bwPatchBe<uint32_t>(&bytes, 4 + 13 * (records - 1) + 9, 200);
   writeFile(d.file("short.fnp"), std::string(bytes.begin(), bytes.end()));
   std::string path = d.file("short.fnp");
   EXPECT_EQ(errors([&] { EXPECT_EQ(FNT_CREATE(path.c_str()), nullptr); }),

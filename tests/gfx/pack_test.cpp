@@ -8,14 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
 
 const int32_t kHdr = pfSectionId("gsphdr");
-
-std::string be16(unsigned v) { return {char(v >> 8), char(v)}; }
-std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
 struct Rec {
   int type;

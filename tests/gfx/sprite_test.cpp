@@ -17,12 +17,10 @@
 #include "core/text.h"
 #include "gfx/gspwrite.h"
 #include "gfx/screen.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
-
-std::string be16(unsigned v) { return {char(v >> 8), char(v)}; }
-std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
 // ---------------------------------------------------------------------------
 // Hand-made sprite files

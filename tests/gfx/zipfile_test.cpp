@@ -14,6 +14,7 @@
 
 #include "gfx/pack.h"
 #include "platform/sys/sys.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -40,14 +41,11 @@ void writeZip(const std::string& path, const std::vector<Member>& members) {
 // Changes the uncompressed size that the local and the central header of the
 // only member claim (little-endian, at 22 and 24 past their signatures).
 std::string withClaimedSize(std::string zip, uint32_t size) {
-  auto put = [&](size_t at) {
-    for (int k = 0; k < 4; ++k) zip[at + k] = char(size >> (8 * k));
-  };
   size_t local = zip.find("PK\x03\x04");
   size_t central = zip.find("PK\x01\x02");
   if (local == std::string::npos || central == std::string::npos) return {};
-  put(local + 22);
-  put(central + 24);
+  patchLe32(&zip, local + 22, size);
+  patchLe32(&zip, central + 24, size);
   return zip;
 }
 

@@ -18,6 +18,7 @@
 #include "core/time.h"
 #include "platform/gdev.h"
 #include "platform/sys/sys.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -35,18 +36,6 @@ void advance(double ms) { gTicks += static_cast<uint64_t>(std::llround(ms * 1000
 
 // ---- Recording bytes built by hand
 
-std::string le32(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return s;
-}
-std::string f64(double d) {
-  uint64_t bits;
-  std::memcpy(&bits, &d, 8);
-  std::string s;
-  for (int i = 0; i < 8; i++) s.push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
-  return s;
-}
 std::string entry(uint32_t channel, const std::string& data) {
   return le32(channel) + le32(static_cast<uint32_t>(data.size())) + data;
 }
@@ -78,24 +67,18 @@ struct Rec {
   std::vector<std::pair<uint32_t, std::string>> entries;
 };
 
-uint32_t get32(const std::string& s, size_t at) {
-  uint32_t v = 0;
-  for (int i = 3; i >= 0; i--) v = v << 8 | static_cast<uint8_t>(s[at + i]);
-  return v;
-}
-
 std::vector<Rec> parse(const std::string& bytes) {
   std::vector<Rec> out;
   EXPECT_EQ(bytes.substr(0, 2), kSignature);
   size_t at = 2;
   while (at + 8 <= bytes.size()) {
-    Rec r{get32(bytes, at), {}};
-    uint32_t len = get32(bytes, at + 4);
+    Rec r{getLe32(bytes, at), {}};
+    uint32_t len = getLe32(bytes, at + 4);
     at += 8;
     size_t end = at + len;
     EXPECT_LE(end, bytes.size());
     while (at + 8 <= end) {
-      uint32_t ch = get32(bytes, at), n = get32(bytes, at + 4);
+      uint32_t ch = getLe32(bytes, at), n = getLe32(bytes, at + 4);
       r.entries.emplace_back(ch, bytes.substr(at + 8, n));
       at += 8 + n;
     }

@@ -10,6 +10,7 @@
 
 #include "gfx/gspwrite.h"
 #include "platform/gdev.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 struct GameFolder {
@@ -44,21 +45,10 @@ struct GameFolder {
 
   // A short 16-bit mono WAV of silence.
   void wav(const std::string& rel, int frames = 441) {
-    auto le = [](std::string* out, uint32_t v, int bytes) {
-      for (int i = 0; i < bytes; i++) out->push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    std::string w = "RIFF";
-    le(&w, 36 + 2 * frames, 4);
-    w += "WAVEfmt ";
-    le(&w, 16, 4);
-    le(&w, 1, 2);        // PCM
-    le(&w, 1, 2);        // mono
-    le(&w, 44100, 4);
-    le(&w, 88200, 4);
-    le(&w, 2, 2);
-    le(&w, 16, 2);
-    w += "data";
-    le(&w, 2 * frames, 4);
+    std::string w = "RIFF" + le32(36 + 2 * frames) + "WAVEfmt " + le32(16);
+    w += le16(1) + le16(1);  // PCM, mono
+    w += le32(44100) + le32(88200) + le16(2) + le16(16);
+    w += "data" + le32(2 * frames);
     w.append(static_cast<size_t>(2 * frames), '\0');
     write(rel, w);
   }

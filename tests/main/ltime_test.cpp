@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "main/ltime.h"
 #include "platform/sys/sys.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -31,13 +32,6 @@ void fakeShow(void*, int frame) { gShown.push_back(frame); }
 void fakeRelease(void*) {}
 constexpr LtimeProgressDisplay kFakeDisplay = {fakeLoad, fakeFrames, fakeShow, fakeRelease};
 
-std::string le32(std::initializer_list<uint32_t> values) {
-  std::string s;
-  for (uint32_t v : values)
-    for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return s;
-}
-
 class Ltime : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -58,10 +52,10 @@ class Ltime : public ::testing::Test {
 };
 
 TEST_F(Ltime, HistoryFilesGiveAveragesAndExpectedTotal) {
-  writeFile(dir.file("ltime/sprites"), le32({100, 200, 300}));
-  writeFile(dir.file("ltime/tracks"), le32({50}) + "xy");  // a partial value is dropped
+  writeFile(dir.file("ltime/sprites"), le32s({100, 200, 300}));
+  writeFile(dir.file("ltime/tracks"), le32s({50}) + "xy");  // a partial value is dropped
   writeFile(dir.file("ltime/short"), "abc");             // under 4 bytes: no category
-  writeFile(dir.file("ltime/long"), le32({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 999}));  // first 40 bytes
+  writeFile(dir.file("ltime/long"), le32s({1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 999}));  // first 40 bytes
   ScopedChdir cd(dir.path);
   ltimeInit(20000);
   EXPECT_EQ(ltimeCategoryCount(), 3);
@@ -105,8 +99,8 @@ TEST_F(Ltime, MarksMeasureAndKeepTenNewest) {
 }
 
 TEST_F(Ltime, ProgressBarAdvancesByExpectedShare) {
-  writeFile(dir.file("ltime/a"), le32({300}));
-  writeFile(dir.file("ltime/b"), le32({700}));
+  writeFile(dir.file("ltime/a"), le32s({300}));
+  writeFile(dir.file("ltime/b"), le32s({700}));
   ScopedChdir cd(dir.path);
   ltimeInit(20000);
   ltimeBegin("bar.gsp");
@@ -133,7 +127,7 @@ TEST_F(Ltime, MissingSpriteIsReportedAndLoadGoesOn) {
 }
 
 TEST_F(Ltime, ReportListsAveragesInSeconds) {
-  writeFile(dir.file("ltime/sprites"), le32({1250, 1750}));
+  writeFile(dir.file("ltime/sprites"), le32s({1250, 1750}));
   ScopedChdir cd(dir.path);
   ltimeInit(20000);
   StderrCapture err;

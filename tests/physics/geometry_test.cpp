@@ -13,6 +13,7 @@
 
 #include "core/conf.h"
 #include "core/log.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -55,10 +56,6 @@ void expectSameOutline(const Outline& got, const TestShape& want) {
 
 std::vector<uint8_t> bytesOf(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
 std::string textOf(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
-
-void put32At(std::vector<uint8_t>* image, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) (*image)[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 const TestShape kSquare{
     {1, 2, 3}, {123.7, 40.2, 5.0}, {0, 0, 10, 10}, {{0, 0, 0}, {10, 0, 0}, {10, 10, 1}, {0, 10, 1}}};
@@ -128,9 +125,9 @@ TEST_F(GeometryTest, RecordsAreFoundByTheirOffsetsWhereverTheyLie) {
   uint32_t offA = static_cast<uint32_t>(image.size());
   image.insert(image.end(), ia.begin(), ia.end());
   image.resize(image.size() + 12);
-  put32At(&image, image.size() - 12, offA);
-  put32At(&image, image.size() - 8, offB);
-  put32At(&image, image.size() - 4, 2);
+  bwPatchLe<uint32_t>(&image, image.size() - 12, offA);
+  bwPatchLe<uint32_t>(&image, image.size() - 8, offB);
+  bwPatchLe<uint32_t>(&image, image.size() - 4, 2);
 
   std::vector<uint32_t> offsets;
   ASSERT_EQ(shReadIndex(image, "mixed", &offsets), 0);
@@ -211,67 +208,134 @@ TEST_F(GeometryTest, SectionIsThePositionTruncatedTowardsZero) {
   }
 }
 
-enum Stage { INDEX, RECORD };
+// A shape at whole-numbered y and z: the high bytes of its doubles are the
+// only ones not zero, so a file cut inside the header may end in four zeros.
+const TestShape kLevel{{4, 5, 6}, {64.5, 40, 5}, {0, 0, 8, 8}, {{0, 0, 0}, {8, 0, 0}, {8, 8, 0}}};
+
+std::vector<uint8_t> imageOf(std::initializer_list<const TestShape*> shapes) {
+  std::vector<Outline> outlines;
+  for (const TestShape* s : shapes) outlines.push_back(s->outline());
+  std::vector<uint8_t> image;
+  EXPECT_TRUE(shBuildImage(outlines, &image));
+  return image;
+}
+
 struct DamageCase {
   const char* name;
   void (*damage)(std::vector<uint8_t>* image);  // over the image of kSquare, kOdd
-  Stage fails;
-  std::string message;
+  std::string message;                          // of shReadIndex
+  // What reading the first record at its offset says; empty when there is
+  // no table to take the offset from.
+  std::string recordMessage;
 };
 
 // Record offsets in the image of {kSquare, kOdd}: 0 and 63 + 4 * 24 = 159;
-// n of the first record lives at byte 27; the table starts at 159 + 135 = 294.
+// n of the first record lives at byte 27, of the second at 186; the table
+// starts at 159 + 135 = 294, the count at 302.
 const DamageCase kDamage[] = {
-    {"empty file", [](std::vector<uint8_t>* i) { i->clear(); }, INDEX,
-     "shReadIndex(): error reading the shape count from 'bad.dat'\n"},
-    {"three bytes", [](std::vector<uint8_t>* i) { i->resize(3); }, INDEX,
-     "shReadIndex(): error reading the shape count from 'bad.dat'\n"},
-    {"negative count", [](std::vector<uint8_t>* i) { put32At(i, i->size() - 4, 0xFFFFFFFF); }, INDEX,
-     "shReadIndex(): invalid shape count -1 in 'bad.dat' (306 bytes)\n"},
-    {"count beyond the file", [](std::vector<uint8_t>* i) { put32At(i, i->size() - 4, 76); }, INDEX,
-     "shReadIndex(): invalid shape count 76 in 'bad.dat' (306 bytes)\n"},
-    {"offset past the end", [](std::vector<uint8_t>* i) { put32At(i, 294, 0xFFFFFFF0); }, RECORD,
+    {"empty file", [](std::vector<uint8_t>* i) { i->clear(); },
+     "shReadIndex(): error reading the shape count from 'bad.dat'\n", ""},
+    {"three bytes", [](std::vector<uint8_t>* i) { i->resize(3); },
+     "shReadIndex(): error reading the shape count from 'bad.dat'\n", ""},
+    {"negative count", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 302, 0xFFFFFFFF); },
+     "shReadIndex(): invalid shape count -1 in 'bad.dat' (306 bytes)\n", ""},
+    {"count beyond the file", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 302, 76); },
+     "shReadIndex(): invalid shape count 76 in 'bad.dat' (306 bytes)\n", ""},
+    // A file cut inside a header whose last four bytes are zero reads as an
+    // empty table with bytes before it that no record explains.
+    {"cut at 16 bytes", [](std::vector<uint8_t>* i) { *i = imageOf({&kLevel, &kOdd}); i->resize(16); },
+     "shReadIndex(): damaged file 'bad.dat': the 12 bytes from byte 0 up to the offset table belong to no "
+     "shape\n", ""},
+    {"cut at 24 bytes", [](std::vector<uint8_t>* i) { *i = imageOf({&kLevel, &kOdd}); i->resize(24); },
+     "shReadIndex(): damaged file 'bad.dat': the 20 bytes from byte 0 up to the offset table belong to no "
+     "shape\n", ""},
+    {"cut before the count", [](std::vector<uint8_t>* i) { i->resize(302); },
+     "shReadIndex(): invalid shape count 159 in 'bad.dat' (302 bytes)\n", ""},
+    {"offset past the end", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 294, 0xFFFFFFF0); },
+     "shReadIndex(): damaged file 'bad.dat': shape 0 at offset 4294967280: its 63-byte header does not fit "
+     "before the offset table at byte 294\n",
      "SH_READ_ALT(): header read error (0 of 63 bytes read)\n"},
-    {"header cut by the end", [](std::vector<uint8_t>* i) { put32At(i, 294, 296); }, RECORD,
+    {"header in the offset table", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 294, 296); },
+     "shReadIndex(): damaged file 'bad.dat': shape 0 at offset 296: its 63-byte header does not fit before "
+     "the offset table at byte 294\n",
      "SH_READ_ALT(): header read error (10 of 63 bytes read)\n"},
-    {"negative vertex count", [](std::vector<uint8_t>* i) { put32At(i, 27, 0xFFFFFFFB); }, RECORD,
+    {"header reaching into the table", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 298, 232); },
+     "shReadIndex(): damaged file 'bad.dat': shape 1 at offset 232: its 63-byte header does not fit before "
+     "the offset table at byte 294\n",
+     ""},
+    {"negative vertex count", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 27, 0xFFFFFFFB); },
+     "shReadIndex(): damaged file 'bad.dat': shape 0 at offset 0: invalid vertex count -5\n",
      "SH_READ_ALT(): invalid vertex count -5\n"},
-    {"huge vertex count", [](std::vector<uint8_t>* i) { put32At(i, 27, 0x7FFFFFFF); }, RECORD,
+    {"huge vertex count", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 27, 0x7FFFFFFF); },
+     "shReadIndex(): damaged file 'bad.dat': shape 0 at offset 0: invalid vertex count 2147483647\n",
      "SH_READ_ALT(): invalid vertex count 2147483647\n"},
     // 306 - 63 bytes follow the first header; 100 vertices need 2400.
-    {"more vertices than bytes", [](std::vector<uint8_t>* i) { put32At(i, 27, 100); }, RECORD,
+    {"more vertices than bytes", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 27, 100); },
+     "shReadIndex(): damaged file 'bad.dat': shape 0 at offset 0: its 100 vertices run past the offset "
+     "table at byte 294\n",
      "SH_READ_ALT(): read error: 243 of 2400 bytes read\n"},
+    // One vertex more would end 24 bytes inside the table: the bytes are
+    // there, but they are the table's.
+    {"last record running into the table", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 186, 4); },
+     "shReadIndex(): damaged file 'bad.dat': shape 1 at offset 159: its 4 vertices run past the offset "
+     "table at byte 294\n",
+     ""},
+    {"last record one vertex short", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 186, 2); },
+     "shReadIndex(): damaged file 'bad.dat': the 24 bytes from byte 270 up to the offset table belong to no "
+     "shape\n",
+     ""},
+    {"bytes between the records and the table",
+     [](std::vector<uint8_t>* i) { i->insert(i->begin() + 294, 8, uint8_t{0}); },
+     "shReadIndex(): damaged file 'bad.dat': the 8 bytes from byte 294 up to the offset table belong to no "
+     "shape\n",
+     ""},
+    {"two offsets at one record", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 298, 0); },
+     "shReadIndex(): damaged file 'bad.dat': shapes 0 and 1 overlap\n", ""},
+    // An offset inside the first record, where the zero bytes of a vertex
+    // read as a vertex count.
+    {"records sharing bytes", [](std::vector<uint8_t>* i) { bwPatchLe<uint32_t>(i, 298, 100); },
+     "shReadIndex(): damaged file 'bad.dat': shapes 0 and 1 overlap\n", ""},
 };
 
 TEST_F(GeometryTest, DamagedShapeFilesFailWithTheirMessage) {
-  Outline good[] = {kSquare.outline(), kOdd.outline()};
-  std::vector<uint8_t> base;
-  ASSERT_TRUE(shBuildImage(good, &base));
+  const std::vector<uint8_t> base = imageOf({&kSquare, &kOdd});
   ASSERT_EQ(base.size(), 306u);
   for (const DamageCase& c : kDamage) {
     SCOPED_TRACE(c.name);
     std::vector<uint8_t> image = base;
     c.damage(&image);
-    std::vector<uint32_t> offsets;
+    std::vector<uint32_t> offsets{7};
     StderrCapture err;
-    int rc = shReadIndex(image, "bad.dat", &offsets);
-    if (c.fails == INDEX) {
-      EXPECT_EQ(rc, -1);
-      EXPECT_TRUE(offsets.empty());
-    } else {
-      ASSERT_EQ(rc, 0);
-      Outline o;
-      o.n = 99;
-      EXPECT_EQ(shParseRecord(&o, image, offsets[0]), -1);
-      EXPECT_EQ(o.n, 0);
-      EXPECT_EQ(o.vertices, nullptr);
-      // The neighbour is still readable.
-      Outline next;
-      EXPECT_EQ(shParseRecord(&next, image, offsets[1]), 0);
-      shFree(&next);
-    }
+    EXPECT_EQ(shReadIndex(image, "bad.dat", &offsets), -1);
+    EXPECT_TRUE(offsets.empty());
     EXPECT_EQ(err.finish(), c.message);
+    if (c.recordMessage.empty()) continue;
+    // The record reader on its own refuses the first record, and still
+    // reads its neighbour.
+    StderrCapture recordErr;
+    Outline o;
+    o.n = 99;
+    EXPECT_EQ(shParseRecord(&o, image, getLe32(image, 294)), -1);
+    EXPECT_EQ(o.n, 0);
+    EXPECT_EQ(o.vertices, nullptr);
+    Outline next;
+    EXPECT_EQ(shParseRecord(&next, image, 159), 0);
+    shFree(&next);
+    EXPECT_EQ(recordErr.finish(), c.recordMessage);
   }
+}
+
+TEST_F(GeometryTest, NoCutOfAShapeFileReads) {
+  const std::vector<uint8_t> image = imageOf({&kLevel, &kOdd});
+  // The cuts that end in four zero bytes, which read as "no shapes" unless
+  // the bytes before the count are accounted for.
+  for (size_t cut : {16u, 24u}) EXPECT_EQ(getLe32(image, cut - 4), 0u) << cut;
+  std::vector<uint32_t> offsets;
+  ASSERT_EQ(shReadIndex(image, "whole", &offsets), 0);
+  EXPECT_EQ(offsets.size(), 2u);
+  logPrint("STDERR 0");
+  for (size_t cut = 0; cut < image.size(); cut++)
+    EXPECT_EQ(shReadIndex(std::span<const uint8_t>(image).first(cut), "cut", &offsets), -1) << cut;
 }
 
 TEST_F(GeometryTest, ReadingFromAFileStopsAtItsEnd) {
@@ -369,17 +433,21 @@ TEST_F(GeometryTest, LoadShapesWalksTheLayersUntilAnObjectConfigurationIsMissing
   std::filesystem::create_directories(dir.file("temp"));
   writeFile("table/objects-0.conf", "[object_123_40]\nk = 11\n");
   writeFile("table/objects-1.conf", "[object_123_40]\nk = 12\n");
-  writeFile("table/objects-3.conf", "[object_123_40]\nk = 13\n");
-  // Layer 0: the square, the odd shape, then an offset past the end.
-  Outline good[] = {kSquare.outline(), kOdd.outline()};
-  std::vector<uint8_t> image;
-  ASSERT_TRUE(shBuildImage(good, &image));
-  image.resize(image.size() + 4);
-  put32At(&image, image.size() - 8, 4000);
-  put32At(&image, image.size() - 4, 3);
+  writeFile("table/objects-2.conf", "[object_123_40]\nk = 13\n");
+  writeFile("table/objects-4.conf", "[object_123_40]\nk = 14\n");
+  // Layer 0: the square and the odd shape. Layer 1 has no shape file.
+  std::vector<uint8_t> image = imageOf({&kSquare, &kOdd});
   writeFile("temp/#shapes-0.dat", textOf(image));
-  // Layer 2 has shapes but no object configuration: never read.
-  writeFile("temp/#shapes-2.dat", textOf(image));
+  // Layer 2: a third offset past the end damages the whole file.
+  std::vector<uint8_t> damaged = image;
+  damaged.resize(damaged.size() + 4);
+  bwPatchLe<uint32_t>(&damaged, damaged.size() - 8, 4000);
+  bwPatchLe<uint32_t>(&damaged, damaged.size() - 4, 3);
+  writeFile("temp/#shapes-2.dat", textOf(damaged));
+  // Layer 3 has shapes but no object configuration: neither it nor layer 4
+  // is read.
+  writeFile("temp/#shapes-3.dat", textOf(image));
+  writeFile("temp/#shapes-4.dat", textOf(image));
 
   LoadLog log;
   gLoad = &log;
@@ -390,17 +458,21 @@ TEST_F(GeometryTest, LoadShapesWalksTheLayersUntilAnObjectConfigurationIsMissing
   std::string text = err.finish();
   gLoad = nullptr;
 
-  EXPECT_EQ(log.marks, (std::vector<std::string>{"shapes0", "shapes1", "shapes2"}));
-  EXPECT_EQ(log.confs, (std::vector<std::string>{"k=11", "null", "k=12", "null"}));
+  EXPECT_EQ(log.marks, (std::vector<std::string>{"shapes0", "shapes1", "shapes2", "shapes3"}));
+  EXPECT_EQ(log.confs, (std::vector<std::string>{"k=11", "null", "k=12", "null", "k=13", "null"}));
   EXPECT_EQ(log.offers, (std::vector<std::string>{"0:123,40 tmpl=1", "0:0,0 tmpl=2"}));
   EXPECT_NE(text.find("^ shape 0.(123,40) recognized with id 7\n"), std::string::npos) << text;
   EXPECT_NE(text.find("^ shape 0.(0,0) not recognized\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("Error reading shape 0.2\n"), std::string::npos) << text;
   EXPECT_NE(
       text.find("LOAD_SHAPES(): error opening the file 'temp/#shapes-1.dat': No such file or directory\n"),
       std::string::npos)
       << text;
+  EXPECT_NE(text.find("shReadIndex(): damaged file 'temp/#shapes-2.dat': shape 2 at offset 4000: its 63-byte "
+                      "header does not fit before the offset table at byte 294\n"),
+            std::string::npos)
+      << text;
   EXPECT_EQ(text.find("shape 2."), std::string::npos) << text;
+  EXPECT_EQ(text.find("shape 3."), std::string::npos) << text;
 
   // The recognized outline's arrays outlive the load until FREE_SHAPES.
   ASSERT_EQ(log.kept.size(), 1u);

@@ -16,6 +16,7 @@
 #include "core/conf.h"
 #include "core/log.h"
 #include "physics/track.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -43,15 +44,6 @@ std::string logOf(F f) {
 }
 
 std::string bytesOf(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
-
-void putLe32(std::string* s, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; i++) (*s)[at + i] = static_cast<char>(v >> (8 * i));
-}
-
-void putLeDouble(std::string* s, size_t at, double d) {
-  uint64_t bits = std::bit_cast<uint64_t>(d);
-  for (int i = 0; i < 8; i++) (*s)[at + i] = static_cast<char>(bits >> (8 * i));
-}
 
 std::span<const uint8_t> spanOf(const std::string& s) {
   return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
@@ -85,12 +77,12 @@ TEST_F(TrackTest, WriterAndReadersAgreeBitForBit) {
 
   // The layout, checked independently of the writer.
   std::string expected(12 + 3 * 24, '\0');
-  putLe32(&expected, 0, 3);
-  putLeDouble(&expected, 4, 0.7);
+  patchLe32(&expected, 0, 3);
+  patchF64(&expected, 4, 0.7);
   for (int i = 0; i < 3; i++) {
-    putLeDouble(&expected, 12 + 24 * i, f.points[i].x);
-    putLeDouble(&expected, 20 + 24 * i, f.points[i].y);
-    putLeDouble(&expected, 28 + 24 * i, f.points[i].z);
+    patchF64(&expected, 12 + 24 * i, f.points[i].x);
+    patchF64(&expected, 20 + 24 * i, f.points[i].y);
+    patchF64(&expected, 28 + 24 * i, f.points[i].z);
   }
   std::string file = readFile(path);
   EXPECT_EQ(file, expected);
@@ -151,9 +143,9 @@ TEST_F(TrackTest, WriterRefusesTracksThatReadersRefuse) {
 // A valid three-point image that the damaged cases start from.
 std::string goodImage() {
   std::string s(12 + 3 * 24, '\0');
-  putLe32(&s, 0, 3);
-  putLeDouble(&s, 4, 2.0);
-  for (int i = 0; i < 9; i++) putLeDouble(&s, 12 + 8 * i, i * 1.5);
+  patchLe32(&s, 0, 3);
+  patchF64(&s, 4, 2.0);
+  for (int i = 0; i < 9; i++) patchF64(&s, 12 + 8 * i, i * 1.5);
   return s;
 }
 
@@ -165,17 +157,17 @@ TEST_F(TrackTest, DamagedImagesFailWithTheirMessage) {
   };
   auto withCount = [](uint32_t n) {
     std::string s = goodImage();
-    putLe32(&s, 0, n);
+    patchLe32(&s, 0, n);
     return s;
   };
   auto withSpacing = [](double d) {
     std::string s = goodImage();
-    putLeDouble(&s, 4, d);
+    patchF64(&s, 4, d);
     return s;
   };
   auto withCoordinate = [](int index, double d) {
     std::string s = goodImage();
-    putLeDouble(&s, 12 + 8 * index, d);
+    patchF64(&s, 12 + 8 * index, d);
     return s;
   };
   const std::string good = goodImage();

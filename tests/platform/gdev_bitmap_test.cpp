@@ -8,6 +8,7 @@
 
 #include "core/log.h"
 #include "platform/gdev.h"
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -20,18 +21,6 @@ struct DCFree {
   void operator()(GdevDC* dc) const { gdevDestroyDC(dc); }
 };
 using DCPtr = std::unique_ptr<GdevDC, DCFree>;
-
-uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-void setLe32(std::vector<uint8_t>* b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i)
-    (*b)[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
-}
-void setLe16(std::vector<uint8_t>* b, size_t at, uint32_t v) {
-  (*b)[at] = static_cast<uint8_t>(v);
-  (*b)[at + 1] = static_cast<uint8_t>(v >> 8);
-}
 
 // A bitmap whose every pixel byte differs, so a swapped row or column shows.
 BitmapPtr patterned(int w, int h, int bpp) {
@@ -69,8 +58,8 @@ TEST_F(BitmapTest, RoundTripKeepsPixelsAndPalette) {
     const uint32_t offset = bpp == 8 ? 14 + 40 + 1024 : 14 + 40;
     EXPECT_EQ(image[0], 'B');
     EXPECT_EQ(image[1], 'M');
-    EXPECT_EQ(le32(image, 2), image.size());
-    EXPECT_EQ(le32(image, 10), offset);
+    EXPECT_EQ(getLe32(image, 2), image.size());
+    EXPECT_EQ(getLe32(image, 10), offset);
     const uint32_t paddedRow = bpp == 8 ? 8 : 12;  // 5 and 9 bytes padded to 4-byte multiples
     EXPECT_EQ(image.size(), offset + paddedRow * 4u);
     // Bottom-up: the file's first row is the picture's last.
@@ -107,12 +96,12 @@ TEST_F(BitmapTest, TopDownFilesReadInPictureOrder) {
   std::vector<uint8_t> image;
   ASSERT_TRUE(gdevEncodeBitmap(original.get(), &image));
   // Store the rows top first and say so with a negative height.
-  const size_t offset = le32(image, 10), row = 4;
+  const size_t offset = getLe32(image, 10), row = 4;
   std::vector<uint8_t> topDown(image.begin(), image.begin() + static_cast<long>(offset));
   for (int y = 0; y < 3; ++y) {
     topDown.insert(topDown.end(), original->pixels + y * 4, original->pixels + y * 4 + row);
   }
-  setLe32(&topDown, 22, static_cast<uint32_t>(-3));
+  bwPatchLe<uint32_t>(&topDown, 22, static_cast<uint32_t>(-3));
   BitmapPtr back(gdevParseBitmap(topDown, "topdown"));
   ASSERT_TRUE(back) << gdevErrorText();
   EXPECT_EQ(back->height, 3);
@@ -125,8 +114,8 @@ TEST_F(BitmapTest, ShortPaletteLeavesTheRestBlack) {
   ASSERT_TRUE(gdevEncodeBitmap(original.get(), &image));
   // Keep 2 palette entries: cut 254 entries out and move the data offset.
   image.erase(image.begin() + 54 + 8, image.begin() + 54 + 1024);
-  setLe32(&image, 46, 2);
-  setLe32(&image, 10, 54 + 8);
+  bwPatchLe<uint32_t>(&image, 46, 2);
+  bwPatchLe<uint32_t>(&image, 10, 54 + 8);
   BitmapPtr back(gdevParseBitmap(image, "short"));
   ASSERT_TRUE(back) << gdevErrorText();
   EXPECT_EQ(back->paletteCount, 2);
@@ -153,30 +142,30 @@ TEST_F(BitmapTest, DamagedFilesFailCleanly) {
       {"empty", true, [](auto* b) { b->clear(); }, "too short"},
       {"header only", true, [](auto* b) { b->resize(16); }, "too short"},
       {"signature", true, [](auto* b) { (*b)[0] = 'X'; }, "not a BMP"},
-      {"core header", true, [](auto* b) { setLe32(b, 14, 12); }, "info header size 12"},
-      {"huge header", true, [](auto* b) { setLe32(b, 14, 0xFFFFFFF0u); }, "info header size"},
+      {"core header", true, [](auto* b) { bwPatchLe<uint32_t>(b, 14, 12); }, "info header size 12"},
+      {"huge header", true, [](auto* b) { bwPatchLe<uint32_t>(b, 14, 0xFFFFFFF0u); }, "info header size"},
       {"cut header", true, [](auto* b) { b->resize(40); }, "info header runs past"},
-      {"planes", true, [](auto* b) { setLe16(b, 26, 2); }, "plane count 2"},
-      {"depth 16", true, [](auto* b) { setLe16(b, 28, 16); }, "unsupported depth 16"},
-      {"depth 0", false, [](auto* b) { setLe16(b, 28, 0); }, "unsupported depth 0"},
-      {"rle", true, [](auto* b) { setLe32(b, 30, 1); }, "compressed"},
-      {"width 0", true, [](auto* b) { setLe32(b, 18, 0); }, "invalid dimensions"},
-      {"width negative", true, [](auto* b) { setLe32(b, 18, static_cast<uint32_t>(-4)); },
+      {"planes", true, [](auto* b) { bwPatchLe<uint16_t>(b, 26, 2); }, "plane count 2"},
+      {"depth 16", true, [](auto* b) { bwPatchLe<uint16_t>(b, 28, 16); }, "unsupported depth 16"},
+      {"depth 0", false, [](auto* b) { bwPatchLe<uint16_t>(b, 28, 0); }, "unsupported depth 0"},
+      {"rle", true, [](auto* b) { bwPatchLe<uint32_t>(b, 30, 1); }, "compressed"},
+      {"width 0", true, [](auto* b) { bwPatchLe<uint32_t>(b, 18, 0); }, "invalid dimensions"},
+      {"width negative", true, [](auto* b) { bwPatchLe<uint32_t>(b, 18, static_cast<uint32_t>(-4)); },
        "invalid dimensions"},
-      {"width absurd", false, [](auto* b) { setLe32(b, 18, 100000); }, "invalid dimensions"},
-      {"height 0", true, [](auto* b) { setLe32(b, 22, 0); }, "invalid dimensions"},
-      {"height INT_MIN", true, [](auto* b) { setLe32(b, 22, 0x80000000u); }, "invalid dimensions"},
+      {"width absurd", false, [](auto* b) { bwPatchLe<uint32_t>(b, 18, 100000); }, "invalid dimensions"},
+      {"height 0", true, [](auto* b) { bwPatchLe<uint32_t>(b, 22, 0); }, "invalid dimensions"},
+      {"height INT_MIN", true, [](auto* b) { bwPatchLe<uint32_t>(b, 22, 0x80000000u); }, "invalid dimensions"},
       {"large but empty", false,
        [](auto* b) {
-         setLe32(b, 18, 16384);
-         setLe32(b, 22, 16384);
+         bwPatchLe<uint32_t>(b, 18, 16384);
+         bwPatchLe<uint32_t>(b, 22, 16384);
        },
        "pixel data truncated"},
-      {"palette count", true, [](auto* b) { setLe32(b, 46, 300); }, "palette of 300"},
+      {"palette count", true, [](auto* b) { bwPatchLe<uint32_t>(b, 46, 300); }, "palette of 300"},
       {"palette cut", true, [](auto* b) { b->resize(54 + 100); }, "palette runs past"},
-      {"offset inside headers", false, [](auto* b) { setLe32(b, 10, 20); }, "overlaps the headers"},
-      {"offset inside palette", true, [](auto* b) { setLe32(b, 10, 60); }, "overlaps the headers"},
-      {"offset past end", false, [](auto* b) { setLe32(b, 10, 0xFFFFFFFFu); },
+      {"offset inside headers", false, [](auto* b) { bwPatchLe<uint32_t>(b, 10, 20); }, "overlaps the headers"},
+      {"offset inside palette", true, [](auto* b) { bwPatchLe<uint32_t>(b, 10, 60); }, "overlaps the headers"},
+      {"offset past end", false, [](auto* b) { bwPatchLe<uint32_t>(b, 10, 0xFFFFFFFFu); },
        "pixel data truncated"},
       {"last byte missing", true, [](auto* b) { b->pop_back(); }, "pixel data truncated"},
       {"last row missing", false, [](auto* b) { b->resize(b->size() - 12); },

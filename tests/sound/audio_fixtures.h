@@ -5,16 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_bytes.h"
+
 namespace fixtures {
-
-inline void put16(std::string* s, size_t at, uint32_t v) {
-  (*s)[at] = static_cast<char>(v & 0xFF);
-  (*s)[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-
-inline void put32(std::string* s, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) (*s)[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-}
 
 // A PCM WAV file. `values` are the raw interleaved sample values: 0..255 for
 // 8 bits (unsigned), signed for 16 bits.
@@ -23,21 +16,18 @@ inline std::string wav(int rate, int channels, int bits, const std::vector<int>&
   const uint32_t dataSize = static_cast<uint32_t>(values.size()) * bytes;
   std::string f(44, '\0');
   f.replace(0, 4, "RIFF");
-  put32(&f, 4, 36 + dataSize);
+  patchLe32(&f, 4, 36 + dataSize);
   f.replace(8, 8, "WAVEfmt ");
-  put32(&f, 16, 16);
-  put16(&f, 20, 1);  // PCM
-  put16(&f, 22, static_cast<uint32_t>(channels));
-  put32(&f, 24, static_cast<uint32_t>(rate));
-  put32(&f, 28, static_cast<uint32_t>(rate) * static_cast<uint32_t>(channels) * bytes);
-  put16(&f, 32, static_cast<uint32_t>(channels) * bytes);
-  put16(&f, 34, static_cast<uint32_t>(bits));
+  patchLe32(&f, 16, 16);
+  patchLe16(&f, 20, 1);  // PCM
+  patchLe16(&f, 22, static_cast<uint32_t>(channels));
+  patchLe32(&f, 24, static_cast<uint32_t>(rate));
+  patchLe32(&f, 28, static_cast<uint32_t>(rate) * static_cast<uint32_t>(channels) * bytes);
+  patchLe16(&f, 32, static_cast<uint32_t>(channels) * bytes);
+  patchLe16(&f, 34, static_cast<uint32_t>(bits));
   f.replace(36, 4, "data");
-  put32(&f, 40, dataSize);
-  for (int v : values) {
-    f.push_back(static_cast<char>(v & 0xFF));
-    if (bytes == 2) f.push_back(static_cast<char>((v >> 8) & 0xFF));
-  }
+  patchLe32(&f, 40, dataSize);
+  for (int v : values) f += bytes == 2 ? le16(static_cast<uint16_t>(v)) : std::string(1, static_cast<char>(v));
   return f;
 }
 
@@ -54,13 +44,13 @@ inline std::string itModule() {
   std::string f(0xC0, '\0');
   f.replace(0, 4, "IMPM");
   f.replace(4, 10, "fixture.it");
-  put16(&f, 0x20, static_cast<uint32_t>(orders.size()));
-  put16(&f, 0x22, 0);       // instruments
-  put16(&f, 0x24, 1);       // samples
-  put16(&f, 0x26, 2);       // patterns
-  put16(&f, 0x28, 0x0214);  // made with / compatible with format 2.14
-  put16(&f, 0x2A, 0x0214);
-  put16(&f, 0x2C, 0x0009);  // stereo, linear slides, sample mode
+  patchLe16(&f, 0x20, static_cast<uint32_t>(orders.size()));
+  patchLe16(&f, 0x22, 0);       // instruments
+  patchLe16(&f, 0x24, 1);       // samples
+  patchLe16(&f, 0x26, 2);       // patterns
+  patchLe16(&f, 0x28, 0x0214);  // made with / compatible with format 2.14
+  patchLe16(&f, 0x2A, 0x0214);
+  patchLe16(&f, 0x2C, 0x0009);  // stereo, linear slides, sample mode
   f[0x30] = static_cast<char>(128);  // global volume
   f[0x31] = 48;                      // mix volume
   f[0x32] = 6;                       // speed
@@ -77,7 +67,7 @@ inline std::string itModule() {
   f.append(8, '\0');
 
   const size_t header = f.size();
-  put32(&f, sampleTable, static_cast<uint32_t>(header));
+  patchLe32(&f, sampleTable, static_cast<uint32_t>(header));
   std::string h(80, '\0');
   h.replace(0, 4, "IMPS");
   h[0x11] = 64;       // global volume
@@ -85,23 +75,23 @@ inline std::string itModule() {
   h[0x13] = 64;       // default volume
   h[0x2E] = 1;        // signed data
   h[0x2F] = 32;       // default panning
-  put32(&h, 0x30, 64);    // length
-  put32(&h, 0x34, 0);     // loop start
-  put32(&h, 0x38, 64);    // loop end
-  put32(&h, 0x3C, 8363);  // C-5 speed
-  put32(&h, 0x48, static_cast<uint32_t>(header + 80));
+  patchLe32(&h, 0x30, 64);    // length
+  patchLe32(&h, 0x34, 0);     // loop start
+  patchLe32(&h, 0x38, 64);    // loop end
+  patchLe32(&h, 0x3C, 8363);  // C-5 speed
+  patchLe32(&h, 0x48, static_cast<uint32_t>(header + 80));
   f += h;
   for (int i = 0; i < 64; ++i) f.push_back(static_cast<char>(i < 32 ? 100 : -100));
 
   for (int p = 0; p < 2; ++p) {
-    put32(&f, patternTable + 4 * p, static_cast<uint32_t>(f.size()));
+    patchLe32(&f, patternTable + 4 * p, static_cast<uint32_t>(f.size()));
     // Row 0: channel 1 with a mask byte, note and sample; then one end-of-row
     // byte for every row.
     std::string data = {static_cast<char>(0x81), 3, 60, 1, 0};
     data.append(static_cast<size_t>(kItRows[p] - 1), '\0');
     std::string head(8, '\0');
-    put16(&head, 0, static_cast<uint32_t>(data.size()));
-    put16(&head, 2, static_cast<uint32_t>(kItRows[p]));
+    patchLe16(&head, 0, static_cast<uint32_t>(data.size()));
+    patchLe16(&head, 2, static_cast<uint32_t>(kItRows[p]));
     f += head;
     f += data;
   }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -19,19 +20,6 @@ namespace {
 const std::string kPbtool = std::string(PB_BIN_DIR) + "/pbtool";
 
 RunResult pbtool(const std::vector<std::string>& args) { return runProgram(kPbtool, args); }
-
-std::string le32(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return s;
-}
-std::string f64(double d) {
-  uint64_t bits;
-  std::memcpy(&bits, &d, 8);
-  std::string s;
-  for (int i = 0; i < 8; i++) s.push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
-  return s;
-}
 
 // A shape record: codes, x, y, z, n, xmin, xmax, ymin, ymax, vertices.
 std::string record(const std::string& codes, double x, double y, double z, const std::vector<double>& box,
@@ -69,6 +57,7 @@ TEST(PbtoolGeometry, ShapesDumpOfAnEmptyTablePrintsNothing) {
 TEST(PbtoolGeometry, DamagedOrMissingShapeFilesFail) {
   TempDir d;
   std::string a = record("abc", 0, 0, 0, {0, 0, 0, 0}, {1, 2, 3});
+  std::string full = record("abc", 12.5, 40, 5, {0, 0, 0, 0}, {1, 2, 3}) + le32(0) + le32(1);
   const struct {
     const char* name;
     std::string bytes;
@@ -79,9 +68,18 @@ TEST(PbtoolGeometry, DamagedOrMissingShapeFilesFail) {
        {"shReadIndex(): invalid shape count 50 in '", "pbtool shapes dump: can't read '"}},
       {"offset.dat",
        a + le32(900) + le32(1),
-       {"SH_READ_ALT(): header read error (0 of 63 bytes read)\n",
-        "pbtool shapes dump: error reading shape 0 of '"}},
+       {"shReadIndex(): damaged file '", "': shape 0 at offset 900: its 63-byte header does not fit",
+        "pbtool shapes dump: can't read '"}},
       {"short.dat", "ab", {"shReadIndex(): error reading the shape count from '"}},
+      // Cut inside the first header where y and z leave four zero bytes at the
+      // end: an empty offset table, with bytes before it no shape explains.
+      {"cut16.dat",
+       full.substr(0, 16),
+       {"shReadIndex(): damaged file '", "': the 12 bytes from byte 0 up to the offset table belong to no shape",
+        "pbtool shapes dump: can't read '"}},
+      {"cut24.dat",
+       full.substr(0, 24),
+       {"': the 20 bytes from byte 0 up to the offset table belong to no shape", "pbtool shapes dump: can't read '"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -13,8 +14,6 @@ namespace {
 RunResult pbtool(const std::vector<std::string>& args) {
   return runProgram(std::string(PB_BIN_DIR) + "/pbtool", args);
 }
-
-std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
 uint32_t crc32(const std::string& bytes) {
   uint32_t c = 0xFFFFFFFFu;
@@ -40,8 +39,7 @@ std::string rgbaPng(int w, int h, const std::vector<uint32_t>& rgba) {
   for (unsigned char c : raw) a = (a + c) % 65521, b = (b + a) % 65521;
   std::string z = "\x78\x01";
   z += '\x01';  // final stored block
-  z += char(raw.size() & 0xFF), z += char(raw.size() >> 8);
-  z += char(~raw.size() & 0xFF), z += char((~raw.size() >> 8) & 0xFF);
+  z += le16(static_cast<uint16_t>(raw.size())) + le16(static_cast<uint16_t>(~raw.size()));
   z += raw + be32(b << 16 | a);
   std::string ihdr = be32(w) + be32(h) + std::string("\x08\x06\x00\x00\x00", 5);
   return std::string("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", ihdr) + chunk("IDAT", z) + chunk("IEND", "");

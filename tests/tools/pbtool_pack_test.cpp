@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -12,8 +13,6 @@ namespace {
 RunResult pbtool(const std::vector<std::string>& args) {
   return runProgram(std::string(PB_BIN_DIR) + "/pbtool", args);
 }
-
-std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
 
 std::string record(int type, uint32_t id, uint32_t offs, uint32_t len) {
   return char(type) + be32(id) + be32(offs) + be32(len);

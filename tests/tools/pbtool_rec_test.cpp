@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -24,18 +25,6 @@ RunResult make(const TempDir& d, const std::string& script, const std::string& o
                                 d.file("script.txt")});
 }
 
-std::string le32(uint32_t v) {
-  std::string s;
-  for (int i = 0; i < 4; i++) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  return s;
-}
-std::string f64(double d) {
-  uint64_t bits;
-  std::memcpy(&bits, &d, 8);
-  std::string s;
-  for (int i = 0; i < 8; i++) s.push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
-  return s;
-}
 std::string entry(uint32_t channel, const std::string& data) {
   return le32(channel) + le32(static_cast<uint32_t>(data.size())) + data;
 }

@@ -2,11 +2,11 @@
 // byte (little-endian count, spacing, points).
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "support/fixture_bytes.h"
 #include "support/testutil.h"
 
 namespace {
@@ -15,15 +15,9 @@ RunResult pbtool(const std::vector<std::string>& args) {
   return runProgram(std::string(PB_BIN_DIR) + "/pbtool", args);
 }
 
-void appendLe(std::string* s, uint64_t v, int bytes) {
-  for (int i = 0; i < bytes; i++) s->push_back(static_cast<char>(v >> (8 * i)));
-}
-
 std::string trackFile(uint32_t count, double spacing, const std::vector<double>& coordinates) {
-  std::string s;
-  appendLe(&s, count, 4);
-  appendLe(&s, std::bit_cast<uint64_t>(spacing), 8);
-  for (double c : coordinates) appendLe(&s, std::bit_cast<uint64_t>(c), 8);
+  std::string s = le32(count) + f64(spacing);
+  for (double c : coordinates) s += f64(c);
   return s;
 }
 

@@ -2,19 +2,9 @@
 
 #include <algorithm>
 
+#include "core/bytes.h"
+
 namespace {
-
-void put8(std::vector<uint8_t>* f, size_t at, uint32_t v) { (*f)[at] = static_cast<uint8_t>(v & 0xFF); }
-
-void put16(std::vector<uint8_t>* f, size_t at, uint32_t v) {
-  put8(f, at, v);
-  put8(f, at + 1, v >> 8);
-}
-
-void put32(std::vector<uint8_t>* f, size_t at, uint32_t v) {
-  put16(f, at, v);
-  put16(f, at + 2, v >> 16);
-}
 
 void putText(std::vector<uint8_t>* f, size_t at, const std::string& s, size_t room) {
   for (size_t i = 0; i < s.size() && i + 1 < room; ++i) (*f)[at + i] = static_cast<uint8_t>(s[i]);
@@ -106,27 +96,27 @@ bool itWrite(const ItModule& m, std::vector<uint8_t>* out, std::string* error) {
   std::vector<uint8_t> f(0xC0, 0);
   putText(&f, 0, "IMPM", 5);
   putText(&f, 0x04, m.name, 26);
-  put8(&f, 0x1E, 4);    // row highlights: beat, bar
-  put8(&f, 0x1F, 16);
+  bwPatchLe<uint8_t>(&f, 0x1E, 4);    // row highlights: beat, bar
+  bwPatchLe<uint8_t>(&f, 0x1F, 16);
   const uint32_t orderCount = static_cast<uint32_t>(m.orders.size() + 1);  // with the closing 255
-  put16(&f, 0x20, orderCount);
-  put16(&f, 0x22, 0);
-  put16(&f, 0x24, static_cast<uint32_t>(m.samples.size()));
-  put16(&f, 0x26, static_cast<uint32_t>(m.patterns.size()));
-  put16(&f, 0x28, 0x0214);
-  put16(&f, 0x2A, 0x0214);
-  put16(&f, 0x2C, 0x0001 | 0x0008);  // stereo, linear slides; no instruments
-  put8(&f, 0x30, m.globalVolume);
-  put8(&f, 0x31, m.mixVolume);
-  put8(&f, 0x32, m.speed);
-  put8(&f, 0x33, m.tempo);
-  put8(&f, 0x34, 128);  // panning separation
+  bwPatchLe<uint16_t>(&f, 0x20, orderCount);
+  bwPatchLe<uint16_t>(&f, 0x22, 0);
+  bwPatchLe<uint16_t>(&f, 0x24, static_cast<uint32_t>(m.samples.size()));
+  bwPatchLe<uint16_t>(&f, 0x26, static_cast<uint32_t>(m.patterns.size()));
+  bwPatchLe<uint16_t>(&f, 0x28, 0x0214);
+  bwPatchLe<uint16_t>(&f, 0x2A, 0x0214);
+  bwPatchLe<uint16_t>(&f, 0x2C, 0x0001 | 0x0008);  // stereo, linear slides; no instruments
+  bwPatchLe<uint8_t>(&f, 0x30, m.globalVolume);
+  bwPatchLe<uint8_t>(&f, 0x31, m.mixVolume);
+  bwPatchLe<uint8_t>(&f, 0x32, m.speed);
+  bwPatchLe<uint8_t>(&f, 0x33, m.tempo);
+  bwPatchLe<uint8_t>(&f, 0x34, 128);  // panning separation
   for (int c = 0; c < 64; ++c) {
     const bool on = c < m.channels;
     const size_t pc = static_cast<size_t>(c);
     const int pan = on && pc < m.panning.size() ? std::clamp<int>(m.panning[pc], 0, 64) : 32;
-    put8(&f, 0x40 + pc, static_cast<uint32_t>(on ? pan : 32 + 128));  // +128 disables a channel
-    put8(&f, 0x80 + pc, 64);
+    bwPatchLe<uint8_t>(&f, 0x40 + pc, static_cast<uint32_t>(on ? pan : 32 + 128));  // +128 disables a channel
+    bwPatchLe<uint8_t>(&f, 0x80 + pc, 64);
   }
   for (uint8_t o : m.orders) f.push_back(o);
   f.push_back(255);
@@ -141,38 +131,40 @@ bool itWrite(const ItModule& m, std::vector<uint8_t>* out, std::string* error) {
     const ItSample& s = m.samples[i];
     const size_t h = f.size();
     headerAt.push_back(h);
-    put32(&f, sampleTable + 4 * i, static_cast<uint32_t>(h));
+    bwPatchLe<uint32_t>(&f, sampleTable + 4 * i, static_cast<uint32_t>(h));
     f.resize(h + 0x50, 0);
     putText(&f, h, "IMPS", 5);
     putText(&f, h + 0x04, "SMP" + std::to_string(i + 1) + ".RAW", 13);
-    put8(&f, h + 0x11, s.globalVolume);
-    put8(&f, h + 0x12, 1u | (s.bits16 ? 2u : 0u) | (s.loop ? 16u : 0u));
-    put8(&f, h + 0x13, s.volume);
+    bwPatchLe<uint8_t>(&f, h + 0x11, s.globalVolume);
+    bwPatchLe<uint8_t>(&f, h + 0x12, 1u | (s.bits16 ? 2u : 0u) | (s.loop ? 16u : 0u));
+    bwPatchLe<uint8_t>(&f, h + 0x13, s.volume);
     putText(&f, h + 0x14, s.name, 26);
-    put8(&f, h + 0x2E, 1);   // signed samples
-    put8(&f, h + 0x2F, 32);  // default panning, not used (bit 7 clear)
-    put32(&f, h + 0x30, static_cast<uint32_t>(s.pcm.size()));
-    put32(&f, h + 0x34, s.loop ? s.loopStart : 0);
-    put32(&f, h + 0x38, s.loop ? s.loopEnd : 0);
-    put32(&f, h + 0x3C, s.c5speed);
+    bwPatchLe<uint8_t>(&f, h + 0x2E, 1);   // signed samples
+    bwPatchLe<uint8_t>(&f, h + 0x2F, 32);  // default panning, not used (bit 7 clear)
+    bwPatchLe<uint32_t>(&f, h + 0x30, static_cast<uint32_t>(s.pcm.size()));
+    bwPatchLe<uint32_t>(&f, h + 0x34, s.loop ? s.loopStart : 0);
+    bwPatchLe<uint32_t>(&f, h + 0x38, s.loop ? s.loopEnd : 0);
+    bwPatchLe<uint32_t>(&f, h + 0x3C, s.c5speed);
   }
   for (size_t i = 0; i < m.samples.size(); ++i) {
     const ItSample& s = m.samples[i];
-    put32(&f, headerAt[i] + 0x48, static_cast<uint32_t>(f.size()));
+    bwPatchLe<uint32_t>(&f, headerAt[i] + 0x48, static_cast<uint32_t>(f.size()));
+    // 8-bit samples keep the high byte.
     for (int16_t v : s.pcm) {
-      const uint16_t u = static_cast<uint16_t>(v);
-      if (s.bits16) f.push_back(static_cast<uint8_t>(u & 0xFF));
-      f.push_back(static_cast<uint8_t>(u >> 8));
+      if (s.bits16)
+        bwLe<int16_t>(&f, v);
+      else
+        bwU8(&f, static_cast<uint8_t>(static_cast<uint16_t>(v) >> 8));
     }
   }
   for (size_t p = 0; p < m.patterns.size(); ++p) {
     const std::vector<uint8_t> data = packPattern(m.patterns[p]);
     if (data.size() > 0xFFFF) return bad(error, "pattern " + std::to_string(p) + " packs to more than 64 KB");
-    put32(&f, patternTable + 4 * p, static_cast<uint32_t>(f.size()));
+    bwPatchLe<uint32_t>(&f, patternTable + 4 * p, static_cast<uint32_t>(f.size()));
     const size_t h = f.size();
     f.resize(h + 8, 0);
-    put16(&f, h, static_cast<uint32_t>(data.size()));
-    put16(&f, h + 2, static_cast<uint32_t>(m.patterns[p].rows));
+    bwPatchLe<uint16_t>(&f, h, static_cast<uint32_t>(data.size()));
+    bwPatchLe<uint16_t>(&f, h + 2, static_cast<uint32_t>(m.patterns[p].rows));
     f.insert(f.end(), data.begin(), data.end());
   }
   *out = std::move(f);

@@ -1,6 +1,7 @@
 // Rendering of sound recipes and the WAV encoder.
 #include <cmath>
 
+#include "core/bytes.h"
 #include "core/random.h"
 #include "sfx/synth.h"
 
@@ -113,15 +114,6 @@ void addLayer(const Layer& l, std::vector<double>* mix) {
   }
 }
 
-void put16(std::string* s, uint32_t v) {
-  s->push_back(static_cast<char>(v & 0xFF));
-  s->push_back(static_cast<char>((v >> 8) & 0xFF));
-}
-void put32(std::string* s, uint32_t v) {
-  put16(s, v & 0xFFFF);
-  put16(s, v >> 16);
-}
-
 }  // namespace
 
 int recipeFrames(const Recipe& recipe) {
@@ -161,22 +153,24 @@ std::vector<int16_t> render(const Recipe& recipe) {
 
 std::string wavImage(const std::vector<int16_t>& frames) {
   const uint32_t dataSize = static_cast<uint32_t>(frames.size()) * 2;
-  std::string f;
+  std::vector<uint8_t> f;
   f.reserve(44 + dataSize);
-  f += "RIFF";
-  put32(&f, 36 + dataSize);
-  f += "WAVEfmt ";
-  put32(&f, 16);
-  put16(&f, 1);  // PCM
-  put16(&f, 1);  // mono
-  put32(&f, kRate);
-  put32(&f, kRate * 2);
-  put16(&f, 2);   // bytes per frame
-  put16(&f, 16);  // bits
-  f += "data";
-  put32(&f, dataSize);
-  for (int16_t v : frames) put16(&f, static_cast<uint16_t>(v));
-  return f;
+  auto tag = [&f](const char* four) { bwBytes(&f, four, 4); };
+  tag("RIFF");
+  bwLe<uint32_t>(&f, 36 + dataSize);
+  tag("WAVE");
+  tag("fmt ");
+  bwLe<uint32_t>(&f, 16);
+  bwLe<uint16_t>(&f, 1);  // PCM
+  bwLe<uint16_t>(&f, 1);  // mono
+  bwLe<uint32_t>(&f, kRate);
+  bwLe<uint32_t>(&f, kRate * 2);
+  bwLe<uint16_t>(&f, 2);   // bytes per frame
+  bwLe<uint16_t>(&f, 16);  // bits
+  tag("data");
+  bwLe<uint32_t>(&f, dataSize);
+  for (int16_t v : frames) bwLe<int16_t>(&f, v);
+  return std::string(f.begin(), f.end());
 }
 
 }  // namespace sfx
