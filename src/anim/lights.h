@@ -21,6 +21,7 @@
 // state is pending, which is entered from its first step at the next frame.
 //
 // Per frame (session loop): synlightUpdate(), then lightUpdate(frame delta).
+#include <cstddef>
 #include <cstdint>
 #include <iterator>
 
@@ -185,6 +186,28 @@ int setupGameLights(ConfSet* game);
 // lamps the session owns, and registers the named procedures "crane_spring",
 // "crane_t20" and "crane_t22". 1 when every lamp was built, else 0.
 int setupLights(ConfSet* game);
+
+// Which sprite each table lamp shows. The builders above take it from a key
+// of the game configuration; the table compiler draws every lamp's sprite to
+// the place its builder loads it from.
+enum LightSpriteKind {
+  LIGHT_SPRITE_REGIME,  // the standard programs over a regime sprite ("data-<regime>/<name>")
+  LIGHT_SPRITE_DATA,    // the standard programs over "data/<name>"
+  LIGHT_SPRITE_BAR,     // one regime sprite of ten frames for a bar of ten lamps, lamp i showing frame i
+  LIGHT_SPRITE_BUMPER,  // a flash up and down; the name is a path
+  LIGHT_SPRITE_CRANE,   // an animation with frame 0 at rest; the name is a path
+};
+struct LightSprite {
+  LightSpriteKind kind;
+  const char* key;       // the game configuration's key of the sprite's name
+  const char* fallback;  // the name when the key is missing
+  int number;            // goes into the name's integer conversion; -1: the name stands as it is
+};
+// The sprite of a table lamp: 1 with *out set, 0 for an id without one.
+int lightSprite(int light, LightSprite* out);
+// The sprite's name as the builders make it from the game configuration
+// (null: the defaults), cut to size.
+void lightSpriteName(const LightSprite* sprite, ConfSet* game, char* out, size_t size);
 
 // The blink generator: reads its periods from the game configuration and
 // starts over (the first synlightUpdate afterwards only notes the time).
