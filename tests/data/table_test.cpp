@@ -137,9 +137,16 @@ TEST(TableFiles, EveryLayerReadsAndEveryOutlineHasItsFamily) {
     }
     EXPECT_EQ(used, sections) << "layer " << n;
   }
-  // The game stops loading shapes at the first missing configuration:
-  // layers 8 and 9 have none, which ends the loop cleanly.
-  EXPECT_FALSE(pathExists(kGame + "/table/objects-8.conf"));
+  // The game's shape loader reads every layer up to SHAPE_FILES and reports
+  // the first one it finds missing: the layers above the table's own are
+  // there, empty.
+  for (int n = TABLE_LAYERS; n < SHAPE_FILES; n++) {
+    Loaded l;
+    loadLayer(n, &l);
+    EXPECT_EQ(l.conf.first, nullptr) << "layer " << n;
+    EXPECT_TRUE(l.outlines.empty()) << "layer " << n;
+    EXPECT_TRUE(pathExists(kGame + "/table/objects-" + std::to_string(n) + ".bcf")) << "layer " << n;
+  }
 }
 
 TEST(TableFiles, TracksLoadEvenlySpaced) {
@@ -464,9 +471,10 @@ TEST(TablePreview, DrawsEveryLayerAndTrackOfTheTable) {
   const RunResult r =
       runProgram(std::string(PB_BIN_DIR) + "/pbtool", {"table", "preview", kGame, out.file("preview.png")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  // One line per shape file with its outline count, one per track.
+  // One line per shape file with its outline count (the empty layers above
+  // the table's own too), one per track.
   std::string expected;
-  for (int n = 0; n < TABLE_LAYERS; n++) {
+  for (int n = 0; n < SHAPE_FILES; n++) {
     Loaded l;
     loadLayer(n, &l);
     expected += "layer\t" + std::to_string(n) + "\t" + std::to_string(l.outlines.size()) + "\n";
