@@ -131,13 +131,14 @@ int fxFadeRunning();
 const char* sampleSID(int id);
 
 // A sample the table loads itself: its id and its name in the sample
-// configuration (which also names its file, "samples/<name>.wav").
+// configuration (by default also the name of its file, "samples/<name>.wav").
 struct TableSample {
   int id;
   const char* name;
 };
-// The samples setupSamples loads, in the order it loads them (ids 24..52
-// without SI_TRIANGLE; the subgames load 0..23, and no one the sound machine's).
+// The samples setupSamples loads, in the order it loads them: ids 24..52
+// without SI_TRIANGLE. (The subgames load 0..23; the sound machine's ids are
+// not loaded.)
 std::span<const TableSample> tableSamples();
 
 // Loads the table's samples with their settings from the sample
