@@ -272,18 +272,21 @@ constexpr LampGroup kSessionLamps[] = {
     {LI_AMNESTY, "amnesty", "amnesty.sprite", "amnesty-undef", kOne, Source::Rda, 0, After::Nothing},
 };
 
+int lampsOf(const LampGroup& g) { return g.numbers.count > 0 ? g.numbers.count : 1; }
+
+LightSprite spriteOf(const LampGroup& g, int i) {
+  return {g.source == Source::Rda ? LIGHT_SPRITE_REGIME : LIGHT_SPRITE_DATA, g.key, g.fallback,
+          g.numbers.count > 0 ? g.numbers.values[i] : -1};
+}
+
 // Builds every lamp of a group; false when any failed.
 bool buildGroup(const LampGroup& g, ConfSet* game) {
-  const char* pattern = conf_getstr(confOf(game), g.key, g.fallback);
-  const int lamps = g.numbers.count > 0 ? g.numbers.count : 1;
   bool ok = true;
-  for (int i = 0; i < lamps; ++i) {
+  for (int i = 0; i < lampsOf(g); ++i) {
     const int light = g.first + i;
     char sprite[kPathSize];
-    if (g.numbers.count > 0)
-      formatNumbered(sprite, sizeof sprite, pattern, g.numbers.values[i]);
-    else
-      strCopyN(sprite, pattern, sizeof sprite);
+    const LightSprite ls = spriteOf(g, i);
+    lightSpriteName(&ls, game, sprite, sizeof sprite);
     VBOBJ* obj = g.source == Source::Rda ? rdaLight(light, sprite, g.prefix, g.flags, game)
                                          : fileLight(light, sprite, g.prefix, g.flags, game);
     if (!obj) {
@@ -323,16 +326,22 @@ constexpr Bar kBars[] = {
     {LI_WEALTH0, "w.sprite", "w-undef", "wealth"},
 };
 
+constexpr int kBarLamps = 10;
+
+LightSprite spriteOf(const Bar& bar) { return {LIGHT_SPRITE_BAR, bar.key, bar.fallback, -1}; }
+
 bool buildBar(const Bar& bar, ConfSet* game) {
   constexpr const char* fn = "gameSetupObjects()";
-  const char* name = conf_getstr(confOf(game), bar.key, bar.fallback);
+  char name[kPathSize];
+  const LightSprite ls = spriteOf(bar);
+  lightSpriteName(&ls, game, name, sizeof name);
   Sprite* sprite = rdaGetSprite(name);
   if (!sprite) {
     logError(0, "%s: %s sprite '%s' not found in RDA", fn, bar.label, name);
     return false;
   }
   const int blinkDelay = conf_getint(confOf(game), "blink_delay", 100);
-  for (int i = 0; i < 10; ++i) {
+  for (int i = 0; i < kBarLamps; ++i) {
     const int light = bar.first + i;
     VBOBJ* obj = vbAddObject(sprite, -1, 0, 0);
     if (!obj) {
@@ -367,17 +376,31 @@ VBOBJ* addSmartObject(Sprite* sprite) {
   return obj;
 }
 
-// Bumper lamps: dark, and a hit flashes them up and down once.
-bool buildBumpers(int first, const char* prefix, const char* fallback, ConfSet* game) {
-  char key[64];
-  strFormatN(key, sizeof key, "%s.sprite", prefix);
-  const char* pattern = conf_getstr(confOf(game), key, fallback);
-  const int delay = lampKeyInt(game, prefix, "on_delay", onDelayOf(game));
+// Bumper lamps: dark, and a hit flashes them up and down once. Lamp k of a
+// bumper group shows the sprite numbered k; its name is a path.
+struct BumperGroup {
+  int first;
+  const char* prefix;  // prefix of the group's delay key
+  const char* key;     // sprite key
+  const char* fallback;
+};
+
+constexpr int kBumperLamps = 3;
+constexpr BumperGroup kBumpers[] = {
+    {LI_DUMA_BUMPER0, "duma_bumper", "duma_bumper.sprite", "duma_bumper-undef-%d"},
+    {LI_KREM_BUMPER0, "krem_bumper", "krem_bumper.sprite", "krem_bumper-undef-%d"},
+};
+
+LightSprite spriteOf(const BumperGroup& b, int k) { return {LIGHT_SPRITE_BUMPER, b.key, b.fallback, k}; }
+
+bool buildBumpers(const BumperGroup& b, ConfSet* game) {
+  const int delay = lampKeyInt(game, b.prefix, "on_delay", onDelayOf(game));
   bool ok = true;
-  for (int k = 0; k < 3; ++k) {
-    const int light = first + k;
+  for (int k = 0; k < kBumperLamps; ++k) {
+    const int light = b.first + k;
     char path[kPathSize];
-    formatNumbered(path, sizeof path, pattern, k);
+    const LightSprite ls = spriteOf(b, k);
+    lightSpriteName(&ls, game, path, sizeof path);
     Sprite* sprite = loadOwnSprite(path);
     VBOBJ* obj = sprite ? addSmartObject(sprite) : nullptr;
     if (!obj) {
@@ -401,9 +424,26 @@ bool buildBumpers(int first, const char* prefix, const char* fallback, ConfSet* 
 }
 
 // Crane lamps: frame 0 at rest; switched on, the animation runs three
-// times and the lamp comes back to rest.
-bool buildCrane(int light, const char* key, const char* fallback, ConfSet* game) {
-  const char* path = conf_getstr(confOf(game), key, fallback);
+// times and the lamp comes back to rest. The sprite's name is a path.
+struct Crane {
+  int light;
+  const char* key;
+  const char* fallback;
+};
+
+constexpr Crane kCranes[] = {
+    {LI_CRANE_SPRING, "crane.spring_sprite", "crane-spring-undef"},
+    {LI_CRANE_T20, "crane.t20_sprite", "crane-t20-undef"},
+    {LI_CRANE_T22, "crane.t22_sprite", "crane-t22-undef"},
+};
+
+LightSprite spriteOf(const Crane& c) { return {LIGHT_SPRITE_CRANE, c.key, c.fallback, -1}; }
+
+bool buildCrane(const Crane& crane, ConfSet* game) {
+  const int light = crane.light;
+  char path[kPathSize];
+  const LightSprite ls = spriteOf(crane);
+  lightSpriteName(&ls, game, path, sizeof path);
   const int delay = conf_getint(confOf(game), "crane.delay", 10);
   Sprite* sprite = loadOwnSprite(path);
   VBOBJ* obj = sprite ? addSmartObject(sprite) : nullptr;
@@ -437,6 +477,46 @@ int craneT22(NamedProc*) {
 
 }  // namespace
 
+int lightSprite(int light, LightSprite* out) {
+  auto inGroups = [&](const auto& groups) {
+    for (const LampGroup& g : groups) {
+      if (light >= g.first && light < g.first + lampsOf(g)) {
+        *out = spriteOf(g, light - g.first);
+        return true;
+      }
+    }
+    return false;
+  };
+  if (inGroups(kGameLamps) || inGroups(kGameLampsTail) || inGroups(kSessionLamps)) return 1;
+  for (const Bar& bar : kBars) {
+    if (light >= bar.first && light < bar.first + kBarLamps) {
+      *out = spriteOf(bar);
+      return 1;
+    }
+  }
+  for (const BumperGroup& b : kBumpers) {
+    if (light >= b.first && light < b.first + kBumperLamps) {
+      *out = spriteOf(b, light - b.first);
+      return 1;
+    }
+  }
+  for (const Crane& c : kCranes) {
+    if (light == c.light) {
+      *out = spriteOf(c);
+      return 1;
+    }
+  }
+  return 0;
+}
+
+void lightSpriteName(const LightSprite* sprite, ConfSet* game, char* out, size_t size) {
+  const char* pattern = conf_getstr(confOf(game), sprite->key, sprite->fallback);
+  if (sprite->number >= 0)
+    formatNumbered(out, size, pattern, sprite->number);
+  else
+    strCopyN(out, pattern, size);
+}
+
 int createLight(int light, const char* spriteFile, const char* name, int flags, ConfSet* game) {
   return fileLight(light, spriteFile, name, flags, game) ? 1 : 0;
 }
@@ -456,13 +536,10 @@ int setupGameLights(ConfSet* game) {
 int setupLights(ConfSet* game) {
   lightSetNameFunc(lightName);
   bool ok = true;
-  ok &= buildCrane(LI_CRANE_SPRING, "crane.spring_sprite", "crane-spring-undef", game);
-  ok &= buildCrane(LI_CRANE_T20, "crane.t20_sprite", "crane-t20-undef", game);
-  ok &= buildCrane(LI_CRANE_T22, "crane.t22_sprite", "crane-t22-undef", game);
+  for (const Crane& c : kCranes) ok &= buildCrane(c, game);
   lightSet(LI_T6ARROW, LIGHT_OFF);
   for (const LampGroup& g : kSessionLamps) ok &= buildGroup(g, game);
-  ok &= buildBumpers(LI_DUMA_BUMPER0, "duma_bumper", "duma_bumper-undef-%d", game);
-  ok &= buildBumpers(LI_KREM_BUMPER0, "krem_bumper", "krem_bumper-undef-%d", game);
+  for (const BumperGroup& b : kBumpers) ok &= buildBumpers(b, game);
   registerNamedProc("crane_spring", craneSpring);
   registerNamedProc("crane_t20", craneT20);
   registerNamedProc("crane_t22", craneT22);

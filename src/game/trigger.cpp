@@ -7,15 +7,6 @@
 
 namespace {
 
-constexpr const char* kNames[TR_LAST] = {
-    "TR_LEAVE_DUMA",     "TR_LEAVE_CENTER",  "TR_LEAVE_GASPROM",    "TR_NEW_BALL",
-    "TR_BALL_IN",        "TR_BALL_LOST",     "TR_MISSION_BEGIN",    "TR_MISSION_COMPLETE",
-    "TR_MISSION_ABORT",  "TR_PRES_BEGIN",    "TR_PRES_VOTE",        "TR_PRES_END",
-    "TR_NEW_REGIME",     "TR_MENU",          "TR_MENU_CREDITS",     "TR_MENU_START",
-    "TR_MENU_QUIT",      "TR_GAME_BEGIN",    "TR_GAME_OVER",        "TR_SG_BOXING",
-    "TR_SG_DEPUTY",      "TR_SG_OLIGARCH",   "TR_SG_END",
-};
-
 using Handler = void (*)(int);
 // The handlers that live with the table objects sit in the dispatch order
 // at their slots, filled by triggerSetHandler; an empty slot is skipped.
@@ -45,7 +36,7 @@ void triggerSetHandler(TriggerSlot slot, void (*handler)(int trigger)) {
 }
 
 const char* triggerName(int trigger) {
-  return trigger >= 0 && trigger < TR_LAST ? kNames[trigger] : "<invalid>";
+  return trigger >= 0 && trigger < TR_LAST ? TRIGGER_NAMES[trigger] : "<invalid>";
 }
 
 void all_triggers(int trigger) {

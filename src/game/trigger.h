@@ -3,33 +3,37 @@
 // starts ...). A trigger is broadcast to every handler by all_triggers or sent
 // to one handler directly; each handler reacts to the triggers it cares
 // about and writes one trace line either way.
+#include <iterator>
+
+// The triggers in number order (TR_LEAVE_DUMA is 0, TR_SG_END 22). The
+// numbers (Trigger) and the names (TRIGGER_NAMES) are both made from this one
+// list, so a trigger cannot lose its name or get another's.
+#define TRIGGER_LIST(X) \
+  /*  0 */ X(TR_LEAVE_DUMA) X(TR_LEAVE_CENTER) X(TR_LEAVE_GASPROM) \
+  /*  3 */ X(TR_NEW_BALL) X(TR_BALL_IN) X(TR_BALL_LOST) \
+  /*  6 */ X(TR_MISSION_BEGIN) X(TR_MISSION_COMPLETE) X(TR_MISSION_ABORT) \
+  /*  9 */ X(TR_PRES_BEGIN) X(TR_PRES_VOTE) X(TR_PRES_END) \
+  /* 12 */ X(TR_NEW_REGIME) \
+  /* 13 */ X(TR_MENU) X(TR_MENU_CREDITS) X(TR_MENU_START) X(TR_MENU_QUIT) \
+  /* 17 */ X(TR_GAME_BEGIN) X(TR_GAME_OVER) \
+  /* 19 */ X(TR_SG_BOXING) X(TR_SG_DEPUTY) X(TR_SG_OLIGARCH) X(TR_SG_END)
 
 enum Trigger {
-  TR_LEAVE_DUMA = 0,
-  TR_LEAVE_CENTER = 1,
-  TR_LEAVE_GASPROM = 2,
-  TR_NEW_BALL = 3,
-  TR_BALL_IN = 4,
-  TR_BALL_LOST = 5,
-  TR_MISSION_BEGIN = 6,
-  TR_MISSION_COMPLETE = 7,
-  TR_MISSION_ABORT = 8,
-  TR_PRES_BEGIN = 9,
-  TR_PRES_VOTE = 10,
-  TR_PRES_END = 11,
-  TR_NEW_REGIME = 12,
-  TR_MENU = 13,
-  TR_MENU_CREDITS = 14,
-  TR_MENU_START = 15,
-  TR_MENU_QUIT = 16,
-  TR_GAME_BEGIN = 17,
-  TR_GAME_OVER = 18,
-  TR_SG_BOXING = 19,
-  TR_SG_DEPUTY = 20,
-  TR_SG_OLIGARCH = 21,
-  TR_SG_END = 22,
-  TR_LAST = 23,
+#define TRIGGER_ENUM(id) id,
+  TRIGGER_LIST(TRIGGER_ENUM)
+#undef TRIGGER_ENUM
+  TR_LAST  // 23, the number of triggers
 };
+
+// The TR_ names, by number.
+inline constexpr const char* TRIGGER_NAMES[] = {
+#define TRIGGER_NAME(id) #id,
+    TRIGGER_LIST(TRIGGER_NAME)
+#undef TRIGGER_NAME
+};
+static_assert(std::size(TRIGGER_NAMES) == TR_LAST);
+static_assert(TR_NEW_BALL == 3 && TR_MISSION_BEGIN == 6 && TR_PRES_BEGIN == 9 && TR_NEW_REGIME == 12);
+static_assert(TR_MENU == 13 && TR_GAME_BEGIN == 17 && TR_SG_BOXING == 19 && TR_SG_END == 22 && TR_LAST == 23);
 
 // Mission numbers the music cares about.
 enum { MISSION_ELECTIONS = 5, MISSION_CRISIS_FIRST = 7, MISSION_CRISIS_LAST = 10 };

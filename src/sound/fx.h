@@ -10,71 +10,55 @@
 // runs silently without special cases.
 //
 // Main thread only; the audio layer does its own locking.
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <span>
 
 struct ConfSet;
 
 enum { FX_SAMPLES = 256, FX_MODULES = 256, FX_FIRST_DYNAMIC = 128, FX_MUSIC_SLOTS = 8 };
 
-// Fixed sample ids.
+// The fixed sample ids in id order. The ids (SampleId) and their names
+// (SAMPLE_NAMES) are both made from this one list, so a sample cannot lose
+// its name or get another's. 0..23 are the subgames' samples, 24..52 the
+// table's, 53..72 the sound machine's.
+#define SAMPLE_ID_LIST(X) \
+  /*  0 */ X(SI_OLIGARCH_BODY_MOVE) X(SI_OLIGARCH_GOLD_CATCH) X(SI_OLIGARCH_GOLD_BREAK) \
+  /*  3 */ X(SI_BOXING_DROL_HIT1) X(SI_BOXING_DROL_HIT2) X(SI_BOXING_DROL_BOOM) X(SI_BOXING_DROL_KNOCKOUT) \
+  /*  7 */ X(SI_BOXING_VESK_HIT1) X(SI_BOXING_VESK_HIT2) X(SI_BOXING_VESK_BOOM) X(SI_BOXING_VESK_KNOCKOUT) \
+  /* 11 */ X(SI_BOXING_TAROK_HIT1) X(SI_BOXING_TAROK_HIT2) X(SI_BOXING_TAROK_BOOM) X(SI_BOXING_TAROK_KNOCKOUT) \
+  /* 15 */ X(SI_DEPUTY_MAN1_DIE) X(SI_DEPUTY_MAN2_DIE) X(SI_DEPUTY_MAN1_RUN) X(SI_DEPUTY_MAN2_RUN) \
+  /* 19 */ X(SI_DEPUTY_MISS1) X(SI_DEPUTY_MISS2) X(SI_DEPUTY_MISS3) X(SI_DEPUTY_RELOAD) X(SI_DEPUTY_SHOOT) \
+  /* 24 */ X(SI_DUMA_BUMPER) X(SI_KREM_BUMPER) X(SI_SAVER) X(SI_TRIANGLE) X(SI_FLAP_DOWN) X(SI_FLAPS_UP) \
+  /* 30 */ X(SI_LFLIPPER_PRESS) X(SI_RFLIPPER_PRESS) X(SI_LFLIPPER_RLS) X(SI_RFLIPPER_RLS) \
+  /* 34 */ X(SI_DUMAGATE) X(SI_KREMGATE) X(SI_LSPINNER) X(SI_RSPINNER) X(SI_TRILIGHTS) \
+  /* 39 */ X(SI_MISSION_DOWN) X(SI_MISSION_SELECT) X(SI_SPRDOOR) X(SI_SPIRALBTN) \
+  /* 43 */ X(SI_OSTLIFT_UP) X(SI_OSTLIFT_DOWN) X(SI_OSTLIFT_ROTATE) X(SI_DROPPER) X(SI_SPRING) \
+  /* 48 */ X(SI_BUTTON) X(SI_GASBTN) X(SI_OSTBTN) X(SI_ZONABTN) X(SI_TRI) \
+  /* 53 */ X(SI_SNDMACH_SAMPLE0) X(SI_SNDMACH_SAMPLE1) X(SI_SNDMACH_SAMPLE2) X(SI_SNDMACH_SAMPLE3) \
+  /* 57 */ X(SI_SNDMACH_SAMPLE4) X(SI_SNDMACH_SAMPLE5) X(SI_SNDMACH_SAMPLE6) X(SI_SNDMACH_SAMPLE7) \
+  /* 61 */ X(SI_SNDMACH_SAMPLE8) X(SI_SNDMACH_SAMPLE9) X(SI_SNDMACH_SAMPLE10) X(SI_SNDMACH_SAMPLE11) \
+  /* 65 */ X(SI_SNDMACH_SAMPLE12) X(SI_SNDMACH_SAMPLE13) X(SI_SNDMACH_SAMPLE14) X(SI_SNDMACH_SAMPLE15) \
+  /* 69 */ X(SI_SNDMACH_SAMPLE16) X(SI_SNDMACH_SAMPLE17) X(SI_SNDMACH_SAMPLE18) X(SI_SNDMACH_SAMPLE19)
+
 enum SampleId : int {
-  SI_OLIGARCH_BODY_MOVE = 0,
-  SI_OLIGARCH_GOLD_CATCH,
-  SI_OLIGARCH_GOLD_BREAK,
-  SI_BOXING_DROL_HIT1,
-  SI_BOXING_DROL_HIT2,
-  SI_BOXING_DROL_BOOM,
-  SI_BOXING_DROL_KNOCKOUT,
-  SI_BOXING_VESK_HIT1,
-  SI_BOXING_VESK_HIT2,
-  SI_BOXING_VESK_BOOM,
-  SI_BOXING_VESK_KNOCKOUT,
-  SI_BOXING_TAROK_HIT1,
-  SI_BOXING_TAROK_HIT2,
-  SI_BOXING_TAROK_BOOM,
-  SI_BOXING_TAROK_KNOCKOUT,
-  SI_DEPUTY_MAN1_DIE,
-  SI_DEPUTY_MAN2_DIE,
-  SI_DEPUTY_MAN1_RUN,
-  SI_DEPUTY_MAN2_RUN,
-  SI_DEPUTY_MISS1,
-  SI_DEPUTY_MISS2,
-  SI_DEPUTY_MISS3,
-  SI_DEPUTY_RELOAD,
-  SI_DEPUTY_SHOOT,
-  SI_DUMA_BUMPER,  // 24
-  SI_KREM_BUMPER,
-  SI_SAVER,
-  SI_TRIANGLE,
-  SI_FLAP_DOWN,
-  SI_FLAPS_UP,
-  SI_LFLIPPER_PRESS,
-  SI_RFLIPPER_PRESS,
-  SI_LFLIPPER_RLS,
-  SI_RFLIPPER_RLS,
-  SI_DUMAGATE,  // 34
-  SI_KREMGATE,
-  SI_LSPINNER,
-  SI_RSPINNER,
-  SI_TRILIGHTS,
-  SI_MISSION_DOWN,
-  SI_MISSION_SELECT,
-  SI_SPRDOOR,
-  SI_SPIRALBTN,
-  SI_OSTLIFT_UP,
-  SI_OSTLIFT_DOWN,
-  SI_OSTLIFT_ROTATE,
-  SI_DROPPER,
-  SI_SPRING,
-  SI_BUTTON,
-  SI_GASBTN,
-  SI_OSTBTN,
-  SI_ZONABTN,
-  SI_TRI,  // 52
-  SI_SNDMACH_SAMPLE0,  // 53 .. 72: SI_SNDMACH_SAMPLE0 + n
-  SI_SNDMACH_SAMPLE19 = SI_SNDMACH_SAMPLE0 + 19,
+#define SAMPLE_ID_ENUM(id) id,
+  SAMPLE_ID_LIST(SAMPLE_ID_ENUM)
+#undef SAMPLE_ID_ENUM
   SI_LAST  // 73, the count
 };
+
+// The SI_ names, by id.
+inline constexpr const char* SAMPLE_NAMES[] = {
+#define SAMPLE_ID_NAME(id) #id,
+    SAMPLE_ID_LIST(SAMPLE_ID_NAME)
+#undef SAMPLE_ID_NAME
+};
+static_assert(std::size(SAMPLE_NAMES) == SI_LAST);
+static_assert(SI_BOXING_DROL_HIT1 == 3 && SI_DEPUTY_MAN1_DIE == 15 && SI_DUMA_BUMPER == 24 && SI_TRIANGLE == 27);
+static_assert(SI_DUMAGATE == 34 && SI_TRI == 52 && SI_SNDMACH_SAMPLE0 == 53 && SI_SNDMACH_SAMPLE19 == 72);
+static_assert(SI_LAST == 73);
 
 // Name functions, used only in messages.
 using FxNameFn = const char* (*)(int id);
@@ -146,11 +130,26 @@ int fxFadeRunning();
 // "<invalid>" otherwise. Install it with fxSetSampleSID.
 const char* sampleSID(int id);
 
+// A sample the table loads itself: its id and its name in the sample
+// configuration (by default also the name of its file, "samples/<name>.wav").
+struct TableSample {
+  int id;
+  const char* name;
+};
+// The samples setupSamples loads, in the order it loads them: ids 24..52
+// without SI_TRIANGLE. (The subgames load 0..23; the sound machine's ids are
+// not loaded.)
+std::span<const TableSample> tableSamples();
+
 // Loads the table's samples with their settings from the sample
 // configuration set ("conf/sample.conf", read and kept by the session; null
 // means all defaults): installs the SI_* names, then loadSample for each
 // table sample. 1 only when all loaded.
 int setupSamples(ConfSet* sampleConf);
+// The file of a table sample by its configuration name: "samples/" and
+// "<name>.file" when the configuration (null: none) has it, else
+// "samples/<name>.wav"; cut to fit size.
+void tableSamplePath(ConfSet* sampleConf, const char* name, char* path, size_t size);
 // Loads one table sample by its configuration name: "<name>.volume" (default
 // "volume", default 100), "<name>.panning" (default "panning", default 0),
 // file "samples/<name>.file" or "samples/<name>.wav". 1/0.

@@ -1,6 +1,9 @@
 // The table's samples: the SI_* names, loading by configuration name with
 // per-sample volume and panning, and playing with those settings.
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <span>
 
 #include "core/conf.h"
 #include "core/log.h"
@@ -9,41 +12,8 @@
 
 namespace {
 
-constexpr const char* kSampleNames[SI_LAST] = {
-    "SI_OLIGARCH_BODY_MOVE",   "SI_OLIGARCH_GOLD_CATCH",  "SI_OLIGARCH_GOLD_BREAK",
-    "SI_BOXING_DROL_HIT1",     "SI_BOXING_DROL_HIT2",     "SI_BOXING_DROL_BOOM",
-    "SI_BOXING_DROL_KNOCKOUT", "SI_BOXING_VESK_HIT1",     "SI_BOXING_VESK_HIT2",
-    "SI_BOXING_VESK_BOOM",     "SI_BOXING_VESK_KNOCKOUT", "SI_BOXING_TAROK_HIT1",
-    "SI_BOXING_TAROK_HIT2",    "SI_BOXING_TAROK_BOOM",    "SI_BOXING_TAROK_KNOCKOUT",
-    "SI_DEPUTY_MAN1_DIE",      "SI_DEPUTY_MAN2_DIE",      "SI_DEPUTY_MAN1_RUN",
-    "SI_DEPUTY_MAN2_RUN",      "SI_DEPUTY_MISS1",         "SI_DEPUTY_MISS2",
-    "SI_DEPUTY_MISS3",         "SI_DEPUTY_RELOAD",        "SI_DEPUTY_SHOOT",
-    "SI_DUMA_BUMPER",          "SI_KREM_BUMPER",          "SI_SAVER",
-    "SI_TRIANGLE",             "SI_FLAP_DOWN",            "SI_FLAPS_UP",
-    "SI_LFLIPPER_PRESS",       "SI_RFLIPPER_PRESS",       "SI_LFLIPPER_RLS",
-    "SI_RFLIPPER_RLS",         "SI_DUMAGATE",             "SI_KREMGATE",
-    "SI_LSPINNER",             "SI_RSPINNER",             "SI_TRILIGHTS",
-    "SI_MISSION_DOWN",         "SI_MISSION_SELECT",       "SI_SPRDOOR",
-    "SI_SPIRALBTN",            "SI_OSTLIFT_UP",           "SI_OSTLIFT_DOWN",
-    "SI_OSTLIFT_ROTATE",       "SI_DROPPER",              "SI_SPRING",
-    "SI_BUTTON",               "SI_GASBTN",               "SI_OSTBTN",
-    "SI_ZONABTN",              "SI_TRI",                  "SI_SNDMACH_SAMPLE0",
-    "SI_SNDMACH_SAMPLE1",      "SI_SNDMACH_SAMPLE2",      "SI_SNDMACH_SAMPLE3",
-    "SI_SNDMACH_SAMPLE4",      "SI_SNDMACH_SAMPLE5",      "SI_SNDMACH_SAMPLE6",
-    "SI_SNDMACH_SAMPLE7",      "SI_SNDMACH_SAMPLE8",      "SI_SNDMACH_SAMPLE9",
-    "SI_SNDMACH_SAMPLE10",     "SI_SNDMACH_SAMPLE11",     "SI_SNDMACH_SAMPLE12",
-    "SI_SNDMACH_SAMPLE13",     "SI_SNDMACH_SAMPLE14",     "SI_SNDMACH_SAMPLE15",
-    "SI_SNDMACH_SAMPLE16",     "SI_SNDMACH_SAMPLE17",     "SI_SNDMACH_SAMPLE18",
-    "SI_SNDMACH_SAMPLE19",
-};
-static_assert(SI_LAST == 73 && SI_SNDMACH_SAMPLE0 == 53 && SI_DUMA_BUMPER == 24 && SI_TRI == 52);
-
 // The samples the table loads itself. The subgames load 0..23; SI_TRIANGLE
 // and the SI_SNDMACH ids are not loaded by the table.
-struct TableSample {
-  int id;
-  const char* name;
-};
 constexpr TableSample kTableSamples[] = {
     {SI_DUMA_BUMPER, "duma_bumper"},       {SI_KREM_BUMPER, "krem_bumper"},
     {SI_SAVER, "saver"},                   {SI_FLAP_DOWN, "flap_down"},
@@ -61,6 +31,18 @@ constexpr TableSample kTableSamples[] = {
     {SI_ZONABTN, "zonabtn"},               {SI_TRI, "tri"},
 };
 
+// Every id from SI_DUMA_BUMPER to SI_TRI but SI_TRIANGLE, once, in id order,
+// each with a name.
+constexpr bool coversTableIds() {
+  int next = SI_DUMA_BUMPER;
+  for (const TableSample& s : kTableSamples) {
+    if (next == SI_TRIANGLE) ++next;
+    if (s.id != next++ || !s.name || !*s.name) return false;
+  }
+  return next == SI_TRI + 1;
+}
+static_assert(coversTableIds());
+
 struct TableSettings {
   int volume = 100;
   int panning = 0;
@@ -72,9 +54,24 @@ bool validId(int id) { return id >= 0 && id < FX_SAMPLES; }
 }  // namespace
 
 const char* sampleSID(int id) {
-  if (id >= 0 && id < SI_LAST) return kSampleNames[id];
+  if (id >= 0 && id < SI_LAST) return SAMPLE_NAMES[id];
   if (id >= SI_LAST && id < FX_SAMPLES) return "<dynamic>";
   return "<invalid>";
+}
+
+std::span<const TableSample> tableSamples() { return kTableSamples; }
+
+void tableSamplePath(ConfSet* sampleConf, const char* name, char* path, size_t size) {
+  ConfSet empty{};
+  ConfSet* set = sampleConf ? sampleConf : &empty;
+  if (!name) name = "";
+  char key[128];
+  strFormatN(key, sizeof key, "%s.file", name);
+  const char* file = conf_getstr(set, key, nullptr);
+  if (file)
+    strFormatN(path, size, "samples/%s", file);
+  else
+    strFormatN(path, size, "samples/%s.wav", name);
 }
 
 int loadSample(ConfSet* sampleConf, int id, const char* name) {
@@ -86,16 +83,10 @@ int loadSample(ConfSet* sampleConf, int id, const char* name) {
   const int volume = conf_getint(set, key, conf_getint(set, "volume", 100));
   strFormatN(key, sizeof key, "%s.panning", name);
   const int panning = conf_getint(set, key, conf_getint(set, "panning", 0));
-  strFormatN(key, sizeof key, "%s.file", name);
-  const char* file = conf_getstr(set, key, nullptr);
   if (validId(id)) gSettings[id] = TableSettings{volume, panning};
 
   char path[300];
-  if (file) {
-    strFormatN(path, sizeof path, "samples/%s", file);
-  } else {
-    strFormatN(path, sizeof path, "samples/%s.wav", name);
-  }
+  tableSamplePath(set, name, path, sizeof path);
   if (fxLoadSampleWav(id, path)) {
     logDebug(3, "sample %d/%s => [%s] => '%s'", id, fxSampleName(id), name, path);
     return 1;
@@ -108,7 +99,7 @@ int setupSamples(ConfSet* sampleConf) {
   fxSetSampleSID(sampleSID);
   int loaded = 0;
   for (const TableSample& s : kTableSamples) loaded += loadSample(sampleConf, s.id, s.name);
-  return loaded == static_cast<int>(sizeof kTableSamples / sizeof kTableSamples[0]) ? 1 : 0;
+  return loaded == static_cast<int>(std::size(kTableSamples)) ? 1 : 0;
 }
 
 uint32_t playTableSample(int id) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -250,6 +251,48 @@ TEST_F(LightsSetupTest, MissingDataIsReportedAndBuildingGoesOn) {
   StderrCapture err;
   frame();
   EXPECT_EQ(err.finish(), "execState(): light 19/LI_T6ARROW state 0 empty\n");
+}
+
+// The table compiler draws each lamp's sprite where lightSprite and
+// lightSpriteName say the builders load it from: for every lamp, the name
+// they give is the one its builder tried (here the fallbacks, which fail and
+// so show in the log), in the place its kind says.
+TEST_F(LightsSetupTest, EveryLampsSpriteIsWhereItsBuilderLoadsIt) {
+  rdaSetRegime(0);
+  int gameResult = 1, sessionResult = 1;
+  const std::vector<std::string> log = lines(loadTable(nullptr, &gameResult, &sessionResult));
+  auto logged = [&](const std::string& a, const std::string& b) {
+    return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return contains(l, a) && contains(l, b); });
+  };
+  std::set<std::string> names;
+  for (int light = 0; light < LI_LAST; ++light) {
+    SCOPED_TRACE(lightName(light));
+    LightSprite ls;
+    ASSERT_EQ(lightSprite(light, &ls), 1);
+    char name[260];
+    lightSpriteName(&ls, nullptr, name, sizeof name);
+    const std::string id = std::to_string(light) + "/";
+    switch (ls.kind) {
+      case LIGHT_SPRITE_REGIME:
+        EXPECT_TRUE(logged("createLightRDA(): " + id, std::string("sprite '") + name + "' not found in RDA"));
+        break;
+      case LIGHT_SPRITE_DATA:
+        EXPECT_TRUE(logged("createLight(): error loading " + id, std::string("sprite 'data/") + name + "'"));
+        break;
+      case LIGHT_SPRITE_BAR:
+        EXPECT_TRUE(logged("gameSetupObjects(): ", std::string("sprite '") + name + "' not found in RDA"));
+        break;
+      case LIGHT_SPRITE_BUMPER:
+      case LIGHT_SPRITE_CRANE:
+        EXPECT_TRUE(logged("setupLights(): ", std::string("error loading sprite '") + name + "'"));
+        break;
+    }
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), static_cast<size_t>(LI_LAST - 3 * 9)) << "only a bar's ten lamps share a sprite";
+  LightSprite none;
+  EXPECT_EQ(lightSprite(LI_LAST, &none), 0);
+  EXPECT_EQ(lightSprite(-1, &none), 0);
 }
 
 TEST_F(LightsSetupTest, SpriteNamePatternsFromTheConfigurationTakeOnlyTheNumber) {

@@ -15,19 +15,13 @@
 #include "main/gamefolder.h"
 #include "physics/geometry.h"
 #include "physics/track.h"
+#include "sound/fx.h"
 #include "support/testutil.h"
 
 namespace {
 
 const std::string kGame = PB_GAME_DIR;
 const char* const kModules[] = {"comm", "demo", "dict", "pres", "credits", "boxing", "deputy", "oligarch"};
-const char* const kTableSamples[] = {
-    "duma_bumper", "krem_bumper", "saver", "flap_down", "flaps_up", "lflipper_press",
-    "rflipper_press", "lflipper_rls", "rflipper_rls", "dumagate", "kremgate", "lspinner",
-    "rspinner", "trilights", "mission_down", "mission_select", "sprdoor", "spiralbtn", "ostlift_up",
-    "ostlift_down", "ostlift_rotate", "dropper", "spring", "button", "gasbtn", "ostbtn", "zonabtn",
-    "tri",
-};
 
 RunResult checkData(const std::string& dir) {
   return runProgram(std::string(PB_BIN_DIR) + "/pbtool", {"check-data", dir});
@@ -66,7 +60,7 @@ struct CompleteFolder : GameFolder {
       mkdirs(d);
     wav("samples/lumo-logo.wav");
     wav("samples/ortan-logo.wav");
-    for (const char* s : kTableSamples) wav(std::string("samples/") + s + ".wav");
+    for (const TableSample& ts : tableSamples()) wav(std::string("samples/") + ts.name + ".wav");
     for (const char* s : {"oligarch/body_move", "oligarch/gold_catch", "oligarch/gold_break", "boxing/drol_hit1",
                           "boxing/drol_hit2", "boxing/drol_boom", "boxing/drol_knockout", "boxing/vesk_hit1",
                           "boxing/vesk_hit2", "boxing/vesk_boom", "boxing/vesk_knockout", "boxing/tarok_hit1",

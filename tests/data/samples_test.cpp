@@ -25,15 +25,6 @@ namespace {
 const std::string kGame = PB_GAME_DIR;
 const std::string kPbsfx = std::string(PB_BIN_DIR) + "/pbsfx";
 
-// The table's samples by configuration name, as setupSamples loads them.
-const char* const kTableNames[] = {
-    "duma_bumper", "krem_bumper", "saver", "flap_down", "flaps_up", "lflipper_press",
-    "rflipper_press", "lflipper_rls", "rflipper_rls", "dumagate", "kremgate", "lspinner",
-    "rspinner", "trilights", "mission_down", "mission_select", "sprdoor", "spiralbtn", "ostlift_up",
-    "ostlift_down", "ostlift_rotate", "dropper", "spring", "button", "gasbtn", "ostbtn", "zonabtn",
-    "tri",
-};
-
 // The subgames' samples, by sample id 0..23.
 const char* const kSubgamePaths[] = {
     "samples/oligarch/body_move.wav",     "samples/oligarch/gold_catch.wav",
@@ -60,7 +51,8 @@ struct Expected {
 
 std::vector<Expected> expectedSamples() {
   std::vector<Expected> all;
-  for (const char* name : kTableNames) all.push_back({std::string("samples/") + name + ".wav", 0.05, 0.8});
+  for (const TableSample& ts : tableSamples())
+    all.push_back({std::string("samples/") + ts.name + ".wav", 0.05, 0.8});
   for (const char* path : kSubgamePaths) all.push_back({path, 0.05, 1.0});
   for (const char* path : kLogoPaths) all.push_back({path, 1.5, 3.0});
   return all;
@@ -273,7 +265,8 @@ TEST_F(GameLoading, TableLoadsEverySampleWithTheShippedMix) {
 
   // Every setting names a table sample and is in range: a misspelt section
   // would silently fall back to the defaults.
-  std::set<std::string> names(std::begin(kTableNames), std::end(kTableNames));
+  std::set<std::string> names;
+  for (const TableSample& ts : tableSamples()) names.insert(ts.name);
   for (const char* key = conf_findfirst(&conf, nullptr); key; key = conf_findnext(&conf)) {
     const std::string k = key;
     if (k == "volume" || k == "panning") continue;

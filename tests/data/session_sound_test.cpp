@@ -1,16 +1,19 @@
 // A table session of the real game on the built data, headless, with SDL's
 // disk audio driver writing everything the game plays to a file: a scripted
 // plunger pull and flips make the table play its samples over the regime's
-// music, and the file holds that sound.
+// music, and the file holds that sound. The session's log reports no error.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,33 @@ void makeFolder(const std::string& to) {
       ASSERT_EQ(symlink((from + "/" + name).c_str(), (to + "/" + name).c_str()), 0) << name;
   }
   closedir(d);
+}
+
+// The lines of a log that read as a failure: "error", "not found", "can't",
+// "couldn't" or "invalid" in any case. A session on the shipped data writes
+// none of them.
+std::string failureLines(const std::string& log) {
+  std::istringstream in(log);
+  std::string line, found;
+  while (std::getline(in, line)) {
+    std::string lower = line;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    for (const char* word : {"error", "not found", "can't", "couldn't", "invalid"}) {
+      if (has(lower, word)) {
+        found += line + "\n";
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+TEST(SessionLog, FailureLinesAreFoundInAnyCase) {
+  EXPECT_EQ(failureLines("ok\nLOAD_SHAPES(): configuration file 'x' not found\nfine\n"),
+            "LOAD_SHAPES(): configuration file 'x' not found\n");
+  EXPECT_EQ(failureLines("a\nSPR_CREATE(): Can't open\nERROR: x\nb Couldn't\nINVALID light\n"),
+            "SPR_CREATE(): Can't open\nERROR: x\nb Couldn't\nINVALID light\n");
+  EXPECT_EQ(failureLines("ball:lost\t3\nGAME EXITS SUCCESSFULLY\nnot foun d\n"), "");
 }
 
 struct ScopedEnv {
@@ -62,6 +92,7 @@ TEST(SessionSound, TheTableSoundsOverTheRegimeMusic) {
   }
   ASSERT_EQ(r.exitCode, 0) << r.err;
   std::string log = readFile(dir.file("#report.txt"));
+  EXPECT_EQ(failureLines(log), "");
   // The regime's module and the table's own samples were started.
   EXPECT_TRUE(has(log, "fxPlayModule(): module 0")) << log;
   for (const char* sample : {"SI_SPRING", "SI_LFLIPPER_PRESS", "SI_LFLIPPER_RLS", "SI_RFLIPPER_PRESS",

@@ -138,9 +138,16 @@ TEST(TableFiles, EveryLayerReadsAndEveryOutlineHasItsFamily) {
     }
     EXPECT_EQ(used, sections) << "layer " << n;
   }
-  // The game stops loading shapes at the first missing configuration:
-  // layers 8 and 9 have none, which ends the loop cleanly.
-  EXPECT_FALSE(pathExists(kGame + "/table/objects-8.conf"));
+  // The game's shape loader reads every layer up to SHAPE_FILES and reports
+  // the first one it finds missing: the layers above the table's own are
+  // there, empty.
+  for (int n = TABLE_LAYERS; n < SHAPE_FILES; n++) {
+    Loaded l;
+    loadLayer(n, &l);
+    EXPECT_EQ(l.conf.first, nullptr) << "layer " << n;
+    EXPECT_TRUE(l.outlines.empty()) << "layer " << n;
+    EXPECT_TRUE(pathExists(kGame + "/table/objects-" + std::to_string(n) + ".bcf")) << "layer " << n;
+  }
 }
 
 TEST(TableFiles, TracksLoadEvenlySpaced) {
@@ -189,8 +196,8 @@ TEST(TableFiles, TracksLoadEvenlySpaced) {
   conf_free(&tracks);
 }
 
-// Every sprite file an object names, and every lamp sprite conf/game.conf
-// names (with the lamp numbers of each group), loads as a sprite.
+// Every sprite file an object names, every lamp's sprite and the year's
+// digits load as sprites.
 TEST(TableFiles, EverySpriteTheTableNamesLoads) {
   std::vector<std::string> paths;
   for (int n = 0; n < TABLE_LAYERS; n++) {
@@ -211,59 +218,41 @@ TEST(TableFiles, EverySpriteTheTableNamesLoads) {
   }
   ConfSet game{};
   ASSERT_EQ(CONF_READ(&game, (kGame + "/conf/game.conf").c_str()), 0);
-  struct Group {
-    const char* key;
-    std::vector<int> numbers;  // empty: the key is the name itself
-  };
-  const std::vector<int> side = {1, 2, 4, 5, 7, 8};
-  auto range = [](int a, int b) {
-    std::vector<int> v;
-    for (int i = a; i <= b; i++) v.push_back(i);
-    return v;
-  };
-  const Group groups[] = {
-      {"savers.sprite", range(0, 1)},        {"kremgate.sprite", range(0, 3)},   {"dumagate.sprite", range(0, 3)},
-      {"trilights.sprite", range(0, 3)},     {"arrows.sprite", range(1, 10)},    {"gasprom.percent_sprite", range(1, 10)},
-      {"video.sprite", {}},                  {"credit.sprite", {}},              {"msselect.sprite", {}},
-      {"tv_gas.tv_sprite", {}},              {"tv_gas.gas_sprite", {}},          {"tax.sprite", range(0, 3)},
-      {"xb.sprite", range(0, 1)},            {"vybory.sprite", {}},              {"question.sprite", {}},
-      {"tax_avail.sprite", {}},              {"law_avail.sprite", {}},           {"law_prize.sprite", {}},
-      {"ukazy_prize.sprite", {}},            {"amnesty.sprite", {}},             {"law.sprite", range(0, 3)},
-      {"ukazy.sprite", range(0, 3)},         {"mumra.sprite", range(0, 4)},      {"amen.sprite", range(0, 4)},
-      {"molnia.sprite", range(0, 2)},        {"gasprom.export_sprite", {}},      {"arrows.comm_sprite", side},
-      {"arrows.dict_sprite", side},          {"arrows.demo_sprite", side},       {"pres_2nd.sprite", {}},
-      {"pres_3rd.sprite", {}},               {"c.sprite", {}},                   {"p.sprite", {}},
-      {"w.sprite", {}},                      {"reklama.sprite", range(0, 6)},    {"zona.lamps_sprite", range(0, 15)},
-      {"duma_bumper.sprite", range(0, 2)},   {"krem_bumper.sprite", range(0, 2)}, {"crane.spring_sprite", {}},
-      {"crane.t20_sprite", {}},              {"crane.t22_sprite", {}},           {"year.sprite", range(1, 4)},
-  };
-  int lamps = 0;
-  for (const Group& g : groups) {
-    const char* value = conf_getstr(&game, g.key, nullptr);
-    ASSERT_NE(value, nullptr) << g.key;
-    std::vector<std::string> names;
-    if (g.numbers.empty()) {
-      names.push_back(value);
-    } else {
-      for (int n : g.numbers) {
-        char buf[256];
-        std::snprintf(buf, sizeof buf, value, n);
-        names.push_back(buf);
-      }
+  // Each lamp's sprite where the game's lamp builders load it from, named by
+  // a key the shipped configuration has (without it a builder would load its
+  // "-undef" name). Only the ten lamps of a bar share one sprite.
+  std::set<std::string> lampSprites;
+  for (int light = 0; light < LI_LAST; light++) {
+    LightSprite ls;
+    ASSERT_EQ(lightSprite(light, &ls), 1) << lightName(light);
+    ASSERT_NE(conf_getstr(&game, ls.key, nullptr), nullptr) << lightName(light) << " " << ls.key;
+    char name[256];
+    lightSpriteName(&ls, &game, name, sizeof name);
+    switch (ls.kind) {
+      case LIGHT_SPRITE_REGIME:
+      case LIGHT_SPRITE_BAR:
+        for (const char* r : {"comm", "demo", "dict"}) paths.push_back(std::string("data-") + r + "/" + name);
+        break;
+      case LIGHT_SPRITE_DATA:
+        paths.push_back(std::string("data/") + name);
+        break;
+      case LIGHT_SPRITE_BUMPER:
+      case LIGHT_SPRITE_CRANE:
+        paths.push_back(name);
+        break;
     }
-    for (const std::string& n : names) {
-      lamps++;
-      if (n.rfind("lights/", 0) == 0) {
-        for (const char* r : {"comm", "demo", "dict"}) paths.push_back(std::string("data-") + r + "/" + n);
-      } else if (n.rfind("lamps/", 0) == 0) {
-        paths.push_back("data/" + n);
-      } else {
-        paths.push_back(n);
-      }
-    }
+    lampSprites.insert(name);
+  }
+  EXPECT_EQ(lampSprites.size(), static_cast<size_t>(LI_LAST - 3 * 9));
+  // The year's four digits.
+  const char* year = conf_getstr(&game, "year.sprite", nullptr);
+  ASSERT_NE(year, nullptr);
+  for (int d = 1; d <= 4; d++) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, year, d);
+    paths.push_back(buf);
   }
   conf_free(&game);
-  EXPECT_EQ(lamps, 133);  // 156 lamps, the three bars of ten as one sprite each, and the four year digits
   std::sort(paths.begin(), paths.end());
   paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
   for (const std::string& p : paths) {
@@ -483,9 +472,10 @@ TEST(TablePreview, DrawsEveryLayerAndTrackOfTheTable) {
   const RunResult r =
       runProgram(std::string(PB_BIN_DIR) + "/pbtool", {"table", "preview", kGame, out.file("preview.png")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  // One line per shape file with its outline count, one per track.
+  // One line per shape file with its outline count (the empty layers above
+  // the table's own too), one per track.
   std::string expected;
-  for (int n = 0; n < TABLE_LAYERS; n++) {
+  for (int n = 0; n < SHAPE_FILES; n++) {
     Loaded l;
     loadLayer(n, &l);
     expected += "layer\t" + std::to_string(n) + "\t" + std::to_string(l.outlines.size()) + "\n";
@@ -518,6 +508,7 @@ TEST(TableCompiler, SameSourcesSameBytes) {
   for (const TempDir* d : {&a, &b}) {
     mkdir((d->path + "/conf").c_str(), 0777);
     copyFile(kGame + "/conf/global.conf", d->file("conf/global.conf"));
+    copyFile(kGame + "/conf/game.conf", d->file("conf/game.conf"));
     const RunResult r = runProgram(std::string(PB_BIN_DIR) + "/pbtable", {d->path, PB_TABLE_SOURCE});
     ASSERT_EQ(r.exitCode, 0) << r.err;
   }
@@ -536,6 +527,7 @@ TEST(TableCompiler, RefusesAnUnreadableDescriptionWithItsPlace) {
   TempDir src, game;
   mkdir((game.path + "/conf").c_str(), 0777);
   copyFile(kGame + "/conf/global.conf", game.file("conf/global.conf"));
+  copyFile(kGame + "/conf/game.conf", game.file("conf/game.conf"));
   writeFile(src.file("a.tbl"), "object b bumper\n  circle 100 100 10\n  set k 1\n");
   const RunResult r = runProgram(std::string(PB_BIN_DIR) + "/pbtable", {game.path, src.path});
   EXPECT_EQ(r.exitCode, 1);
@@ -546,6 +538,14 @@ TEST(TableCompiler, RefusesAnUnreadableDescriptionWithItsPlace) {
   const RunResult v = runProgram(std::string(PB_BIN_DIR) + "/pbtable", {empty.path, PB_TABLE_SOURCE});
   EXPECT_EQ(v.exitCode, 1);
   EXPECT_NE(v.err.find("can't read the view"), std::string::npos) << v.err;
+  // Nor without the game configuration that names the lamps' sprites.
+  TempDir viewOnly;
+  mkdir((viewOnly.path + "/conf").c_str(), 0777);
+  copyFile(kGame + "/conf/global.conf", viewOnly.file("conf/global.conf"));
+  const RunResult n = runProgram(std::string(PB_BIN_DIR) + "/pbtable", {viewOnly.path, PB_TABLE_SOURCE});
+  EXPECT_EQ(n.exitCode, 1);
+  EXPECT_NE(n.err.find("can't read the lamps' sprite names"), std::string::npos) << n.err;
+  EXPECT_FALSE(pathExists(viewOnly.file("temp/table-z.dat")));
 }
 
 }  // namespace

@@ -18,20 +18,11 @@ using fxtest::render;
 using fxtest::stderrOf;
 using fxtest::stereo;
 
-// The 28 samples the table loads, by their configuration names.
-const char* const kTableNames[] = {
-    "duma_bumper", "krem_bumper", "saver", "flap_down", "flaps_up", "lflipper_press",
-    "rflipper_press", "lflipper_rls", "rflipper_rls", "dumagate", "kremgate", "lspinner",
-    "rspinner", "trilights", "mission_down", "mission_select", "sprdoor", "spiralbtn", "ostlift_up",
-    "ostlift_down", "ostlift_rotate", "dropper", "spring", "button", "gasbtn", "ostbtn", "zonabtn",
-    "tri",
-};
-
 class SamplesTest : public FxTest {
  protected:
   void SetUp() override {
     FxTest::SetUp();
-    for (const char* name : kTableNames) wav(std::string("samples/") + name + ".wav", {10000, 10000});
+    for (const TableSample& ts : tableSamples()) wav(std::string("samples/") + ts.name + ".wav", {10000, 10000});
   }
   void TearDown() override {
     conf_free(&conf);

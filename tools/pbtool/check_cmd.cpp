@@ -46,6 +46,7 @@
 #include "physics/track.h"
 #include "platform/audio.h"
 #include "platform/gdev.h"
+#include "sound/fx.h"
 
 namespace {
 
@@ -302,15 +303,6 @@ struct Check {
 
 const char* const kRegimes[] = {"comm", "demo", "dict"};
 const char* const kModules[] = {"comm", "demo", "dict", "pres", "credits", "boxing", "deputy", "oligarch"};
-
-// The table's samples by configuration name (sample ids 24..52 without 27).
-const char* const kTableSamples[] = {
-    "duma_bumper", "krem_bumper", "saver", "flap_down", "flaps_up", "lflipper_press",
-    "rflipper_press", "lflipper_rls", "rflipper_rls", "dumagate", "kremgate", "lspinner",
-    "rspinner", "trilights", "mission_down", "mission_select", "sprdoor", "spiralbtn", "ostlift_up",
-    "ostlift_down", "ostlift_rotate", "dropper", "spring", "button", "gasbtn", "ostbtn", "zonabtn",
-    "tri",
-};
 
 // The subgames' samples, which they load by these names.
 const char* const kSubgameSamples[] = {
@@ -758,10 +750,10 @@ void checkTable(Check* c) {
   c->conf("conf/game", "rules");
   ConfSet samples;
   if (c->conf("conf/sample", "sample mix", &samples)) {
-    for (const char* name : kTableSamples) {
-      const char* f = conf_getstr(&samples, (std::string(name) + ".file").c_str(), nullptr);
-      c->file(f ? std::string("samples/") + f : std::string("samples/") + name + ".wav", readSample,
-              std::string("table sample '") + name + "'");
+    for (const TableSample& ts : tableSamples()) {
+      char path[300];
+      tableSamplePath(&samples, ts.name, path, sizeof path);
+      c->file(path, readSample, std::string("table sample '") + ts.name + "'");
     }
   }
   conf_free(&samples);

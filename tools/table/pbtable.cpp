@@ -5,7 +5,8 @@
 // plane, the background pictures of the three regimes and the sprites of the
 // table's objects and lamps. The view is the one of the
 // game folder's conf/global.conf, so that pictures, sprites and the ball's
-// projection agree to the pixel. Same sources, same bytes.
+// projection agree to the pixel; the lamp sprites go where the game folder's
+// conf/game.conf names them. Same sources, same bytes.
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -38,13 +39,33 @@ bool readView(const std::string& gameDir, PerspKeys* keys) {
   return true;
 }
 
+// The game configuration, whose keys name the lamps' sprites; its owner
+// frees it on every way out.
+struct GameConf {
+  ConfSet set{};
+  GameConf() = default;
+  GameConf(const GameConf&) = delete;
+  GameConf& operator=(const GameConf&) = delete;
+  ~GameConf() { conf_free(&set); }
+};
+
+bool readGameConf(const std::string& gameDir, GameConf* game) {
+  const std::string text = gameDir + "/conf/game.conf", bin = gameDir + "/conf/game.bcf";
+  if (CONF_READ(&game->set, text.c_str()) < 0 && CONF_BINREAD(&game->set, bin.c_str()) < 0) {
+    std::fprintf(stderr, "pbtable: can't read the lamps' sprite names from '%s'\n", text.c_str());
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::printf("usage: pbtable GAMEDIR [SOURCEDIR]\n"
                 "Compiles the table description SOURCEDIR/*.tbl (default %s) into GAMEDIR,\n"
-                "drawn for the view of GAMEDIR/conf/global.conf.\n",
+                "drawn for the view of GAMEDIR/conf/global.conf, with the lamp sprites\n"
+                "named by GAMEDIR/conf/game.conf.\n",
                 PB_TABLE_SOURCE);
     return 0;
   }
@@ -60,6 +81,8 @@ int main(int argc, char** argv) {
   PerspKeys view;
   if (!readView(gameDir, &view)) return 1;
   PERSP_SETUP(tbl::TABLE_W, tbl::TABLE_H, view.fovx, view.fovy, view.angle, view.dist);
+  GameConf game;
+  if (!readGameConf(gameDir, &game)) return 1;
 
   std::vector<tbl::Block> blocks;
   tbl::Diag diag;
@@ -79,7 +102,7 @@ int main(int argc, char** argv) {
   }
   tbl::RenderState rs;
   rs.m = &model;
-  if (!tbl::writePictures(&rs, gameDir) || !tbl::writeSprites(&rs, gameDir)) return 1;
+  if (!tbl::writePictures(&rs, gameDir) || !tbl::writeSprites(&rs, gameDir, &game.set)) return 1;
   if (!tbl::writeGnms(rs, gameDir)) return 1;
 
   const double secs =

@@ -144,6 +144,22 @@ bool writeShapes(const Model& m, const std::string& gameDir) {
     std::snprintf(name, sizeof name, "/table/objects-%d.conf", layer);
     if (!writeConfPair(gameDir + name, conf)) return false;
   }
+  // The game's shape loader goes through layers 0..SHAPE_FILES-1 and stops at
+  // the first one without an object configuration, reporting that file as
+  // not found. The layers above the table's own are written empty (no
+  // objects, a shape file of no records) so that every table load finds them.
+  static_assert(LAYERS <= SHAPE_FILES);
+  for (int layer = LAYERS; layer < SHAPE_FILES; layer++) {
+    const std::string conf = "; Object configuration of table layer " + std::to_string(layer) +
+                             ": empty, the table's objects lie on layers 0.." + std::to_string(LAYERS - 1) +
+                             ".\n; Written by pbtable: the game reads the object configurations of layers 0.." +
+                             std::to_string(SHAPE_FILES - 1) + ".\n";
+    char name[64];
+    std::snprintf(name, sizeof name, "/temp/#shapes-%d.dat", layer);
+    if (!makeParents(gameDir + name) || shWriteFile((gameDir + name).c_str(), {}) < 0) return false;
+    std::snprintf(name, sizeof name, "/table/objects-%d.conf", layer);
+    if (!writeConfPair(gameDir + name, conf)) return false;
+  }
   return true;
 }
 

@@ -381,68 +381,6 @@ bool objectSprites(RenderState* rs, const std::string& gameDir) {
 
 // ---- Lamps ----
 
-enum LampKind { RDA, FILE_LAMP, BAR, BUMPER_LAMP, CRANE };
-
-struct LampGroup {
-  int first, count;
-  LampKind kind;
-  const char* pattern;  // game-folder path; "%d" takes the lamp's number
-  int numberBase;       // number of the first lamp (-1: the side-arrow numbers)
-};
-
-// Must agree with the sprite keys of conf/game.conf (assets/conf/game.conf).
-constexpr LampGroup kLampGroups[] = {
-    {LI_SAVER0_ARROW, 2, RDA, "lights/saver%d.gsp", 0},
-    {LI_KREMGATE0, 4, RDA, "lights/kremgate%d.gsp", 0},
-    {LI_DUMAGATE0, 4, RDA, "lights/dumagate%d.gsp", 0},
-    {LI_USSR0, 4, RDA, "lights/ussr%d.gsp", 0},
-    {LI_T1ARROW, 10, RDA, "lights/arrow%d.gsp", 1},
-    {LI_GP_P10, 10, RDA, "lights/gp%d.gsp", 1},
-    {LI_VIDEO, 1, RDA, "lights/video.gsp", 0},
-    {LI_CREDIT, 1, RDA, "lights/credit.gsp", 0},
-    {LI_MSSELECT, 1, RDA, "lights/msselect.gsp", 0},
-    {LI_TV_GAS_TV, 1, RDA, "lights/tv.gsp", 0},
-    {LI_TV_GAS_GAS, 1, RDA, "lights/gas.gsp", 0},
-    {LI_TAX0, 4, FILE_LAMP, "data/lamps/tax%d.gsp", 0},
-    {LI_XB0, 2, RDA, "lights/xb%d.gsp", 0},
-    {LI_VYBORY, 1, RDA, "lights/vybory.gsp", 0},
-    {LI_QUESTION, 1, RDA, "lights/question.gsp", 0},
-    {LI_TAX_AVAIL, 1, RDA, "lights/tax_avail.gsp", 0},
-    {LI_LAW_AVAIL, 1, RDA, "lights/law_avail.gsp", 0},
-    {LI_LAW_PRIZE, 1, RDA, "lights/law_prize.gsp", 0},
-    {LI_UKAZY_PRIZE, 1, RDA, "lights/ukazy_prize.gsp", 0},
-    {LI_AMNESTY, 1, RDA, "lights/amnesty.gsp", 0},
-    {LI_LAW0, 4, RDA, "lights/law%d.gsp", 0},
-    {LI_UKAZY0, 4, RDA, "lights/ukazy%d.gsp", 0},
-    {LI_MUMRA0, 5, FILE_LAMP, "data/lamps/mumra%d.gsp", 0},
-    {LI_AMEN0, 5, RDA, "lights/amen%d.gsp", 0},
-    {LI_MOLNIA0, 3, RDA, "lights/molnia%d.gsp", 0},
-    {LI_EXPORT, 1, RDA, "lights/export.gsp", 0},
-    {LI_T1ARROW_COMM, 6, RDA, "lights/comm%d.gsp", -1},
-    {LI_T1ARROW_DICT, 6, RDA, "lights/dict%d.gsp", -1},
-    {LI_T1ARROW_DEMO, 6, RDA, "lights/demo%d.gsp", -1},
-    {LI_PRES_2ND, 1, RDA, "lights/pres_2nd.gsp", 0},
-    {LI_PRES_3RD, 1, RDA, "lights/pres_3rd.gsp", 0},
-    {LI_CHARISMA0, 10, BAR, "lights/charisma.gsp", 0},
-    {LI_POWER0, 10, BAR, "lights/power.gsp", 0},
-    {LI_WEALTH0, 10, BAR, "lights/wealth.gsp", 0},
-    {LI_REKLAMA0, 7, FILE_LAMP, "data/lamps/reklama%d.gsp", 0},
-    {LI_DUMA_BUMPER0, 3, BUMPER_LAMP, "data/lamps/duma_bumper%d.gsp", 0},
-    {LI_KREM_BUMPER0, 3, BUMPER_LAMP, "data/lamps/krem_bumper%d.gsp", 0},
-    {LI_ZONA_L0, 16, FILE_LAMP, "data/lamps/zona%d.gsp", 0},
-    {LI_CRANE_SPRING, 1, CRANE, "data/lamps/crane-spring.gsp", 0},
-    {LI_CRANE_T20, 1, CRANE, "data/lamps/crane-t20.gsp", 0},
-    {LI_CRANE_T22, 1, CRANE, "data/lamps/crane-t22.gsp", 0},
-};
-constexpr int kSideArrowNumbers[6] = {1, 2, 4, 5, 7, 8};
-
-std::string formatPattern(const char* pattern, int n) {
-  std::string s = pattern;
-  const size_t p = s.find("%d");
-  if (p != std::string::npos) s.replace(p, 2, std::to_string(n));
-  return s;
-}
-
 Rgb scaleRgb(Rgb c, double k) { return {c.r * k, c.g * k, c.b * k}; }
 
 // One lamp lit at `level` (0..1) in a regime: the insert glowing and a halo
@@ -500,40 +438,50 @@ Picture yearDigit(RenderState* rs, int position, int digit) {
   return composeSprite(rs, s, 0, false, nullptr);
 }
 
-bool lampSprites(RenderState* rs, const std::string& gameDir) {
+// Every lamp's sprite, drawn to the place the game's lamp builders load it
+// from (the names come from the game configuration the game reads).
+bool lampSprites(RenderState* rs, const std::string& gameDir, ConfSet* game) {
   const Model& m = *rs->m;
-  for (const LampGroup& g : kLampGroups) {
-    if (g.kind == BAR) {
-      for (int r = 0; r < REGIMES; r++) {
-        std::vector<Picture> frames;
-        for (int i = 0; i < g.count; i++) frames.push_back(litLamp(rs, m.lamps[g.first + i], r, 1.0));
-        if (!writeGsp(gameDir + "/data-" + kRegimeNames[r] + "/" + g.pattern, frames)) return false;
+  bool ok = true;
+  for (int light = 0; light < LI_LAST && ok; light++) {
+    LightSprite ls;
+    if (!lightSprite(light, &ls)) continue;
+    char buf[260];
+    lightSpriteName(&ls, game, buf, sizeof buf);
+    const std::string name = buf;
+    const Lamp& l = m.lamps[light];
+    if (ls.kind == LIGHT_SPRITE_REGIME) {
+      for (int r = 0; r < REGIMES && ok; r++) {
+        const std::vector<Picture> frames = {litLamp(rs, l, r, 0.45), litLamp(rs, l, r, 1.0)};
+        ok = writeGsp(gameDir + "/data-" + kRegimeNames[r] + "/" + name, frames);
       }
-      continue;
-    }
-    for (int i = 0; i < g.count; i++) {
-      const Lamp& l = m.lamps[g.first + i];
-      const int number = g.numberBase < 0 ? kSideArrowNumbers[i] : g.numberBase + i;
-      const std::string name = formatPattern(g.pattern, number);
-      if (g.kind == RDA) {
-        for (int r = 0; r < REGIMES; r++) {
-          const std::vector<Picture> frames = {litLamp(rs, l, r, 0.45), litLamp(rs, l, r, 1.0)};
-          if (!writeGsp(gameDir + "/data-" + kRegimeNames[r] + "/" + name, frames)) return false;
-        }
-      } else if (g.kind == FILE_LAMP) {
-        const std::vector<Picture> frames = {litLamp(rs, l, 0, 0.45), litLamp(rs, l, 0, 1.0)};
-        if (!writeGsp(gameDir + "/" + name, frames)) return false;
-      } else if (g.kind == BUMPER_LAMP) {
+    } else if (ls.kind == LIGHT_SPRITE_DATA) {
+      const std::vector<Picture> frames = {litLamp(rs, l, 0, 0.45), litLamp(rs, l, 0, 1.0)};
+      ok = writeGsp(gameDir + "/data/" + name, frames);
+    } else if (ls.kind == LIGHT_SPRITE_BAR) {
+      // A bar is one sprite, frame i showing its lamp i: drawn at its first lamp.
+      auto sameBar = [&](int other) {
+        LightSprite o;
+        return other >= 0 && other < LI_LAST && lightSprite(other, &o) && o.kind == LIGHT_SPRITE_BAR &&
+               std::strcmp(o.key, ls.key) == 0;
+      };
+      if (sameBar(light - 1)) continue;
+      for (int r = 0; r < REGIMES && ok; r++) {
         std::vector<Picture> frames;
-        for (int f = 0; f < 4; f++) frames.push_back(litLamp(rs, l, 0, 0.25 + 0.25 * f));
-        if (!writeGsp(gameDir + "/" + name, frames)) return false;
-      } else if (g.kind == CRANE) {
-        std::vector<Picture> frames;
-        for (int f = 0; f < 8; f++) frames.push_back(crane(rs, l, f, 8));
-        if (!writeGsp(gameDir + "/" + name, frames)) return false;
+        for (int i = light; sameBar(i); i++) frames.push_back(litLamp(rs, m.lamps[i], r, 1.0));
+        ok = writeGsp(gameDir + "/data-" + kRegimeNames[r] + "/" + name, frames);
       }
+    } else if (ls.kind == LIGHT_SPRITE_BUMPER) {
+      std::vector<Picture> frames;
+      for (int f = 0; f < 4; f++) frames.push_back(litLamp(rs, l, 0, 0.25 + 0.25 * f));
+      ok = writeGsp(gameDir + "/" + name, frames);
+    } else if (ls.kind == LIGHT_SPRITE_CRANE) {
+      std::vector<Picture> frames;
+      for (int f = 0; f < 8; f++) frames.push_back(crane(rs, l, f, 8));
+      ok = writeGsp(gameDir + "/" + name, frames);
     }
   }
+  if (!ok) return false;
   if (m.year.present) {
     for (int d = 0; d < 4; d++) {
       std::vector<Picture> frames;
@@ -546,8 +494,8 @@ bool lampSprites(RenderState* rs, const std::string& gameDir) {
 
 }  // namespace
 
-bool writeSprites(RenderState* rs, const std::string& gameDir) {
-  return objectSprites(rs, gameDir) && lampSprites(rs, gameDir);
+bool writeSprites(RenderState* rs, const std::string& gameDir, ConfSet* game) {
+  return objectSprites(rs, gameDir) && lampSprites(rs, gameDir, game);
 }
 
 }  // namespace tbl

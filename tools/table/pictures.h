@@ -5,6 +5,7 @@
 // sprite, all rendered through the engine's projection.
 #include <string>
 
+#include "core/conf.h"
 #include "table/model.h"
 #include "table/raster.h"
 #include "table/scene.h"
@@ -25,7 +26,8 @@ struct RenderState {
 // Renders the static table in every regime and writes the pictures and the
 // two planes. False after a message on stderr.
 bool writePictures(RenderState* rs, const std::string& gameDir);
-// Writes every object sprite, lamp sprite and year digit sprite.
-bool writeSprites(RenderState* rs, const std::string& gameDir);
+// Writes every object sprite, lamp sprite and year digit sprite; the lamp
+// sprites go where the game configuration names them.
+bool writeSprites(RenderState* rs, const std::string& gameDir, ConfSet* game);
 
 }  // namespace tbl
