@@ -32,11 +32,11 @@ struct Rgb {
 // Glyphs of the test font: 'A' 3x5 red, 'B' 2x5 green, 'C' 4x7 blue, and
 // '{' and '\\' both the 1x3 white glyph D. Everything else maps past the
 // last glyph.
-struct GlyphSpec {
+struct GlyphShape {
   int w, h;
   Rgb colour;
 };
-constexpr GlyphSpec kGlyphs[] = {{3, 5, {255, 0, 0}}, {2, 5, {0, 255, 0}}, {4, 7, {0, 0, 255}}, {1, 3, {255, 255, 255}}};
+constexpr GlyphShape kGlyphs[] = {{3, 5, {255, 0, 0}}, {2, 5, {0, 255, 0}}, {4, 7, {0, 0, 255}}, {1, 3, {255, 255, 255}}};
 enum { RED, GREEN, BLUE, WHITE };
 
 std::vector<uint8_t> picture(int w, int h, Rgb c) {
@@ -48,7 +48,7 @@ std::vector<uint8_t> picture(int w, int h, Rgb c) {
 std::vector<uint8_t> fontBytes() {
   std::vector<std::vector<uint8_t>> pictures;
   std::vector<GspFrameImage> glyphs;
-  for (const GlyphSpec& g : kGlyphs) pictures.push_back(picture(g.w, g.h, g.colour));
+  for (const GlyphShape& g : kGlyphs) pictures.push_back(picture(g.w, g.h, g.colour));
   for (size_t i = 0; i < std::size(kGlyphs); ++i) glyphs.push_back({kGlyphs[i].w, kGlyphs[i].h, pictures[i].data(), 0, 0});
   uint8_t map[FNT_MAP_SIZE];
   std::fill(map, map + FNT_MAP_SIZE, 200);
