@@ -4,8 +4,10 @@
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/time.h"
+#include "main/ltime.h"
 #include "gfx/appevent.h"
 #include "gfx/screen.h"
+#include "gfx/sprite.h"
 #include "gfx/vid.h"
 #include "platform/gdev.h"
 #include "sound/fx.h"
@@ -15,6 +17,28 @@ namespace {
 GdevDevice* gDevice = nullptr;
 
 enum { SCAN_ESCAPE = 0x01, SCAN_SPACE = 0x39 };
+
+}  // namespace
+
+namespace {
+
+// The load progress bar: a sprite whose frames run from empty to full, drawn
+// at the screen origin (its frames carry their place) and presented at once,
+// since nothing else draws while a table loads.
+void* progressLoad(const char* name) { return gsCurrent ? SPR_CREATE(name) : nullptr; }
+int progressFrames(void* sprite) { return static_cast<Sprite*>(sprite)->numfrms; }
+void progressShow(void* sprite, int frame) {
+  Sprite* s = static_cast<Sprite*>(sprite);
+  if (!gsCurrent) return;
+  if (s->alpha)
+    SPR_PUT_ALPHA(s, frame, 0, 0);
+  else
+    SPR_PUT_COMMON(s, frame, 0, 0);
+  gsDirtyAll();
+  gsUpdate(0);
+}
+void progressRelease(void* sprite) { SPR_FREE(static_cast<Sprite*>(sprite)); }
+constexpr LtimeProgressDisplay kProgress = {progressLoad, progressFrames, progressShow, progressRelease};
 
 }  // namespace
 
@@ -62,6 +86,7 @@ int SETUP_GRAPHICS(const char* modeName, int chooser, int writeBinary) {
     return logError(-1, "%s: error creating the screen", "SETUP_GRAPHICS()");
   }
   gsSelect(&gsMainScreen);
+  ltimeSetProgressDisplay(&kProgress);
   return 0;
 }
 
@@ -125,6 +150,7 @@ int PLAY_LOGOS() {
 }
 
 void SHUTDOWN_GRAPHICS() {
+  ltimeSetProgressDisplay(nullptr);
   gsRelease(&gsMainScreen);
   if (gDevice) gdevRestoreMode(gDevice);
   gDevice = nullptr;

@@ -198,7 +198,9 @@ int phasePreload(TableLoad* t) {
 
 int phaseCursors(TableLoad* t) {
   if (!(t->ruler = loadSprite("data/ruler.gsp"))) return -1;
-  if ((t->rulerObject = vbAddObject(t->ruler, 0, 0, 0))) vbSetLayer(t->rulerObject, 7);
+  // The ruler is a measuring aid for the table's makers: it waits off the
+  // screen, like the cursors, so that nothing of it shows in play.
+  if ((t->rulerObject = vbAddObject(t->ruler, 0, -100, -100))) vbSetLayer(t->rulerObject, 7);
   if (!(t->cursor = loadSprite("data/cursor.gsp"))) return -1;
   for (int i = 0; i < 3; i++) {
     t->cursorObjects[i] = vbAddObject(t->cursor, i < t->cursor->numfrms ? i : 0, -100, -100);

@@ -119,3 +119,18 @@ TEST(Session, TerminationSignalEndsTheSessionNormally) {
 }
 
 }  // namespace
+
+// The table load shows its progress bar: the game loads the bar's sprite
+// while the table loads, and says so when it is missing.
+TEST(Session, TheTableLoadShowsTheProgressBar) {
+  GameFolder g;
+  g.makeTable();
+  const std::string missing = "ltimeBegin(): error loading sprite 'data/ltime-progress.gsp'";
+  RunResult without = g.run({"/nomenu", "/frames", "2", "/turbo", "/log"});
+  ASSERT_EQ(without.exitCode, 0) << without.err;
+  EXPECT_TRUE(has(g.report(), missing)) << g.report();
+  g.sprite("data/ltime-progress.gsp", 5, 40, 4, 10, 590);
+  RunResult with = g.run({"/nomenu", "/frames", "2", "/turbo", "/log"});
+  ASSERT_EQ(with.exitCode, 0) << with.err;
+  EXPECT_FALSE(has(g.report(), missing)) << g.report();
+}
