@@ -348,8 +348,9 @@ int mpoint_reader(int, int layer, Outline* outline) {
 
 namespace {
 
-// "PETROVSKAYA / PREMIYA" in Windows-1251: the mausoleum prize's two-line name.
-constexpr const char* kMumraPrizeName = "\xCF\xC5\xD2\xD0\xCE\xC2\xD1\xCA\xC0\xDF\n\xCF\xD0\xC5\xCC\xC8\xDF";
+// "PETROVSKAYA / PREMIYA" in Windows-1251: the mausoleum prize's two-line
+// name, broken with the page markup's line break (backslash, n).
+constexpr const char* kMumraPrizeName = "\xCF\xC5\xD2\xD0\xCE\xC2\xD1\xCA\xC0\xDF\\n\xCF\xD0\xC5\xCC\xC8\xDF";
 
 // The mausoleum sequence starts again: the count goes back to zero and the
 // flaps rise.

@@ -443,7 +443,8 @@ void gasCount() {
     if (missionCurrent() == MISSION_GASPROM) {
       int left = GAS_BUTTONS - down;
       char text[64];
-      strFormatN(text, sizeof text, "%d\n%s", left, wellWord(left).c_str());
+      // Two lines on the display: the markup's line break is backslash, n.
+      strFormatN(text, sizeof text, "%d\\n%s", left, wellWord(left).c_str());
       titleSetMacro("gp_hits", text);
       startForeTitle("gp_progress");
     }

@@ -629,7 +629,7 @@ TEST_F(RoutingTest, MausoleumPaysItsPrizeOnceWhenEnabled) {
   step(15);
   EXPECT_EQ(gstatCount("evt:mumra_prize"), 1);
   EXPECT_STREQ(titleMacro("prize_value"), "3.000");
-  EXPECT_EQ(cp1251ToUtf8(titleMacro("prize_text")), "ПЕТРОВСКАЯ\nПРЕМИЯ");
+  EXPECT_EQ(cp1251ToUtf8(titleMacro("prize_text")), "ПЕТРОВСКАЯ\\nПРЕМИЯ");
   EXPECT_EQ(rulesCallTimes("startForeTitle prize"), 1);
   EXPECT_EQ(rulesCallTimes("scoreAddBig 3000"), 1);
   EXPECT_EQ(m->disabled, 1);

@@ -345,7 +345,7 @@ TEST_F(GasTest, MissionShowsRemainingWellsInRussianAndCompletesTheMission) {
     sink(place);
     const char* macro = titleMacro("gp_hits");
     ASSERT_NE(macro, nullptr);
-    EXPECT_EQ(std::string(macro), std::to_string(6 - place) + "\n" + words[place]) << place;
+    EXPECT_EQ(std::string(macro), std::to_string(6 - place) + "\\n" + words[place]) << place;
   }
   EXPECT_EQ(rulesCallTimes("startForeTitle gp_progress"), 6);
   EXPECT_FALSE(rulesCallSeen("missionEvent 13 0 0"));
