@@ -4,6 +4,7 @@
 // shows rejecting broken scripts), every sprite, sample and list it names is
 // there and loads, every frame range lies inside its sprite, and what the
 // sprites draw sits on the screen at the feature the script belongs to.
+// Last, the game's own reader loads all sixteen and runs them.
 #include <gtest/gtest.h>
 
 #include <algorithm>

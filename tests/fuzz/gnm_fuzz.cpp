@@ -16,6 +16,7 @@
 #include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/screen.h"
+#include "gfx/sprite.h"
 #include "gfx/vboard.h"
 #include "platform/gdev.h"
 
