@@ -42,6 +42,13 @@ struct World {
     char templ[] = "/tmp/gnm_fuzz-XXXXXX";
     if (!mkdtemp(templ)) std::abort();
     dir = templ;
+    static std::string removeAtExit;
+    removeAtExit = dir;
+    std::atexit([] {
+      for (const char* f : {"/input.gnm", "/spr.gsp", "/d/spr.gsp", "/l.lst"}) unlink((removeAtExit + f).c_str());
+      rmdir((removeAtExit + "/d").c_str());
+      rmdir(removeAtExit.c_str());
+    });
     if (chdir(dir.c_str()) != 0 || mkdir("d", 0700) != 0) std::abort();
     std::vector<std::vector<uint8_t>> pictures;
     std::vector<GspFrameImage> frames;
