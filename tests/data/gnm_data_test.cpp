@@ -4,6 +4,7 @@
 // shows rejecting broken scripts), every sprite, sample and list it names is
 // there and loads, every frame range lies inside its sprite, and what the
 // sprites draw sits on the screen at the feature the script belongs to.
+// Last, the game's own reader loads all sixteen and runs them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,10 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "anim/gnm.h"
 #include "core/conf.h"
+#include "core/log.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
+#include "gfx/vboard.h"
 #include "physics/geometry.h"
+#include "support/memscreen.h"
 #include "support/table_model.h"
 #include "support/testutil.h"
 #include "table/desc.h"
@@ -459,6 +464,48 @@ TEST(GnmData, SpritesDrawOnTheirFeatures) {
       SPR_FREE(spr);
     }
   }
+}
+
+// ---- The game's own reader on the shipped scripts ----
+
+struct ShippedGnms : ::testing::Test, MemScreen {
+  void SetUp() override {
+    logReset();
+    ASSERT_TRUE(openScreen(800, 600));
+    gnmInit();
+  }
+  void TearDown() override {
+    gnmFree();
+    closeScreen();
+    logReset();
+  }
+};
+
+// The sixteen scripts load with setupGnms as the table load calls it, and
+// each state of each feature then runs for half a minute of game time
+// without a single message.
+TEST_F(ShippedGnms, LoadAndRunWithoutAMessage) {
+  ScopedChdir cd(kGame);
+  StderrCapture err;
+  ASSERT_EQ(setupGnms(nullptr), 1);
+  for (int id = 0; id < 16; ++id) EXPECT_EQ(gnmValid(id), 1) << id;
+  int shown = 0;
+  for (int state = 0; state < 3; ++state) {
+    for (int f = 0; f < GNM_FEATURES; ++f) ASSERT_EQ(gnmSetFeatureState(f, state), 1);
+    for (int frame = 0; frame < 1800; ++frame) {
+      gnmUpdate(1000.0 / 60);
+      if (frame % 60 == 0) {
+        ASSERT_EQ(vbRestore(0), 1);
+        ASSERT_EQ(vbDraw(), 1);
+      }
+    }
+    for (int slot = 0; slot < GNM_TRACKS; ++slot) {
+      const GnmTrack* t = gnmTrack(slot);
+      if (t->inUse && gnmStarted(t->gnm) && t->object->sprite && t->object->frame >= 0) ++shown;
+    }
+  }
+  EXPECT_EQ(err.finish(), "");
+  EXPECT_GT(shown, 0);
 }
 
 }  // namespace
