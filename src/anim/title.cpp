@@ -695,6 +695,16 @@ void titleEndCallbackOnce(TitleEndFn fn) {
   c->endOnce = fn;
 }
 
+void titleEndCallbackOrNow(int started, TitleEndFn fn) {
+  TitleCtx* c = activeCtx();
+  if (started >= 0 && c && c->title == started) {
+    titleEndCallbackOnce(fn);
+    return;
+  }
+  rulesCallNote("titleEndCallbackOnce");
+  if (fn) fn();
+}
+
 void titleSetEndFunction(int which, TitleEndFn fn) {
   if (which == TITLE_FORE || which == TITLE_BACK) gCtx[which].endFn = fn;
 }
@@ -815,6 +825,11 @@ gscr* titleSurface(int which) {
 PageContext* titlePage(int which) {
   if (which != TITLE_FORE && which != TITLE_BACK) return nullptr;
   return gCtx[which].created ? &gCtx[which].page : nullptr;
+}
+
+const char* titleName(int id) {
+  Title* t = titleById(id);
+  return t ? t->name.c_str() : nullptr;
 }
 
 int titleEventCount(int id, int video) {

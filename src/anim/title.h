@@ -92,6 +92,13 @@ int titlePlay(int id);
 // title playing: "no active title" and the callback is not stored (callers
 // that must go on then run it themselves). Noted in core/calls.
 void titleEndCallbackOnce(TitleEndFn fn);
+// Chains a step on the title just started: started is what startForeTitle
+// or startBackTitle returned. When that title plays, fn becomes its one-shot
+// end callback (titleEndCallbackOnce); when it did not start (no title
+// configuration loaded, unknown name), fn runs at once, so that the sequences
+// the rules chain on titles (a new ball after "ball_lost" ...) go on. Noted
+// in core/calls as "titleEndCallbackOnce" either way.
+void titleEndCallbackOrNow(int started, TitleEndFn fn);
 // The permanent end function of a context (null: none).
 void titleSetEndFunction(int which, TitleEndFn fn);
 // 1 when id is the background title playing: it ends at its next update.
@@ -117,6 +124,7 @@ int titlePlaying(int which);          // title id or -1
 gscr* titleSurface(int which);  // the context's surface, or null
 PageContext* titlePage(int which);
 int titleFind(const char* name);      // id of "title-<name>", or -1
+const char* titleName(int id);        // the section name of a title, or null
 // Events of a title, for tests: count, and each one's type and text.
 enum { TE_PLOT = 1, TE_PLOTMAC, TE_UNPLOT, TE_DELAY, TE_CLEAR, TE_SAMPLE, TE_LOOP, TE_PLAY };
 int titleEventCount(int id, int video);
