@@ -695,6 +695,8 @@ void titleEndCallbackOnce(TitleEndFn fn) {
   c->endOnce = fn;
 }
 
+// DELIBERATE: without a playing title the chained step runs at once instead
+// of never, so that a session without title configurations still goes on.
 void titleEndCallbackOrNow(int started, TitleEndFn fn) {
   TitleCtx* c = activeCtx();
   if (started >= 0 && c && c->title == started) {
@@ -736,7 +738,8 @@ int titleUpdate(int x, int y, double dt) {
       if (ops == 0) ended = 1;
       break;
     }
-    // A loop without a delay runs the list once an update.
+    // DELIBERATE: a loop without a delay would spin for ever inside one
+    // update; here it runs the list at most once an update.
     if (++ops > n + 1) break;
     const TitleEv& e = t->page[c->cursor++];
     int stop = 0;
