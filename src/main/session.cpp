@@ -103,16 +103,16 @@ int sessionTrigger(int trigger) {
           requestNewBall(1);
         } else {
           gstatSample("ball:saved");
-          startForeTitle("ball_saved");
-          titleEndCallbackOnce([] { requestNewBall(1); });
+          // The new ball comes at once when no title plays (titles not loaded).
+          titleEndCallbackOrNow(startForeTitle("ball_saved"), [] { requestNewBall(1); });
         }
         return 1;
       }
       if (ballsInPlay() > 1) return 1;
       gstatSample("ball:lost");
       all_triggers(TR_BALL_LOST);
-      startForeTitle("ball_lost");
-      titleEndCallbackOnce([] {
+      // The next ball (or the end) comes at once when no title plays.
+      titleEndCallbackOrNow(startForeTitle("ball_lost"), [] {
         if (game.ballsLeft <= 0)
           gameOver();
         else

@@ -365,10 +365,11 @@ int mavzHandler(BoardObject* o, BoardEvent* e) {
   int value = routingBigScore("mumra_prize.value");
   titleSetMacro("prize_text", kMumraPrizeName);
   titleSetMacro("prize_value", scoreFormat(value));
-  startForeTitle("prize");
+  int title = startForeTitle("prize");
   scoreAddBig(value);
   o->disabled = 1;
-  titleEndCallbackOnce(mavzPrizeTitleEnd);
+  // Runs the next step at once when no title plays (titles not loaded).
+  titleEndCallbackOrNow(title, mavzPrizeTitleEnd);
   return 0;
 }
 

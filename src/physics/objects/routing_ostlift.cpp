@@ -88,8 +88,8 @@ void lock(BoardObject* ball) {
   gOst.state = OST_LIFTING;
   gOst.upFrame = 0;
   gOst.time = tableNow();
-  startForeTitle("reklama_in");
-  titleEndCallbackOnce(reklamaInEnd);
+  // Runs the next step at once when no title plays (titles not loaded).
+  titleEndCallbackOrNow(startForeTitle("reklama_in"), reklamaInEnd);
 }
 
 void putBall(const OstliftParms* p) {
@@ -220,8 +220,8 @@ void ostliftStartRelease() {
     beginRelease();
   else if (gOst.state != OST_RELEASING && gOst.state != OST_WAITING)
     gOst.pendingRelease = 1;
-  startForeTitle("reklama_multiball");
-  titleEndCallbackOnce(reklamaMultiballEnd);
+  // Runs the next step at once when no title plays (titles not loaded).
+  titleEndCallbackOrNow(startForeTitle("reklama_multiball"), reklamaMultiballEnd);
 }
 
 int ostlift_reader(int, int layer, Outline* outline) {

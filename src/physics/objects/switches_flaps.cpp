@@ -135,8 +135,8 @@ void groupFrame(int group) {
     } else {
       char title[32];
       strFormatN(title, sizeof title, k.title, *k.counter + 1);
-      startForeTitle(title);
-      titleEndCallbackOnce(k.titleEnd);
+      // Runs the next step at once when no title plays (titles not loaded).
+      titleEndCallbackOrNow(startForeTitle(title), k.titleEnd);
     }
   }
   if (g.riseRequested && mayRise(group)) {

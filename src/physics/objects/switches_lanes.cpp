@@ -204,8 +204,9 @@ void rowFrame(const RowParms* p) {
   gstatSample("evt:ussr");
   gRow.start = now;
   for (int i = 0; i < ROW_TARGETS; i++) lightSet(LI_USSR0 + i, LIGHT_BLINK);
-  startForeTitle("trilights_can_shift");
-  if (++gRow.completions >= 2) titleEndCallbackOnce(rowTitleEnd);
+  int title = startForeTitle("trilights_can_shift");
+  // Runs the next step at once when no title plays (titles not loaded).
+  if (++gRow.completions >= 2) titleEndCallbackOrNow(title, rowTitleEnd);
 }
 
 int rowHandler(BoardObject* object, BoardEvent* event) {
