@@ -579,7 +579,9 @@ int loadTitleConf(ConfSet* set) {
   std::vector<std::string> sections;
   for (const char* s = conf_firstsection(set, nullptr); s; s = conf_nextsection(set)) sections.push_back(s);
   for (const std::string& s : sections) {
-    if (s == "begin" || s == "video" || s.rfind("video_", 0) == 0) continue;
+    // DELIBERATE: the "samples" section holds the title samples
+    // ("samples.load%d"); it is read above and is no title of its own.
+    if (s == "begin" || s == "video" || s == "samples" || s.rfind("video_", 0) == 0) continue;
     int id = allocTitle();
     if (id < 0) {
       ok = logError(0, "%s: error allocating title ID for title section '%s'", fn, s.c_str());

@@ -18,8 +18,8 @@
 // Macros live outside that cycle: they keep their values until set again or
 // cleared.
 //
-// Title configuration: every section other than "begin", "video" and
-// "video_*" is a title (a "samples" section is one too, without pages); a key
+// Title configuration: every section other than "begin", "video",
+// "video_*" and "samples" (the title samples) is a title; a key
 // NAME.k of title NAME falls back to the file-wide key k:
 //   begin, end            texts plotted before the first / after the last page
 //   prefix, suffix        wrapped around every page text and sample mnemonic

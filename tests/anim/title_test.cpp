@@ -116,7 +116,8 @@ TEST_F(TitleTest, EventListFollowsStepKeysAndFileWideDefaults) {
           "clear1 = \"10,20\"\nunplot1 = 0\nplot1 = \"b\"\ndelay1 = 0\npanning1 = 7\nsample1 = \"dong\"\n"
           "prefix2 = \"[\"\nplotmac2 = \"$(x)\"\nloop3 = 1\nplot3 = \"never\"\n"
           "[video_t]\nplay0 = \"clip\"\nplay1 = \"clip2\"\nloop2 = 1\n"
-          "[u]\nplot0 = \"x\"\nplot2 = \"gap\"\n");
+          "[u]\nplot0 = \"x\"\nplot2 = \"gap\"\n"
+          "[samples]\nnote = 1\n");
   EXPECT_EQ(load(), 1);
   int t = titleFind("t");
   ASSERT_GE(t, TITLE_FIRST_ID);
@@ -137,6 +138,7 @@ TEST_F(TitleTest, EventListFollowsStepKeysAndFileWideDefaults) {
   EXPECT_TRUE(events(u, 1).empty());
   EXPECT_EQ(titleFind("begin"), -1);
   EXPECT_EQ(titleFind("video_t"), -1);
+  EXPECT_EQ(titleFind("samples"), -1);  // the title samples' section
   EXPECT_EQ(titleFind("nope"), -1);
 }
 
