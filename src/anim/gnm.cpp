@@ -910,19 +910,33 @@ const char* gnmSettingText(int track, int key) {
   return settingText(&gDefaults, key);
 }
 
+namespace {
+
+// The slot of a shared sprite or sample loaded from path (compared without
+// regard to case), or -1 with the first free slot in *free (-1: none).
+template <class Slot, size_t N>
+int findShared(const Slot (&table)[N], const char* path, int* free) {
+  *free = -1;
+  for (size_t i = 0; i < N; ++i) {
+    if (!table[i].path[0]) {
+      if (*free < 0) *free = static_cast<int>(i);
+    } else if (strcasecmp(table[i].path, path) == 0) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
 int getSprite(const GnmSettings* settings, const char* name) {
   constexpr const char* fn = "getSprite()";
   char path[GNM_PATH_SIZE];
   if (!settings || !name || !joinPath(path, settings->dir, name, ".gsp"))
     return logError(-1, "%s: sprite path for '%s' too long", fn, name ? name : "");
   int free = -1;
-  for (int i = 0; i < GNM_SPRITES; ++i) {
-    if (!gSprites[i].path[0]) {
-      if (free < 0) free = i;
-    } else if (strcasecmp(gSprites[i].path, path) == 0) {
-      return i;
-    }
-  }
+  const int known = findShared(gSprites, path, &free);
+  if (known >= 0) return known;
   if (free < 0) return logError(-1, "%s: no free slots in SPRITES[] to register '%s'", fn, path);
   Sprite* s = SPR_CREATE(path);
   if (!s) return logError(-1, "%s: error loading sprite '%s'", fn, path);
@@ -938,13 +952,8 @@ int getSample(const GnmSettings* settings, const char* name) {
   if (!settings || !name || !joinPath(path, settings->snddir, name, ".wav"))
     return logError(-1, "%s: sample path for '%s' too long", fn, name ? name : "");
   int free = -1;
-  for (int i = 0; i < GNM_SAMPLES; ++i) {
-    if (!gSamples[i].path[0]) {
-      if (free < 0) free = i;
-    } else if (strcasecmp(gSamples[i].path, path) == 0) {
-      return i;
-    }
-  }
+  const int known = findShared(gSamples, path, &free);
+  if (known >= 0) return known;
   if (free < 0) return logError(-1, "%s: no free slots in SAMPLES[] to register '%s'", fn, path);
   const int id = fxAllocSample();
   if (id < 0 || !fxLoadSampleWav(id, path)) return logError(-1, "%s: error loading sample '%s'", fn, path);
