@@ -1023,8 +1023,12 @@ int gnmSetFeatureState(int feature, int state) {
 
 int setupGnms(int (*loadMark)(const char* category)) {
   constexpr const char* fn = "setupGnms()";
+  // Back by the full path: the folder entered may be a link elsewhere.
+  const std::string home = sysCurrentDir();
+  const char* back = home.empty() ? ".." : home.c_str();
   if (!sysChangeDir("tiny")) return logError(0, "%s: can't chdir to '%s', aborting", fn, "tiny");
-  logPrint("LOG_PATH ..");
+  // The log file stays where it is.
+  if (!logSetDir(back)) logSetDir("..");
   static const char* const kStates[4] = {"@", "0", "1", "2"};
   int ok = 1;
   for (int f = 0; f < GNM_FEATURES; ++f) {
@@ -1037,8 +1041,8 @@ int setupGnms(int (*loadMark)(const char* category)) {
     }
     if (gnmValid(kFeatureFirstId[f]) && !gnmStart(kFeatureFirstId[f])) ok = 0;
   }
-  if (!sysChangeDir("..")) ok = logError(0, "%s: can't chdir to '%s'", fn, "..");
-  logPrint("LOG_PATH .");
+  if (!sysChangeDir(back)) ok = logError(0, "%s: can't chdir to '%s'", fn, back);
+  logSetDir(".");
   for (int f = 0; f < GNM_FEATURES; ++f)
     if (!gnmSetFeatureState(f, 0)) ok = 0;
   return ok;

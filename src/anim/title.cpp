@@ -93,6 +93,7 @@ Title gTitles[TITLE_COUNT];
 TitleVideo gVideos[TITLE_VIDEOS];
 TitleSample gSamples[TITLE_SAMPLES];
 double gIdle = 0;
+int gShown = -1;  // the context the display shows, -1 none yet
 TitleRegimeFn gRegime = nullptr;
 
 TitleCtx* activeCtx() { return gActive >= 0 && gCtx[gActive].created ? &gCtx[gActive] : nullptr; }
@@ -445,6 +446,7 @@ int setupTitleContexts(int width, int height) {
     return logError(0, "%s: error creating background title context", fn);
   gActive = TITLE_FORE;
   gIdle = 0;
+  gShown = -1;
   return 1;
 }
 
@@ -594,8 +596,12 @@ int loadTitleConf(ConfSet* set) {
 
 int setupTitleAnimations() {
   const char* fn = "setupTitleAnimations()";
+  // Back by the full path: the folder entered may be a link elsewhere.
+  const std::string home = sysCurrentDir();
+  const char* back = home.empty() ? ".." : home.c_str();
   if (!sysChangeDir("titles")) return logError(0, "%s: can't chdir to '%s', aborting", fn, "titles");
-  logPrint("LOG_PATH ..");
+  // The log file stays where it is.
+  if (!logSetDir(back)) logSetDir("..");
   int ok = 1;
   char** names = nullptr;
   int count = LIST_FILES("*.bcf", &names);
@@ -615,8 +621,8 @@ int setupTitleAnimations() {
     conf_free(&set);
   }
   std::free(names);
-  if (!sysChangeDir("..")) ok = logError(0, "%s: can't chdir to '%s'", fn, "..");
-  logPrint("LOG_PATH .");
+  if (!sysChangeDir(back)) ok = logError(0, "%s: can't chdir to '%s'", fn, back);
+  logSetDir(".");
   return ok;
 }
 
@@ -636,6 +642,7 @@ void titleUnload() {
   }
   gActive = -1;
   gIdle = 0;
+  gShown = -1;
   for (Title& t : gTitles) {
     t.used = 0;
     t.name.clear();
@@ -793,14 +800,21 @@ int titleUpdate(int x, int y, double dt) {
 
 void titleSetRegimeName(TitleRegimeFn fn) { gRegime = fn; }
 
-void titleFrame(double dt) {
+int titleFrame(double dt) {
   for (int which : {TITLE_FORE, TITLE_BACK}) {
     TitleCtx* c = &gCtx[which];
     if (!c->created || c->title < 0) continue;
     gActive = which;
-    titleUpdate(0, 0, dt);
+    int changed = titleUpdate(0, 0, dt);
     gIdle = 0;
-    return;
+    // The display shows another context now: its surface must be shown even
+    // when its page did not change (the background title resuming under a
+    // foreground title that ended).
+    if (gShown != which) {
+      gShown = which;
+      changed = 1;
+    }
+    return changed;
   }
   gIdle += dt;
   if (gIdle > static_cast<double>(TITLE_IDLE_MS) && gRegime && gCtx[TITLE_BACK].created) {
@@ -809,7 +823,10 @@ void titleFrame(double dt) {
     std::string name = std::string("score_") + (regime ? regime : "");
     startBackTitle(name.c_str());
   }
+  return 0;
 }
+
+int titleShown() { return gShown >= 0 && gCtx[gShown].created ? gShown : -1; }
 
 int playSample(const char* mnemonic, int volume, int panning) {
   int s = mnemonic ? findSample(mnemonic) : -1;

@@ -111,8 +111,13 @@ int titleExecPage(const char* format, ...) __attribute__((format(printf, 1, 2)))
 int titleUpdate(int x, int y, double dt);
 // Per frame: updates the foreground while it plays, else the background
 // while it plays; with neither playing for more than TITLE_IDLE_MS of summed
-// dt, starts the background title "score_<regime>".
-void titleFrame(double dt);
+// dt, starts the background title "score_<regime>". 1 when the display must
+// be redrawn: the context updated changed, or another context is shown than
+// at the last redraw (titleShown).
+int titleFrame(double dt);
+// The context whose surface the display shows: the one titleFrame updated
+// last, -1 before any.
+int titleShown();
 // Installs the regime name source for the idle title (null: no idle title).
 void titleSetRegimeName(TitleRegimeFn fn);
 // Plays a title sample by mnemonic.

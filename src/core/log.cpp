@@ -56,6 +56,14 @@ bool commandArgument(const char* text, char* arg, size_t size) {
 
 }  // namespace
 
+int logSetDir(const char* dir) {
+  if (!dir || !*dir) dir = ".";
+  // The joined path must not be cut: that would write another file.
+  if (std::strlen(dir) + 1 + std::strlen(gLogName) >= kNameSize) return 0;
+  strCopyN(gLogDir, dir, sizeof gLogDir);
+  return 1;
+}
+
 int logCommand(const char* text) {
   if (!text) return 0;
   enum { WRITE_FILE, FILE_, LOG_CREATE, LOG_APPEND, LOG_PATH, MUTE, STDERR_ };

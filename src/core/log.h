@@ -32,6 +32,10 @@ int logError(int status, const char* format, ...) PB_PRINTF(2, 3);
 
 // 1 when the text was a log command that was obeyed, else 0.
 int logCommand(const char* text);
+// The folder of the log file, as "LOG_PATH" sets it, taken whole (a path
+// may hold spaces); null or "" is the working directory. 0 when the path
+// joined with the log file's name would be too long (nothing changes), else 1.
+int logSetDir(const char* dir);
 
 void logSetDebugLevel(int level);
 int logGetDebugLevel();

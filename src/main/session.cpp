@@ -2,7 +2,9 @@
 
 #include <cstring>
 
+#include "anim/gnm.h"
 #include "anim/lights.h"
+#include "anim/tv.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/mem.h"
@@ -232,8 +234,10 @@ void playingFrame() {
   BOARD_STEP(tmFrameStep * S.table.cfg.boardTimescale);
   synlightUpdate();
   lightUpdate(tmFrameDelta);
+  gnmUpdate(tmFrameDelta);
   vbRestore(S.fullRedraw ? 1 : 0);
   S.fullRedraw = false;
+  tvFrame(tmFrameDelta);
   vbDraw();
   fxFadeUpdate(tmFrameDelta);
   fxUpdate();
@@ -410,6 +414,8 @@ int SWITCH_REGIME(int rate) {
     game.pendingRegime = -1;
     return logError(0, "%s: bitmap '%s' not found in RDA, aborting", "SWITCH_REGIME()", "table-i.img");
   }
+  // The title display is part of the picture: the transition shows it too.
+  tvDrawInto(picture);
   logDebug(2, "at mglCopyDC()");
   mglCopyDC(S.table.board.background, picture);
   logDebug(2, "at gsCreateMem()");

@@ -1,13 +1,17 @@
 #include "main/tableload.h"
 
+#include "anim/gnm.h"
 #include "anim/lights.h"
+#include "anim/page.h"
 #include "anim/title.h"
+#include "anim/tv.h"
 #include "core/calls.h"
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/nproc.h"
 #include "frontend/pause.h"
 #include "game/game.h"
+#include "game/score.h"
 #include "game/stats.h"
 #include "gfx/frame.h"
 #include "gfx/mosaic.h"
@@ -147,8 +151,12 @@ int phaseScreen(TableLoad* t) {
   return 0;
 }
 
-int phaseDisplay(TableLoad*) {
+int phaseDisplay(TableLoad* t) {
+  tvReadGeometry(&t->global, &t->tv);
   lightInit();
+  if (!setupTitleContexts(t->tv.titleWidth, t->tv.titleHeight))
+    logError(0, "%s: error creating title contexts", kFn);
+  titleSetRegimeName([] { return rdaNameOf(game.regime); });
   return 0;
 }
 
@@ -216,10 +224,23 @@ int phaseInterface(TableLoad* t) {
   return 0;
 }
 
+int phaseTitles(TableLoad* t) {
+  logDebug(2, "at gnmInit()");
+  gnmInit();
+  logDebug(2, "at title DC creation");
+  if (!tvSetup(&t->tv)) logError(0, "%s: error creating the title display", kFn);
+  logDebug(2, "at setupTitleAnimations()");
+  if (!setupTitleAnimations()) logError(0, "%s: error setting up title animations", kFn);
+  LT("title");
+  return 0;
+}
+
 int phaseGameReset(TableLoad* t) {
   gameReset();
   gameSetRegime(t->regime);
   titleClearMacros();
+  // The score titles show the macro from their first page on.
+  titleSetMacro("score", scoreFormat(game.score));
   return 0;
 }
 
@@ -236,6 +257,8 @@ int phaseRulesConf(TableLoad* t) {
 int phaseRules(TableLoad* t) {
   logDebug(2, "at gstatBegin()");
   gstatBegin();
+  logDebug(2, "at setupGnms()");
+  if (!setupGnms(tableLoadCheckpoint)) logError(0, "%s: error setting up GNMs", kFn);
   logDebug(2, "at gameSetupObjects()");
   if (!gameSetupObjects(&t->gameSet)) logError(0, "%s: error setting up game objects", kFn);
   LT("game");
@@ -294,6 +317,7 @@ constexpr PhaseRow kPhases[] = {
     {TP_PRELOAD, "TP_PRELOAD", phasePreload},
     {TP_CURSORS, "TP_CURSORS", phaseCursors},
     {TP_INTERFACE, "TP_INTERFACE", phaseInterface},
+    {TP_TITLES, "TP_TITLES", phaseTitles},
     {TP_GAME_RESET, "TP_GAME_RESET", phaseGameReset},
     {TP_RULES_CONF, "TP_RULES_CONF", phaseRulesConf},
     {TP_RULES, "TP_RULES", phaseRules},
@@ -353,6 +377,7 @@ int tableLoad(TableLoad* t, unsigned phases) {
 }
 
 void tableUnload(TableLoad* t) {
+  tvFree();
   vbDeselect(&t->board);
   // The balls and table objects give back their sprite instances first.
   if (t->physics.objects) {
@@ -377,7 +402,14 @@ void tableUnload(TableLoad* t) {
   }
   if (t->background) mglFreeDC(t->background);
   if (t->alphaDC) mglFreeDC(t->alphaDC);
+  titleUnload();
+  titleSetRegimeName(nullptr);
+  pageFreeFonts();
+  pageFreeSprites();
   vbFree(&t->board);
+  // The scripts' board objects went with the board; their sprites and
+  // samples go now.
+  gnmFree();
   rdaFreeSprites();
   rdaFreeBitmaps();
   freeSprite(&t->ball);

@@ -14,7 +14,8 @@
 //                     needed later is there (a missing one fails the load)
 //   TP_SCREEN         the background (fails), the alpha image (fails), the
 //                     ball screen, the table image, the visual board
-//   TP_DISPLAY        the light tables cleared
+//   TP_DISPLAY        the title display's geometry, the light tables
+//                     cleared, both title contexts
 //   TP_TRACKS         the tracks
 //   TP_BALL_SPRITES   ball and shadow sprites (fail the load)
 //   TP_LAMP_SPRITES   the regime's lamp sprites from "lights/"
@@ -23,9 +24,12 @@
 //   TP_PRELOAD        the mosaic animations (fails)
 //   TP_CURSORS        ruler and cursor sprites (fail)
 //   TP_INTERFACE      the pause dialog's interface, "fx.reverse"
+//   TP_TITLES         the animation scripts' tables, the title display on
+//                     the visual board, every title configuration
 //   TP_GAME_RESET     the game reset in the start regime, title macros cleared
 //   TP_RULES_CONF     "conf/game.conf", "conf/sample.conf" (each fails)
-//   TP_RULES          statistics, the game objects
+//   TP_RULES          statistics, the four features' animation scripts,
+//                     the game objects
 //   TP_LIGHTS         the blink clock, lamps, table samples
 //   TP_USER_EVENTS    the user events the recorder declares
 //   TP_REPORT         the load-time report, the lamp and sprite lists
@@ -34,6 +38,7 @@
 // and the load goes on with the next phase.
 #include <cstdint>
 
+#include "anim/tv.h"
 #include "core/conf.h"
 #include "gfx/vboard.h"
 #include "physics/board.h"
@@ -56,6 +61,7 @@ enum TablePhase {
   TP_PRELOAD,
   TP_CURSORS,
   TP_INTERFACE,
+  TP_TITLES,
   TP_GAME_RESET,
   TP_RULES_CONF,
   TP_RULES,
@@ -95,6 +101,7 @@ struct TableLoad {
   // Owned.
   ConfSet global, gameSet, sampleSet;
   TableConfig cfg;
+  TvGeometry tv;       // the title display (TP_DISPLAY)
   Board physics;
   VBOARD board;        // the visual board (TP_SCREEN)
   GdevDC* background;

@@ -15,6 +15,7 @@ enum {
   OPR_READERS = 64,
   OPR_RECONFS = 256,
   OBJ_INFO_WORDS = 7,
+  OBJ_INFO_TRACK = 6,  // the word of a "track-<name>" object that holds its Track
 };
 
 // The family numbers of the table.

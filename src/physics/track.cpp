@@ -10,6 +10,7 @@
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
+#include "physics/opr.h"
 
 static_assert(sizeof(TrackVec) == TRACK_POINT_SIZE, "points are read straight into TrackVec");
 
@@ -174,6 +175,11 @@ bool setupOne(const char* section, const char* file) {
   strCopyN(entry->name, fullName, sizeof entry->name);
   strCopyN(entry->file, file, sizeof entry->file);
   entry->track = t;
+  // The named-object registry makes the track findable with OBJ_FIND like
+  // every other named thing of the table.
+  ObjInfo info{};
+  info.words[OBJ_INFO_TRACK] = t;
+  objRegisterInfo(fullName, &info);
   logDebug(3, "%s: track '%s' from '%s': %d points, spacing %g", fn, section, file, t->count,
            t->spacing);
   return true;

@@ -71,7 +71,8 @@ double trackClosest(const Track* track, const TrackVec* point);
 
 // Reads "conf/track.conf" (or its binary twin "conf/track.bcf"; writeBinary
 // in flags rewrites the twin) and loads every section's "filename" as the
-// track "track-<section>". Returns 1 when all loaded, 0 when any failed
+// track "track-<section>", which is also registered as a named object
+// (OBJ_FIND, the track in word OBJ_INFO_TRACK). Returns 1 when all loaded, 0 when any failed
 // (the others are kept), -1 when the configuration could not be read.
 enum { TRACK_SETUP_WRITE_BINARY = 1 };
 int setupTracks(int flags);
@@ -81,5 +82,6 @@ Track* findTrack(const char* name);
 // The track loaded from a file, loading it on first use. Null after logging
 // when the file cannot be loaded.
 Track* trackFromFile(const char* path);
-// Releases every track of the registry (end of a table session).
+// Releases every track of the registry (end of a table session); the named
+// objects must be cleared first (objClearInfo), as they point at the tracks.
 void trackFreeAll();

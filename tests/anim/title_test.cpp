@@ -10,11 +10,13 @@
 
 #include "anim/page.h"
 #include "anim/title.h"
+#include "anim/tv.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "gfx/font.h"
 #include "gfx/gspwrite.h"
 #include "physics/opr.h"
+#include "platform/sys/sys.h"
 #include "support/memscreen.h"
 #include "support/testutil.h"
 
@@ -347,6 +349,135 @@ TEST_F(TitleTest, ExecPageAndTitlePlayFailures) {
   std::string text = err.finish();
   EXPECT_NE(text.find("titlePlay(): invalid title 5"), std::string::npos) << text;
   EXPECT_NE(text.find("titleExecPage(): no active title"), std::string::npos) << text;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TitleTest, TheDisplayIsRedrawnOnlyWhenItsPageOrContextChanges) {
+  addConf("t", std::string(kBegin) +
+                   "[bg]\nplot0 = \"S\"\ndelay0 = 500\nloop1 = 1\n[fg]\nplot0 = \"FF\"\ndelay0 = 1000\n");
+  ASSERT_EQ(load(), 1);
+  ASSERT_GE(startBackTitle("bg"), 0);
+  EXPECT_EQ(titleFrame(16), 1);  // the first page
+  EXPECT_EQ(titleShown(), TITLE_BACK);
+  EXPECT_EQ(titleFrame(16), 0);
+  EXPECT_EQ(titleFrame(600), 1);  // the loop plots the page again
+  ASSERT_GE(startForeTitle("fg"), 0);
+  EXPECT_EQ(titleFrame(16), 1);
+  EXPECT_EQ(titleShown(), TITLE_FORE);
+  EXPECT_EQ(titleFrame(16), 0);
+  EXPECT_EQ(titleFrame(1000), 0);  // the page's time is up: the list's tail runs
+  EXPECT_EQ(titleFrame(16), 1);    // "fg" ends
+  EXPECT_EQ(titlePlaying(TITLE_FORE), -1);
+  // The background title shows again although its page did not change.
+  EXPECT_EQ(titleFrame(16), 1);
+  EXPECT_EQ(titleShown(), TITLE_BACK);
+  EXPECT_EQ(titleFrame(16), 0);
+}
+
+TEST_F(TitleTest, TheTitlesFolderMayBeALink) {
+  // A game folder whose "titles" is a link to a folder elsewhere: the loader
+  // comes back to the game folder, not to the link target's parent.
+  const std::string game = dir.file("game");
+  ASSERT_EQ(::mkdir(game.c_str(), 0755), 0);
+  ASSERT_EQ(::symlink(dir.file("titles").c_str(), (game + "/titles").c_str()), 0);
+  addConf("t", std::string(kBegin) + "[a]\nplot0 = \"A\"\n");
+  ScopedChdir cd(game);
+  const std::string before = sysCurrentDir();
+  EXPECT_EQ(setupTitleAnimations(), 1);
+  EXPECT_EQ(sysCurrentDir(), before);
+  EXPECT_GE(titleFind("a"), 0);
+}
+
+// The panel on the table: a small page shown at half its size.
+struct TvTest : TitleTest {
+  TvGeometry g{10, 8, 20, 10, 40, 20, -1};
+  void TearDown() override {
+    tvFree();
+    TitleTest::TearDown();
+  }
+  uint32_t bg(int x, int y) const { return gdevReadPixel(background, x, y); }
+  uint32_t shown(int x, int y) const { return gdevReadPixel(screen.dc, x, y); }
+};
+
+TEST_F(TvTest, ThePanelIsDrawnIntoTheBackgroundOnlyWhenTheTitlesChanged) {
+  addConf("t", std::string(kBegin) + "[a]\nplot0 = \"{font select f}AAAA\"\ndelay0 = 1000\n");
+  ASSERT_EQ(load(), 1);
+  ASSERT_EQ(tvSetup(&g), 1);
+  EXPECT_EQ(tvDrawCount(), 1);  // the dark glass
+  int r, gr, b;
+  gdevUnpackRGB(&background->format, bg(g.x - TV_FRAME, g.y - TV_FRAME), &r, &gr, &b);
+  EXPECT_GT(r, 64) << "the frame's bevel";
+  EXPECT_EQ(bg(g.x - TV_FRAME - 1, g.y), 0u) << "nothing outside the frame";
+  ASSERT_GE(startForeTitle("a"), 0);
+
+  auto frame = [](double dt) {
+    vbRestore(0);
+    int drew = tvFrame(dt);
+    vbDraw();
+    return drew;
+  };
+  EXPECT_EQ(frame(16), 1);
+  EXPECT_EQ(tvDrawCount(), 2);
+  // The glyphs show on the panel, and the screen got the background's panel.
+  int lit = 0;
+  for (int y = g.y; y < g.y + g.height; y++)
+    for (int x = g.x; x < g.x + g.width; x++) {
+      lit += bg(x, y) != 0;
+      ASSERT_EQ(shown(x, y), bg(x, y)) << x << "," << y;
+    }
+  EXPECT_GT(lit, 0);
+  // Nothing changed: nothing drawn, and the panel's object covers nothing.
+  gdevMakeCurrent(screen.dc);
+  gdevSetColor(0);
+  gdevFillRect(g.x, g.y, g.width, g.height);
+  EXPECT_EQ(frame(16), 0);
+  EXPECT_EQ(frame(16), 0);
+  EXPECT_EQ(tvDrawCount(), 2);
+  EXPECT_EQ(shown(g.x + g.width / 2, g.y + g.height / 2), 0u) << "no copy to the screen";
+  // A replaced background gets its panel again.
+  tvInvalidate();
+  EXPECT_EQ(frame(16), 1);
+  EXPECT_EQ(tvDrawCount(), 3);
+}
+
+TEST(TvRender, EachPanelPixelIsTheMeanOfThePagePixelsItCovers) {
+  GdevDC* page = gdevCreateMemoryDC(4, 2, 32, nullptr);
+  GdevDC* panel = gdevCreateMemoryDC(5, 3, 32, nullptr);
+  ASSERT_TRUE(page && panel);
+  auto px = [](GdevDC* dc, int r, int g, int b) { return gdevPackRGB(&dc->format, r, g, b); };
+  const int rgb[2][4][3] = {{{0, 0, 0}, {200, 100, 40}, {100, 100, 100}, {100, 100, 100}},
+                            {{40, 20, 0}, {160, 80, 0}, {100, 100, 100}, {0, 0, 0}}};
+  for (int y = 0; y < 2; y++)
+    for (int x = 0; x < 4; x++) gdevWritePixel(page, x, y, px(page, rgb[y][x][0], rgb[y][x][1], rgb[y][x][2]));
+
+  tvRender(page, panel, 1, 1, 2, 1, -1);
+  EXPECT_EQ(gdevReadPixel(panel, 1, 1), px(panel, 100, 50, 10));
+  EXPECT_EQ(gdevReadPixel(panel, 2, 1), px(panel, 75, 75, 75));
+  for (auto [x, y] : {std::pair{0, 1}, {3, 1}, {1, 0}, {1, 2}}) EXPECT_EQ(gdevReadPixel(panel, x, y), 0u);
+
+  // Clipped at the panel's left edge: only the right half lands.
+  gdevMakeCurrent(panel);
+  gdevSetColor(0);
+  gdevFillRect(0, 0, 5, 3);
+  tvRender(page, panel, -1, 0, 2, 1, -1);
+  EXPECT_EQ(gdevReadPixel(panel, 0, 0), px(panel, 75, 75, 75));
+  EXPECT_EQ(gdevReadPixel(panel, 1, 0), 0u);
+
+  // Full size with a grid of 2: the last row and column of each cell at
+  // half brightness, the others as on the page.
+  tvRender(page, panel, 0, 0, 4, 2, 2);
+  EXPECT_EQ(gdevReadPixel(panel, 0, 0), px(panel, 0, 0, 0));
+  EXPECT_EQ(gdevReadPixel(panel, 1, 0), px(panel, 100, 50, 20));
+  EXPECT_EQ(gdevReadPixel(panel, 2, 0), px(panel, 100, 100, 100));
+  EXPECT_EQ(gdevReadPixel(panel, 0, 1), px(panel, 20, 10, 0));
+  // Grid 1 is no grid.
+  tvRender(page, panel, 0, 0, 4, 2, 1);
+  EXPECT_EQ(gdevReadPixel(panel, 1, 0), px(panel, 200, 100, 40));
+  gdevDestroyDC(page);
+  gdevDestroyDC(panel);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -184,3 +187,23 @@ TEST_F(LogTest, ResetRestoresTheLoadState) {
 }
 
 }  // namespace
+
+TEST_F(LogTest, SetDirTakesTheWholePathUnlessTheJoinedPathWouldBeCut) {
+  logPrint("STDERR 0");
+  TempDir spaced;
+  const std::string sub = spaced.file("a folder");
+  ASSERT_EQ(::mkdir(sub.c_str(), 0755), 0);
+  logPrint("LOG_APPEND r.txt");
+  EXPECT_EQ(logSetDir(sub.c_str()), 1);
+  logPrint("in the spaced folder");
+  EXPECT_EQ(readFile(sub + "/r.txt"), "in the spaced folder\n");
+  // A folder whose joined path would pass the limit is refused: the log stays.
+  // "r.txt" takes 6 characters with its slash: a folder of 122 reaches 128.
+  const std::string longDir = "/" + std::string(121, 'x');
+  EXPECT_EQ(logSetDir(longDir.c_str()), 0);
+  EXPECT_EQ(logSetDir(longDir.substr(0, longDir.size() - 1).c_str()), 1);
+  EXPECT_EQ(logSetDir(sub.c_str()), 1);
+  logPrint("still there");
+  EXPECT_EQ(readFile(sub + "/r.txt"), "in the spaced folder\nstill there\n");
+  logSetDir(nullptr);
+}

@@ -15,6 +15,7 @@
 
 #include "core/conf.h"
 #include "core/log.h"
+#include "physics/opr.h"
 #include "physics/track.h"
 #include "support/fixture_bytes.h"
 #include "support/testutil.h"
@@ -57,6 +58,7 @@ class TrackTest : public ::testing::Test {
  protected:
   void SetUp() override { logPrint("STDERR 0"); }
   void TearDown() override {
+    objClearInfo();  // the registry holds the tracks: cleared before they are freed
     trackFreeAll();
     logPrint("STDERR 1");
   }
@@ -421,6 +423,13 @@ TEST_F(TrackTest, SetupRegistersEveryLoadableTrack) {
   EXPECT_EQ(ramp->count, 3);
   EXPECT_EQ(lane->spacing, 4.0);
   EXPECT_EQ(lane->points[1].y, 9);
+  // The tracks are named objects too; a track that failed is not.
+  for (auto [name, track] : {std::pair{"track-ramp", ramp}, {"track-lane", lane}}) {
+    ObjInfo* info = OBJ_FIND(name);
+    ASSERT_NE(info, nullptr) << name;
+    EXPECT_EQ(info->words[OBJ_INFO_TRACK], track) << name;
+  }
+  EXPECT_EQ(OBJ_FIND("track-broken"), nullptr);
 
   for (const char* name : {"broken", "Ramp", "track-ramp", ""}) {
     Track* t = ramp;
@@ -435,6 +444,7 @@ TEST_F(TrackTest, SetupRegistersEveryLoadableTrack) {
   EXPECT_EQ(setupTracks(0), 1);
   ASSERT_NE(findTrack("lane"), nullptr);
   EXPECT_EQ(findTrack("lane")->count, 4);
+  EXPECT_EQ(OBJ_FIND("track-lane")->words[OBJ_INFO_TRACK], findTrack("lane"));
   EXPECT_NE(findTrack("ramp"), nullptr);  // kept from the first setup
 
   trackFreeAll();

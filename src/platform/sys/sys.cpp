@@ -70,6 +70,15 @@ std::string sysProgramDir() {
 
 bool sysChangeDir(const char* path) { return chdir(path) == 0; }
 
+std::string sysCurrentDir() {
+  std::vector<char> buffer(256);
+  while (!getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE || buffer.size() > (1u << 20)) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+  return std::string(buffer.data());
+}
+
 int sysOpen(const char* path, int flags) {
   if (!path) {
     errno = EINVAL;

@@ -25,6 +25,10 @@ bool sysListMatches(const char* pattern, std::vector<std::string>* names);
 // it can't be found.
 std::string sysProgramDir();
 bool sysChangeDir(const char* path);
+// The working directory's full path; empty when it can't be read. Code that
+// enters a subdirectory comes back by this path rather than by "..", which
+// leads elsewhere when the subdirectory is a symbolic link.
+std::string sysCurrentDir();
 
 // Files by descriptor, for the readers that seek and read in pieces (packs,
 // the unified file handles of zip access). The results follow the system's
