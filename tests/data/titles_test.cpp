@@ -21,6 +21,7 @@
 #include "core/text.h"
 #include "gfx/font.h"
 #include "support/testutil.h"
+#include "support/titletext.h"
 
 namespace {
 
@@ -554,36 +555,6 @@ std::vector<std::string> fillMacros(const std::string& text, std::vector<std::st
   return out;
 }
 
-// The width in pixels of every line of a page, the way the layout adds up a
-// line: the glyphs' widths, each in the font selected where it stands (the
-// title fonts keep no extra room between glyphs).
-std::vector<std::pair<int, std::string>> lineWidths(const std::string& text,
-                                                    const std::map<std::string, Font*>& fonts) {
-  std::vector<std::pair<int, std::string>> lines(1);
-  const Font* font = nullptr;
-  for (size_t i = 0; i < text.size(); i++) {
-    if (text.compare(i, 2, "\\n") == 0) {
-      lines.emplace_back();
-      i++;
-    } else if (text[i] == '{') {
-      const size_t close = text.find('}', i);
-      if (close == std::string::npos) break;  // reported by the markup check
-      const std::string tag = text.substr(i + 1, close - i - 1);
-      if (tag.rfind("font select ", 0) == 0) {
-        auto it = fonts.find(tag.substr(12));
-        font = it == fonts.end() ? nullptr : it->second;
-      }
-      if (tag == "reset") lines.assign(1, {});
-      i = close;
-    } else if (font) {
-      const unsigned char c = static_cast<unsigned char>(text[i]);
-      if (font->map[c] < font->chars->numfrms) lines.back().first += font->chars->frames[font->map[c]].width;
-      lines.back().second += text[i];
-    }
-  }
-  return lines;
-}
-
 // The display is about 400 pixels wide: a line that runs past it is cut off
 // at both sides once centred.
 TEST(TitlePages, EveryLineFitsTheDisplayInItsFont) {
@@ -606,7 +577,7 @@ TEST(TitlePages, EveryLineFitsTheDisplayInItsFont) {
         ADD_FAILURE() << title << " page " << i << ": no sample value of $(" << u << ") to measure";
       std::set<std::string> tooWide;  // each line once, whatever the other macros show
       for (const std::string& page : pages)
-        for (const auto& [width, line] : lineWidths(page, fonts))
+        for (const auto& [width, line] : titletext::lineWidths(page, fonts))
           if (width > kMaxWidth && tooWide.insert(line).second)
             ADD_FAILURE() << where.front() << ".conf [" << title << "] page " << i << ": '" << cp1251ToUtf8(line)
                           << "' is " << width << " pixels wide (at most " << kMaxWidth << ")";
