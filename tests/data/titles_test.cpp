@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "anim/title.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
@@ -76,8 +77,8 @@ std::vector<Started> startedTitles() {
       {"bd_begin", {}, false},
       {"bd_on", {}, false},
       {"question_begin", {}, false},
-      {"question_plus", {"question_text", "question_cpw", "question_value"}, true},
-      {"question_minus", {"question_text", "question_cpw", "question_value"}, true},
+      {"question_plus", {"question_text1", "question_text2", "question_cpw", "question_value"}, true},
+      {"question_minus", {"question_text1", "question_text2", "question_cpw", "question_value"}, true},
       {"answer_yes", {}, false},
       {"answer_no", {}, false},
       {"bless_begin", {}, false},
@@ -485,8 +486,8 @@ TEST(TitlePages, PagesUseLoadedFontsKnownTagsSetMacrosAndLoadedSamples) {
 }
 
 // What the rules put into the macros the pages show: the words they choose
-// (every form) and numbers at their longest. The display shows them in
-// Windows-1251, like every player text.
+// (every form), numbers at their longest and the two pages of every
+// question. The display shows them in Windows-1251, like every player text.
 const std::map<std::string, std::vector<std::string>>& macroValues() {
   static const std::map<std::string, std::vector<std::string>> values = [] {
     const std::string money = "999.999.999";  // a score or a reward, grouped by dots
@@ -523,6 +524,19 @@ const std::map<std::string, std::vector<std::string>>& macroValues() {
     std::map<std::string, std::vector<std::string>> cp;
     for (const auto& [name, list] : utf8)
       for (const std::string& v : list) cp[name].push_back(utf8ToCp1251(v));
+    // The question mission shows a question's lines 0-1, then 2-3; the
+    // built question file is in Windows-1251 already.
+    ConfSet questions{};
+    if (CONF_READ(&questions, (kGame + "/conf/question.conf").c_str()) == 0) {
+      for (int i = 0;; i++) {
+        const char* text = conf_getstrf(&questions, "q%d.text", nullptr, i);
+        if (!text) break;
+        char page[TITLE_MACRO_VALUE];
+        cp["question_text1"].push_back(titleLines(text, 0, 2, page, sizeof page));
+        cp["question_text2"].push_back(titleLines(text, 2, 2, page, sizeof page));
+      }
+    }
+    conf_free(&questions);
     return cp;
   }();
   return values;
@@ -538,9 +552,6 @@ std::vector<std::string> fillMacros(const std::string& text, std::vector<std::st
     for (std::string& o : out) o += text.substr(at, open - at);
     const std::string name = text.substr(open + 2, close - open - 2);
     at = close + 1;
-    // A question is longer than any display line, whatever its wording: it
-    // is shown as the question mission gives it and not measured here.
-    if (name == "question_text") continue;
     auto it = macroValues().find(name);
     if (it == macroValues().end()) {
       unknown->push_back(name);
