@@ -880,6 +880,37 @@ const char* evalMacro(const char* text, char* out, int size) {
   return out;
 }
 
+const char* titleLines(const char* text, int first, int count, char* out, int size) {
+  if (!out || size <= 0) return out;
+  out[0] = '\0';
+  if (!text || first < 0 || count <= 0) return out;
+  const char* from = text;
+  for (int i = 0; i < first; i++) {
+    const char* sep = std::strstr(from, "\\n");
+    if (!sep) return out;  // fewer lines than first + 1
+    from = sep + 2;
+  }
+  // The end of line first + count - 1, or of the text when that comes first.
+  const char* to = from;
+  for (int i = 0; i < count; i++) {
+    const char* sep = std::strstr(to, "\\n");
+    if (!sep) {
+      to += std::strlen(to);
+      break;
+    }
+    to = i + 1 < count ? sep + 2 : sep;
+  }
+  size_t n = static_cast<size_t>(to - from);
+  if (n > static_cast<size_t>(size) - 1) {
+    n = static_cast<size_t>(size) - 1;
+    // Half a separator would show as a backslash at the end of the page.
+    if (n > 0 && from[n - 1] == '\\' && from[n] == 'n') n--;
+  }
+  std::memcpy(out, from, n);
+  out[n] = '\0';
+  return out;
+}
+
 void titleSetMacro(const char* name, const char* value) {
   const char* fn = "titleSetMacro()";
   if (!name) return;

@@ -148,4 +148,14 @@ void titleClearMacros();
 // ")" is copied as written; unknown or too long names are kept as written
 // after a message. Returns out.
 const char* evalMacro(const char* text, char* out, int size);
+// Lines first .. first + count - 1 (from 0) of a page text whose lines are
+// separated by backslash-n, joined again by backslash-n, into out (size
+// bytes, always terminated; cut when too long, never in the middle of a
+// separator). An empty text when text is null, first is negative or past the
+// last line, or count is not above 0; count may run past the last line.
+// Returns out. A text longer than a page holds is shown a page at a time
+// this way: the question mission sets "question_text" to the whole
+// question, "question_text1" to its lines 0-1 and "question_text2" to its
+// lines 2-3, and the question titles show the two as two pages.
+const char* titleLines(const char* text, int first, int count, char* out, int size);
 

@@ -292,6 +292,58 @@ TEST_F(TitleTest, EvalMacroEdgeCases) {
   EXPECT_EQ(titleMacro(name32.c_str()), nullptr);
 }
 
+// A long text is shown a page at a time: lines picked out of it keep their
+// separators between them, and a cut never leaves half a separator (which
+// would draw as a backslash).
+TEST(TitleLines, PicksLinesOfAPageText) {
+  struct Case {
+    const char* text;
+    int first, count, size;
+    const char* want;
+  } cases[] = {
+      {nullptr, 0, 2, 16, ""},
+      {"", 0, 2, 16, ""},
+      {"one", 0, 1, 16, "one"},
+      {"one", 0, 2, 16, "one"},  // count runs past the last line
+      {"one", 1, 1, 16, ""},     // first past the last line
+      {"a\\nb", 0, 2, 16, "a\\nb"},
+      {"a\\nb", 1, 2, 16, "b"},
+      {"a\\nb", 2, 1, 16, ""},
+      {"a\\nb\\nc", 0, 2, 16, "a\\nb"},
+      {"a\\nb\\nc", 2, 2, 16, "c"},
+      {"a\\nb\\nc\\nd", 0, 2, 16, "a\\nb"},
+      {"a\\nb\\nc\\nd", 2, 2, 16, "c\\nd"},
+      {"a\\nb\\nc\\nd", 1, 2, 16, "b\\nc"},
+      {"a\\nb\\nc\\nd", 3, 9, 16, "d"},
+      {"a\\nb\\nc\\nd", 4, 1, 16, ""},
+      {"a\\nb\\nc\\nd", 0, 0, 16, ""},
+      {"a\\nb\\nc\\nd", 0, -1, 16, ""},
+      {"a\\nb\\nc\\nd", -1, 2, 16, ""},
+      {"a\\n\\nb", 1, 1, 16, ""},  // an empty line is a line
+      {"a\\n\\nb", 1, 2, 16, "\\nb"},
+      // A backslash before anything but n is text.
+      {"a\\b\\nc", 0, 1, 16, "a\\b"},
+      {"a\\b\\nc", 1, 1, 16, "c"},
+      {"x\\", 0, 1, 16, "x\\"},
+      // Cut to size - 1 characters.
+      {"abcdef", 0, 1, 4, "abc"},
+      {"abc", 0, 1, 1, ""},
+      {"ab\\ncd", 0, 2, 4, "ab"},  // the cut falls inside the separator
+      {"ab\\ncd", 0, 2, 6, "ab\\nc"},
+      {"ab\\ncd", 1, 1, 2, "c"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text ? c.text : "(null)") + " first " + std::to_string(c.first) + " count " +
+                 std::to_string(c.count) + " size " + std::to_string(c.size));
+    char out[24];
+    std::fill(out, out + sizeof out, '#');
+    EXPECT_EQ(titleLines(c.text, c.first, c.count, out, c.size), out);
+    EXPECT_STREQ(out, c.want);
+    EXPECT_TRUE(std::all_of(out + c.size, out + sizeof out, [](char ch) { return ch == '#'; }))
+        << "written past size";
+  }
+}
+
 TEST_F(TitleTest, IdleBackgroundTitleStartsAfter2000ms) {
   addConf("t", std::string(kBegin) + "[score_demo]\nplot0 = \"S\"\ndelay0 = 500\nloop1 = 1\n[f]\nplot0 = \"F\"\n");
   ASSERT_EQ(load(), 1);

@@ -1,10 +1,11 @@
 // The rules' configuration in the built game folder: big scores, missions,
-// modes, questions and the score subjects with their tip digits and the
-// mission symbols. Faults caught here would only show in play as a reward
+// modes, questions (and how they fit the title display) and the score
+// subjects with their tip digits and the mission symbols. Faults caught here would only show in play as a reward
 // of -1 points, a timeout of a frame, a score that silently scores nothing
 // or a mission symbol spinning beside its target.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -14,11 +15,14 @@
 
 #include "core/conf.h"
 #include "core/log.h"
+#include "core/text.h"
+#include "gfx/font.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
 #include "physics/geometry.h"
 #include "support/gamedata.h"
 #include "support/table_model.h"
+#include "support/titletext.h"
 #include "table/desc.h"
 #include "table/model.h"
 #include "table/outputs.h"
@@ -318,6 +322,90 @@ TEST(RulesConf, FortyWellFormedQuestionsForEveryRegime) {
   // The game reads at most 40: the file must fill them all and no more.
   EXPECT_EQ(n, 40);
   for (const char* r : {"comm", "demo", "dict"}) EXPECT_GE(perRegime[r], 10) << r;
+}
+
+// The title display shows a question in its small font as two pages of two
+// lines: lines 0-1, then lines 2-3. What keeps a question text (lines
+// separated by backslash-n) from reading whole that way: fewer than three
+// lines leave the second page empty, more than four are never shown, a line
+// wider than the display is cut off at both sides, and an empty line or a
+// space at a line's end throws off the centring.
+constexpr int kDisplayWidth = 420;
+
+std::vector<std::string> questionLayoutFaults(const std::string& text, Font* small) {
+  std::vector<std::string> faults;
+  const auto lines = titletext::lineWidths("{font select small}" + text, {{"small", small}});
+  if (lines.size() < 3 || lines.size() > 4)
+    faults.push_back(std::to_string(lines.size()) + " lines, not 3 or 4 (two pages of two)");
+  for (const auto& [width, line] : lines) {
+    const std::string shown = "'" + cp1251ToUtf8(line) + "'";
+    if (width > kDisplayWidth)
+      faults.push_back(shown + " is " + std::to_string(width) + " pixels wide (at most " +
+                       std::to_string(kDisplayWidth) + ")");
+    if (line.empty() || line.front() == ' ' || line.back() == ' ')
+      faults.push_back(shown + ": an empty line or a space at its end");
+  }
+  return faults;
+}
+
+// A font whose every character is one pixel wide: a line's width is its
+// length. The bytes must outlive the font.
+struct PixelFont {
+  std::vector<uint8_t> bytes;
+  Font* font = nullptr;
+  PixelFont() {
+    const uint8_t pixel[4] = {255, 255, 255, 255};
+    const std::vector<GspFrameImage> glyphs = {{1, 1, pixel, 0, 0}};
+    uint8_t map[FNT_MAP_SIZE] = {};
+    if (fnpEncode(GSP_CM_565_ALPHA, glyphs, map, &bytes) == 0)
+      font = FNT_CREATE_MEM(bytes.data(), bytes.size(), "pixel", SPR_LOAD_RAW);
+  }
+  ~PixelFont() { FNT_FREE(font); }
+  PixelFont(const PixelFont&) = delete;
+  PixelFont& operator=(const PixelFont&) = delete;
+};
+
+TEST(RulesConf, QuestionLayoutCheckFindsEveryFault) {
+  PixelFont pixel;
+  ASSERT_NE(pixel.font, nullptr);
+  const std::string fits(kDisplayWidth, 'x'), wide(kDisplayWidth + 1, 'x');
+  struct Case {
+    std::string text;
+    size_t faults;
+  } cases[] = {
+      {"a\\nb", 1},
+      {"a\\nb\\nc", 0},
+      {"a\\nb\\nc\\nd", 0},
+      {"a\\nb\\nc\\nd\\ne", 1},
+      {fits + "\\nb\\nc", 0},
+      {wide + "\\nb\\nc", 1},
+      {"a\\nb\\n" + wide + "\\n" + wide, 2},
+      {"a\\n\\nc", 1},
+      {"a \\nb\\nc", 1},
+      {"a\\nb\\n c", 1},
+      {"a\\nb\\nc\\n", 1},  // a break at the end makes an empty fourth line
+  };
+  for (const Case& c : cases) {
+    const std::vector<std::string> faults = questionLayoutFaults(c.text, pixel.font);
+    std::string all;
+    for (const std::string& f : faults) all += "\n  " + f;
+    EXPECT_EQ(faults.size(), c.faults) << c.text.substr(0, 40) << all;
+  }
+}
+
+TEST(RulesConf, EveryQuestionReadsWholeOnTwoPagesOfTheTitleDisplay) {
+  Conf q("question");
+  ASSERT_GE(q.status, 0);
+  const std::string path = kGame + "/titles/fonts/dotsmall.fnp";
+  Font* small = FNT_CREATE_FLAGS(path.c_str(), "small", SPR_LOAD_RAW);
+  ASSERT_NE(small, nullptr) << path;
+  int n = 0;
+  for (; q.type(fmt("q%d.text", n)) == CONF_STRING; n++)
+    for (const std::string& f : questionLayoutFaults(q.str(fmt("q%d.text", n)), small))
+      ADD_FAILURE() << "q" << n << ": " << f;
+  EXPECT_EQ(n, 40);
+  FNT_FREE(small);
+  logReset();
 }
 
 }  // namespace

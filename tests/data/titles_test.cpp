@@ -16,11 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "anim/title.h"
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "gfx/font.h"
 #include "support/testutil.h"
+#include "support/titletext.h"
 
 namespace {
 
@@ -75,8 +77,8 @@ std::vector<Started> startedTitles() {
       {"bd_begin", {}, false},
       {"bd_on", {}, false},
       {"question_begin", {}, false},
-      {"question_plus", {"question_text", "question_cpw", "question_value"}, true},
-      {"question_minus", {"question_text", "question_cpw", "question_value"}, true},
+      {"question_plus", {"question_text1", "question_text2", "question_cpw", "question_value"}, true},
+      {"question_minus", {"question_text1", "question_text2", "question_cpw", "question_value"}, true},
       {"answer_yes", {}, false},
       {"answer_no", {}, false},
       {"bless_begin", {}, false},
@@ -484,8 +486,8 @@ TEST(TitlePages, PagesUseLoadedFontsKnownTagsSetMacrosAndLoadedSamples) {
 }
 
 // What the rules put into the macros the pages show: the words they choose
-// (every form) and numbers at their longest. The display shows them in
-// Windows-1251, like every player text.
+// (every form), numbers at their longest and the two pages of every
+// question. The display shows them in Windows-1251, like every player text.
 const std::map<std::string, std::vector<std::string>>& macroValues() {
   static const std::map<std::string, std::vector<std::string>> values = [] {
     const std::string money = "999.999.999";  // a score or a reward, grouped by dots
@@ -522,6 +524,19 @@ const std::map<std::string, std::vector<std::string>>& macroValues() {
     std::map<std::string, std::vector<std::string>> cp;
     for (const auto& [name, list] : utf8)
       for (const std::string& v : list) cp[name].push_back(utf8ToCp1251(v));
+    // The question mission shows a question's lines 0-1, then 2-3; the
+    // built question file is in Windows-1251 already.
+    ConfSet questions{};
+    if (CONF_READ(&questions, (kGame + "/conf/question.conf").c_str()) == 0) {
+      for (int i = 0;; i++) {
+        const char* text = conf_getstrf(&questions, "q%d.text", nullptr, i);
+        if (!text) break;
+        char page[TITLE_MACRO_VALUE];
+        cp["question_text1"].push_back(titleLines(text, 0, 2, page, sizeof page));
+        cp["question_text2"].push_back(titleLines(text, 2, 2, page, sizeof page));
+      }
+    }
+    conf_free(&questions);
     return cp;
   }();
   return values;
@@ -537,9 +552,6 @@ std::vector<std::string> fillMacros(const std::string& text, std::vector<std::st
     for (std::string& o : out) o += text.substr(at, open - at);
     const std::string name = text.substr(open + 2, close - open - 2);
     at = close + 1;
-    // A question is longer than any display line, whatever its wording: it
-    // is shown as the question mission gives it and not measured here.
-    if (name == "question_text") continue;
     auto it = macroValues().find(name);
     if (it == macroValues().end()) {
       unknown->push_back(name);
@@ -552,36 +564,6 @@ std::vector<std::string> fillMacros(const std::string& text, std::vector<std::st
   }
   for (std::string& o : out) o += text.substr(at);
   return out;
-}
-
-// The width in pixels of every line of a page, the way the layout adds up a
-// line: the glyphs' widths, each in the font selected where it stands (the
-// title fonts keep no extra room between glyphs).
-std::vector<std::pair<int, std::string>> lineWidths(const std::string& text,
-                                                    const std::map<std::string, Font*>& fonts) {
-  std::vector<std::pair<int, std::string>> lines(1);
-  const Font* font = nullptr;
-  for (size_t i = 0; i < text.size(); i++) {
-    if (text.compare(i, 2, "\\n") == 0) {
-      lines.emplace_back();
-      i++;
-    } else if (text[i] == '{') {
-      const size_t close = text.find('}', i);
-      if (close == std::string::npos) break;  // reported by the markup check
-      const std::string tag = text.substr(i + 1, close - i - 1);
-      if (tag.rfind("font select ", 0) == 0) {
-        auto it = fonts.find(tag.substr(12));
-        font = it == fonts.end() ? nullptr : it->second;
-      }
-      if (tag == "reset") lines.assign(1, {});
-      i = close;
-    } else if (font) {
-      const unsigned char c = static_cast<unsigned char>(text[i]);
-      if (font->map[c] < font->chars->numfrms) lines.back().first += font->chars->frames[font->map[c]].width;
-      lines.back().second += text[i];
-    }
-  }
-  return lines;
 }
 
 // The display is about 400 pixels wide: a line that runs past it is cut off
@@ -606,7 +588,7 @@ TEST(TitlePages, EveryLineFitsTheDisplayInItsFont) {
         ADD_FAILURE() << title << " page " << i << ": no sample value of $(" << u << ") to measure";
       std::set<std::string> tooWide;  // each line once, whatever the other macros show
       for (const std::string& page : pages)
-        for (const auto& [width, line] : lineWidths(page, fonts))
+        for (const auto& [width, line] : titletext::lineWidths(page, fonts))
           if (width > kMaxWidth && tooWide.insert(line).second)
             ADD_FAILURE() << where.front() << ".conf [" << title << "] page " << i << ": '" << cp1251ToUtf8(line)
                           << "' is " << width << " pixels wide (at most " << kMaxWidth << ")";
