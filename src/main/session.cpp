@@ -279,7 +279,20 @@ int sessionWriteScreenshot(const char* path) {
 void requestNewBall(int free) {
   S.newBall = true;
   S.newBallFree = free != 0;
-  if (!free) game.ballsLeft--;
+  if (!free) {
+    game.ballsLeft--;
+    if (game.ballsLeft <= 0) {
+      startForeTitle("last_ball");
+    } else {
+      char count[16];
+      strFormatN(count, sizeof count, "%d", game.ballsLeft);
+      titleSetMacro("balls_left", count);
+      // Windows-1251: "ШАР", "ШАРА", "ШАРОВ".
+      const int n = game.ballsLeft;
+      titleSetMacro("balls_plural", n == 1 ? "\xD8\xC0\xD0" : n <= 4 ? "\xD8\xC0\xD0\xC0" : "\xD8\xC0\xD0\xCE\xC2");
+      startForeTitle("balls_left");
+    }
+  }
   MUSIC_TRIGGER(TR_NEW_BALL);
 }
 

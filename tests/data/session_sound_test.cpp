@@ -17,28 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "support/gamecopy.h"
 #include "support/testutil.h"
 
 namespace {
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// A private game folder: the game's program copied (it runs from its own
-// folder), everything else linked from the built one.
-void makeFolder(const std::string& to) {
-  std::string from = PB_GAME_DIR;
-  DIR* d = opendir(from.c_str());
-  ASSERT_NE(d, nullptr);
-  while (dirent* e = readdir(d)) {
-    std::string name = e->d_name;
-    if (name == "." || name == ".." || name[0] == '#') continue;
-    if (name == "pinball")
-      copyFile(from + "/" + name, to + "/" + name);
-    else
-      ASSERT_EQ(symlink((from + "/" + name).c_str(), (to + "/" + name).c_str()), 0) << name;
-  }
-  closedir(d);
-}
 
 // The lines of a log that read as a failure: "error", "not found", "can't",
 // "couldn't" or "invalid" in any case. A session on the shipped data writes
@@ -75,7 +59,7 @@ struct ScopedEnv {
 
 TEST(SessionSound, TheTableSoundsOverTheRegimeMusic) {
   TempDir dir;
-  makeFolder(dir.path);
+  makeGameCopy(dir.path);
   // Launch (left Ctrl, scan 0x1D) held for a second, then the left (Z, 0x2C)
   // and right (slash, 0x35) flippers once each; the session ends at frame 330.
   writeFile(dir.file("script.txt"),
