@@ -1,17 +1,49 @@
 #!/usr/bin/env bash
-# Takes a screenshot of the table in each regime through the game itself,
-# headless, after a few seconds of play (the ball waits on the plunger), and
-# writes them as docs/pictures/table-comm.png, table-demo.png, table-dict.png.
+# Pictures of the game for the documentation, through the engine, headless:
+#   docs/pictures/table-comm.png, table-demo.png, table-dict.png
+#       the game itself after four seconds in each regime (the ball waits on
+#       the plunger, the score title shows in the display)
+#   docs/pictures/display-*.png, features-*.png, load-progress-half.png
+#       the table drawn by "pbtool scene": titles in the display and the
+#       features' animations (see the list below)
 # Needs a built tree (bash scripts/play.sh or scripts/test.sh builds one).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 game="$root/build/game"
+pbtool="$root/build/bin/pbtool"
+pics="$root/docs/pictures"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 names=(comm demo dict)
 for r in 0 1 2; do
   SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy "$game/pinball" /nomenu /w /nosnd /turbo /frames 240 \
     /regime "$r" /screenshot "$tmp/shot$r.bmp"
-  "$root/build/bin/pbtool" image topng "$tmp/shot$r.bmp" "$root/docs/pictures/table-${names[$r]}.png"
-  echo "docs/pictures/table-${names[$r]}.png"
+  "$pbtool" image topng "$tmp/shot$r.bmp" "$pics/table-${names[$r]}.png"
+  echo "$pics/table-${names[$r]}.png"
 done
+
+scene() {
+  local out="$1"
+  shift
+  "$pbtool" scene "$game" "$pics/$out" "$@"
+  echo "$pics/$out"
+}
+# The idle score title in each regime (it starts after two seconds without
+# a title).
+for r in 0 1 2; do
+  scene "display-idle-${names[$r]}.png" regime=$r frames=200 "macro:score=1.250.000"
+done
+# A foreground title over the running background score title.
+scene display-fore-over-back.png frames=200 "macro:score=1.250.000" "macro:big_score=50.000" fore=big_score \
+  fore_at=180
+# The question mission's first page.
+scene display-question.png regime=0 frames=20 back=question_plus \
+  'macro:question_text1=Переименовать\nстолицу' 'macro:question_text2=в честь текущей\nпятилетки?' \
+  'macro:question_cpw=харизма' 'macro:question_value=2'
+# All four features on, then in crisis, each at two moments.
+for at in 90 150; do
+  scene "features-on-$at.png" frames=$at feature=0:1 feature=1:1 feature=2:1 feature=3:1
+  scene "features-crisis-$at.png" frames=$at feature=0:2 feature=1:2 feature=2:2 feature=3:2
+done
+# The load progress bar half full.
+scene load-progress-half.png progress=0.5

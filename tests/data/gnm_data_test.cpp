@@ -24,6 +24,9 @@
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
 #include "gfx/vboard.h"
+#include "main/scene.h"
+#include "platform/audio.h"
+#include "sound/fx.h"
 #include "physics/geometry.h"
 #include "support/memscreen.h"
 #include "support/table_model.h"
@@ -506,6 +509,64 @@ TEST_F(ShippedGnms, LoadAndRunWithoutAMessage) {
   }
   EXPECT_EQ(err.finish(), "");
   EXPECT_GT(shown, 0);
+}
+
+
+// ---- The features on the table ----
+
+// The table as the session loads it, with each feature in each of its
+// states in turn: what the feature's running scripts (its "@" script and the
+// state's) show on the visual board changes over four seconds, so every
+// feature is animated in every state.
+TEST(ShippedFeatures, EachFeatureAnimatesInEveryState) {
+  logReset();
+  audioSetOutput(AUDIO_OUTPUT_NONE);
+  ASSERT_EQ(fxInit(0), 1);
+  gsBuildBlendTable();
+  {
+    ScopedChdir cd(kGame);
+    StderrCapture err;
+    TableScene scene{};
+    ASSERT_EQ(sceneOpen(&scene, 0), 1);
+    for (int f = 0; f < GNM_FEATURES; f++)
+      for (int s = 0; s <= 2; s++) {
+        SCOPED_TRACE("feature " + std::to_string(f) + " state " + std::to_string(s));
+        ASSERT_EQ(gnmSetFeatureState(f, s), 1);
+        const int scripts[2] = {gnmFeatureScript(f, -1), gnmFeatureScript(f, s)};
+        std::set<std::vector<long>> looks;
+        int shown = 0;
+        for (int frame = 0; frame < 240; frame++) {
+          sceneFrame(&scene, 1000.0 / 60);
+          if (frame % 10) continue;
+          std::vector<long> look;
+          for (int t = 0; t < GNM_TRACKS; t++) {
+            const GnmTrack* tr = gnmTrack(t);
+            if (!tr || !tr->inUse || (tr->gnm != scripts[0] && tr->gnm != scripts[1]) || !tr->object) continue;
+            const VBOBJ* o = tr->object;
+            const bool visible = o->sprite && o->frame >= 0;
+            shown += visible;
+            look.insert(look.end(), {t, visible ? reinterpret_cast<long>(o->sprite) : 0, visible ? o->frame : -1,
+                                     o->x, o->y});
+          }
+          looks.insert(look);
+        }
+        EXPECT_GT(shown, 0) << "nothing of the feature shows";
+        EXPECT_GE(looks.size(), 2u) << "the feature stands still";
+      }
+    sceneClose(&scene);
+    // The load's own report lines are fine; a failure is not.
+    std::istringstream lines(err.finish());
+    for (std::string line; std::getline(lines, line);) {
+      std::string lower = line;
+      std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+      for (const char* word : {"error", "not found", "can't", "couldn't", "invalid"})
+        EXPECT_EQ(lower.find(word), std::string::npos) << line;
+    }
+  }
+  fxShutdown();
+  audioSetOutput(AUDIO_OUTPUT_DEVICE);
+  SPR_FREE_ALL();
+  logReset();
 }
 
 }  // namespace

@@ -31,6 +31,7 @@ int cmdSheet(char** args);      // sheet_cmd.cpp
 int cmdCheckData(char** args);  // check_cmd.cpp
 int cmdTablePreview(char** args);  // table_cmd.cpp
 int cmdImageToPng(char** args);  // image_cmd.cpp
+int cmdScene(char** args);       // scene_cmd.cpp
 
 namespace {
 
@@ -150,6 +151,10 @@ constexpr Command kCommands[] = {
     {"check-data", nullptr, 1, "check-data GAMEDIR", cmdCheckData},
     {"table", "preview", 2, "table preview GAMEDIR OUT.png", cmdTablePreview},
     {"image", "topng", 2, "image topng IN.bmp OUT.png", cmdImageToPng},
+    {"scene", nullptr, -2,
+     "scene GAMEDIR OUT.png [regime=N] [frames=N] [back=TITLE] [fore=TITLE] [fore_at=N] [macro:NAME=VALUE]... "
+     "[feature=F:S]... [progress=P]",
+     cmdScene},
 };
 
 void printUsage(FILE* out) {

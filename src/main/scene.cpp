@@ -1,0 +1,71 @@
+#include "main/scene.h"
+
+#include "anim/gnm.h"
+#include "anim/lights.h"
+#include "anim/tv.h"
+#include "core/log.h"
+#include "core/time.h"
+#include "main/ltime.h"
+#include "gfx/vboard.h"
+#include "physics/geometry.h"
+#include "physics/table.h"
+
+namespace {
+
+// The load-time estimator writes its measurements at the end of a load: a
+// scene leaves the game folder as it is.
+constexpr unsigned kScenePhases = TABLE_PHASES_ALL & ~tablePhaseBit(TP_REPORT);
+
+bool gFullRedraw = false;
+
+}  // namespace
+
+int sceneOpen(TableScene* scene, int regime) {
+  const char* fn = "sceneOpen()";
+  *scene = TableScene{};
+  scene->display = gdevCreateMemoryDC(SCENE_WIDTH, SCENE_HEIGHT, SCENE_BITS, nullptr);
+  if (!scene->display) return logError(0, "%s: no memory for the screen", fn);
+  GdevDevice& d = scene->device;
+  d.mode.width = SCENE_WIDTH;
+  d.mode.height = SCENE_HEIGHT;
+  d.mode.bitsPerPixel = SCENE_BITS;
+  d.mode.pages = 1;
+  d.windowed = 1;
+  d.drawDC = d.displayDC = scene->display;
+  if (gsCreateMGL(&scene->screen, &d) != 1) {
+    gdevDestroyDC(scene->display);
+    *scene = TableScene{};
+    return logError(0, "%s: error creating the screen", fn);
+  }
+  gsSelect(&scene->screen);
+  tableResetModules();
+  ltimeInit(20000);  // the load's marks go to an estimator that shows nothing
+  scene->table.screen = &scene->screen;
+  scene->table.regime = regime;
+  if (tableLoad(&scene->table, kScenePhases) < 0) {
+    sceneClose(scene);
+    return logError(0, "%s: error loading the table", fn);
+  }
+  perspSetupTable(&gTable.persp);
+  gFullRedraw = true;
+  return 1;
+}
+
+void sceneFrame(TableScene*, double dt) {
+  tmTime += dt;
+  synlightUpdate();
+  lightUpdate(dt);
+  gnmUpdate(dt);
+  vbRestore(gFullRedraw ? 1 : 0);
+  gFullRedraw = false;
+  tvFrame(dt);
+  vbDraw();
+}
+
+void sceneClose(TableScene* scene) {
+  tableUnload(&scene->table);
+  gsSelect(nullptr);
+  gsRelease(&scene->screen);
+  if (scene->display) gdevDestroyDC(scene->display);
+  *scene = TableScene{};
+}

@@ -1,0 +1,170 @@
+// pbtool scene GAMEDIR OUT.png [KEY=VALUE...]: the table as the game shows
+// it, without a ball, after some frames of its lamps, animation scripts and
+// title display: for checking titles and feature animations on the table,
+// and for the pictures of the documentation. Keys:
+//   regime=N            start regime 0 comm, 1 demo, 2 dict (default 0)
+//   frames=N            frames of 1/60 s drawn (default 300)
+//   back=TITLE          background title started before the first frame
+//   fore=TITLE          foreground title, started at frame fore_at
+//   fore_at=N           (default: 30 frames before the end)
+//   macro:NAME=VALUE    a title macro (UTF-8, shown in Windows-1251), set
+//                       before the first frame
+//   feature=F:S         feature F (0 Duma, 1 zone, 2 "bd", 3 gas company)
+//                       in state S (0 off, 1 on, 2 crisis)
+//   progress=P          instead of the table: the load progress bar at the
+//                       fraction P (0..1) of the load, on a black screen
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "anim/gnm.h"
+#include "anim/title.h"
+#include "core/log.h"
+#include "core/mem.h"
+#include "core/text.h"
+#include "gfx/sprite.h"
+#include "main/scene.h"
+#include "platform/audio.h"
+#include "platform/sys/sys.h"
+#include "pngio.h"
+#include "sound/fx.h"
+
+namespace {
+
+constexpr const char* kFn = "pbtool scene";
+
+struct SceneOptions {
+  int regime = 0;
+  int frames = 300;
+  std::string back, fore;
+  int foreAt = -1;
+  std::vector<std::pair<std::string, std::string>> macros;
+  std::vector<std::pair<int, int>> features;
+  double progress = -1;
+};
+
+bool intValue(const char* text, int lo, int hi, int* out) {
+  const long* v = strToLong(text);
+  if (!v || *v < lo || *v > hi) return false;
+  *out = static_cast<int>(*v);
+  return true;
+}
+
+bool parseOptions(char** a, SceneOptions* o) {
+  for (; *a; ++a) {
+    const std::string arg = *a;
+    const size_t eq = arg.find('=');
+    if (eq == std::string::npos) return logError(0, "%s: '%s' is not KEY=VALUE", kFn, *a);
+    const std::string key = arg.substr(0, eq), value = arg.substr(eq + 1);
+    bool ok = true;
+    if (key == "regime") {
+      ok = intValue(value.c_str(), 0, 2, &o->regime);
+    } else if (key == "frames") {
+      ok = intValue(value.c_str(), 1, 100000, &o->frames);
+    } else if (key == "back") {
+      o->back = value;
+    } else if (key == "fore") {
+      o->fore = value;
+    } else if (key == "fore_at") {
+      ok = intValue(value.c_str(), 0, 100000, &o->foreAt);
+    } else if (key.rfind("macro:", 0) == 0 && key.size() > 6) {
+      o->macros.emplace_back(key.substr(6), utf8ToCp1251(value));
+    } else if (key == "feature") {
+      int f = -1, s = -1;
+      const size_t colon = value.find(':');
+      ok = colon != std::string::npos && intValue(value.substr(0, colon).c_str(), 0, GNM_FEATURES - 1, &f) &&
+           intValue(value.substr(colon + 1).c_str(), 0, 2, &s);
+      if (ok) o->features.emplace_back(f, s);
+    } else if (key == "progress") {
+      const double* p = strToDouble(value.c_str());
+      ok = p && *p >= 0 && *p <= 1;
+      if (ok) o->progress = *p;
+    } else {
+      return logError(0, "%s: unknown key '%s'", kFn, key.c_str());
+    }
+    if (!ok) return logError(0, "%s: bad value in '%s'", kFn, *a);
+  }
+  if (o->foreAt < 0) o->foreAt = o->frames > 30 ? o->frames - 30 : 0;
+  return true;
+}
+
+bool writeScreen(const gscr* screen, const char* path) {
+  const GdevDC* dc = screen->dc;
+  std::vector<uint8_t> rgba(static_cast<size_t>(dc->width) * dc->height * 4);
+  for (int y = 0; y < dc->height; y++)
+    for (int x = 0; x < dc->width; x++) {
+      int r, g, b;
+      gdevUnpackRGB(&dc->format, gdevReadPixel(dc, x, y), &r, &g, &b);
+      uint8_t* p = &rgba[(static_cast<size_t>(y) * dc->width + x) * 4];
+      p[0] = static_cast<uint8_t>(r), p[1] = static_cast<uint8_t>(g), p[2] = static_cast<uint8_t>(b), p[3] = 255;
+    }
+  return pngWriteRGBA(path, dc->width, dc->height, rgba.data());
+}
+
+// The progress bar's sprite runs from empty to full: the frame for the
+// fraction, drawn where its frames place it.
+int progressPicture(const SceneOptions& o, const char* out) {
+  TableScene scene{};
+  GdevDC* dc = gdevCreateMemoryDC(SCENE_WIDTH, SCENE_HEIGHT, SCENE_BITS, nullptr);
+  if (!dc || gsCreateMem(&scene.screen, dc) != 1) return logError(1, "%s: no memory for the screen", kFn);
+  gsSelect(&scene.screen);
+  int rc = 0;
+  if (Sprite* s = SPR_CREATE("data/ltime-progress.gsp")) {
+    const int frame = static_cast<int>(o.progress * (s->numfrms - 1) + 0.5);
+    if (s->alpha)
+      SPR_PUT_ALPHA(s, frame, 0, 0);
+    else
+      SPR_PUT_COMMON(s, frame, 0, 0);
+    std::printf("progress frame %d of %d\n", frame, s->numfrms);
+    SPR_FREE(s);
+    if (!writeScreen(&scene.screen, out)) rc = logError(1, "%s: error writing '%s'", kFn, out);
+  } else {
+    rc = logError(1, "%s: error loading sprite '%s'", kFn, "data/ltime-progress.gsp");
+  }
+  gsSelect(nullptr);
+  gsRelease(&scene.screen);
+  gdevDestroyDC(dc);
+  return rc;
+}
+
+}  // namespace
+
+int cmdScene(char** a) {
+  SceneOptions o;
+  if (!parseOptions(a + 2, &o)) return 1;
+  // The picture's path as given, before the game folder becomes the
+  // working directory.
+  std::string out = a[1];
+  if (out[0] != '/') out = sysCurrentDir() + "/" + out;
+  if (!sysChangeDir(a[0])) return logError(1, "%s: can't chdir to '%s'", kFn, a[0]);
+  memInit();
+  gsBuildBlendTable();
+  if (o.progress >= 0) return progressPicture(o, out.c_str());
+
+  audioSetOutput(AUDIO_OUTPUT_NONE);
+  fxInit(0);
+  logPrint("STDERR 0");
+  TableScene scene{};
+  const int opened = sceneOpen(&scene, o.regime);
+  logPrint("STDERR 1");
+  if (!opened) return logError(1, "%s: error loading the table of '%s'", kFn, a[0]);
+  int rc = 0;
+  for (const auto& [name, value] : o.macros) titleSetMacro(name.c_str(), value.c_str());
+  for (auto [feature, state] : o.features)
+    if (!gnmSetFeatureState(feature, state)) rc = logError(1, "%s: feature %d has no state %d", kFn, feature, state);
+  if (!o.back.empty() && startBackTitle(o.back.c_str()) < 0)
+    rc = logError(1, "%s: no title '%s'", kFn, o.back.c_str());
+  for (int frame = 0; frame < o.frames && rc == 0; frame++) {
+    if (!o.fore.empty() && frame == o.foreAt && startForeTitle(o.fore.c_str()) < 0)
+      rc = logError(1, "%s: no title '%s'", kFn, o.fore.c_str());
+    sceneFrame(&scene, 1000.0 / 60);
+  }
+  if (rc == 0 && !writeScreen(&scene.screen, out.c_str())) rc = logError(1, "%s: error writing '%s'", kFn, out.c_str());
+  sceneClose(&scene);
+  fxShutdown();
+  return rc;
+}
