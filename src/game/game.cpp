@@ -14,6 +14,8 @@ GameState initialState(int regime) {
   g.requestedSubgame = -1;
   g.mission = -1;
   g.presTerm = 1;
+  g.taxMultiplier = 1;
+  g.year = 2000.0;
   return g;
 }
 

@@ -25,7 +25,18 @@ struct GameState {
   int mumra, amen;   // mausoleum and blessing counts, 0..5
   int zonaCapture;   // the prison zone may capture a ball
   int liftActive;    // the ostlift may lock a ball
-  int subgameQueue;  // subgames waiting to be played
+  int subgameQueue;  // subgames waiting to be played (entries of subgames[])
+  int subgames[3];   // the queue: 0 boxing, 1 deputy, 2 oligarch
+  int charisma, power, wealth;  // levels 0..10
+  int laws, lawsPassed;         // 0..4, 0..laws
+  int ukazy, ukazyPassed;       // decrees, likewise
+  int tax, taxFloor;            // tax level 0..4, never below the floor
+  int taxMultiplier;            // 1, 2, 4, 6, 8 for the tax levels
+  double taxTime;               // game time (ms) of the last tax change
+  double year;                  // 2000.0 at the start of a game
+  int magnets;                  // the prison magnets are on
+  double liftEnd;               // game time (ms) the lift activity ends, 0 none
+  double crisisEnd[4];          // game time (ms) each feature's crisis ends
 };
 
 extern GameState game;
