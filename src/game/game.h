@@ -46,19 +46,101 @@ void gameReset();
 int gameClampRegime(int regime);
 // Makes a regime current ("%s: setting regime %d") and clears the pending one.
 void gameSetRegime(int regime);
-// Asks the session to switch regime at the start of a later frame.
+// Asks the session to switch regime at the start of a later frame
+// ("%s: switching regime %d -> %d").
 void gameSwitchRegime(int regime);
+// "comm", "demo", "dict" (the regime clamped).
+const char* gameRegimeName(int regime);
+
+// The setters of the game state: each clamps its value, stores it and puts
+// its lamps into the matching states, so that the lamps can be rebuilt from
+// the state at any time (gameRefreshLamps).
+void gameSetCharisma(int level);        // 0..10, LI_CHARISMA0..9
+void gameSetPower(int level);           // 0..10, LI_POWER0..9
+void gameSetWealth(int level);          // 0..10, LI_WEALTH0..9
+void gameSetGasPercent(int percent);    // 0..100, LI_GP_P10..P100 (changed lamps only)
+void gameSetReklama(int count);         // 0..7, LI_REKLAMA0..6
+void gameSetSaveTime(double seconds);   // 0..120, LI_CREDIT: on from 4 s, blinking below
+void gameSetLaws(int count, int passed);   // 0..4, 0..count, LI_LAW0..3
+void gameSetUkazy(int count, int passed);  // decrees, LI_UKAZY0..3
+// 0..4 and not below the tax floor; the multiplier follows (1, 2, 4, 6, 8)
+// and the time of the change is noted for the decay.
+void gameSetTax(int level);
+void gameRaiseTaxFloor();               // + 1, at most 4
+void gameSetMumra(int count);           // 0..5, LI_MUMRA0..4; at 5 "evt:mumra"
+void gameSetAmen(int count);            // 0..5, LI_AMEN0..4; at 5 "evt:amen"
+// 0: the object "SPIRAL_GATE" enabled and the television lamp on; 1: the
+// gate disabled and the gas lamp on.
+void gameSetSpiral(int state);
+// Feature states -1..2 (0 off, 1 on, 2 crisis): statistic "obj:<f>_<state>",
+// the crisis end time, the feature's state animation, its lamp.
+void gameSetDuma(int state);
+void gameSetZona(int state);
+void gameSetBd(int state);
+void gameSetGp(int state);
+void gameSetFeature(int feature, int state);  // by GnmFeature number
+void gameSetPresTerm(int term);         // 1..3, LI_PRES_2ND/3RD (on a change)
+void gameSetMagnets(int on);            // LI_MOLNIA0..2 and the object "OSTMAGNET1"
+void gameSetLift(int on);               // the lift activity for "lift.activity" s
+
+// The subgame queue (0 boxing, 1 deputy, 2 oligarch): at most three.
+// gameAllowSubgame returns the id's position (3 when the queue is full);
+// gameRunAllowedSubgame takes the first (-1 on an empty queue).
+int gameAllowSubgame(int id);
+int gameRunAllowedSubgame();
+void gameClearSubgames();     // a lost ball
+void gameSaveSubgames();      // around the presidential elections
+void gameRestoreSubgames();
+
+// The gas-company lamp worm: started through "gp_worm_on", stopped (at the
+// end of its next emptying pass) when the ball leaves the gas company.
+void gameGasWormStart();
+void gameGasWormStop();
+int gameGasWormRunning();
+// Lights the first dark extra-ball lamp ("ball:xb_lit").
+void gameLightExtraBall();
+// A change of charisma ('c'), power ('p') or wealth ('w'): the title
+// "cpw_inc" or "cpw_dec", then the change on the level; past 10 the title
+// "super_cpw" and a big score, below 0 a crisis of the matching feature.
+void gameChangeCpw(int kind, int change);
+
 struct ConfSet;
-// The rules' part of the table set-up: the table's lamps, built from the
-// game configuration. 1, or 0 when something could not be built.
+// The table's lamps, year digits, the rules' timings, the named procedure
+// "gp_worm_on", the extra-ball lane change on the flipper key, then
+// gameRefreshLamps. 1, or 0 when something could not be built.
 int gameSetupObjects(ConfSet* gameConf);
+// "conf/bigscore.conf" (or its binary twin): 1, or 0 when unreadable.
+int gameSetupBigscore(int writeBinary);
+// Uses a big-score set read elsewhere (it stays the caller's; null: none).
+void gameSetBigscore(ConfSet* set);
+// The big-score set in use (null before gameSetupBigscore) and one of its
+// values (-1 when missing).
+ConfSet* gameBigscoreConf();
+int gameBigscoreValue(const char* key);
+// Frees what the set-up read.
+void gameFreeRules();
+// The session's frame rate: one game step per frame period.
+void gameSetFrameRate(int rate);
+// Crisis length ("crisis.timeout" of the mission configuration, default 2 s).
+void gameSetCrisisTimeout(double seconds);
+// Every setter with its current value, then the spiral back to television.
+void gameRefreshLamps();
+
+// The session's new-ball request, for the rules that hand a held ball back
+// (the Duma after its vote); installed by the session, null outside one.
+void gameSetBallRequest(void (*request)(int free));
+void gameRequestBall(int free);
 
 // 1 when a subgame is waiting to be played (then no ball is locked).
 int gameSubgamePending();
-// Raises the ball-save time to at least seconds.
+// Raises the ball-save time to at least seconds (at most 120).
 void gameRaiseSaveTime(double seconds);
-
 
 // Start and end of a game; both broadcast their trigger.
 void gameNewGame();
 void gameOver();
+// Per frame while the game is not over: tax decay, then at most one game
+// step per frame period (the year, elections due, the quorum gauge, the
+// ball-save time, the worm, the symbols, the lift, the "score" macro, crisis
+// ends).
+void gameTick(double dt);

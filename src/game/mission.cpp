@@ -18,3 +18,7 @@ int missionPointReady(int place) {
 }
 
 void missionPointSelect(int place) { rulesCallNote("missionPointSelect %d", place); }
+
+void missionStart(int mission) { rulesCallNote("missionStart %d", mission); }
+void missionAbort() { rulesCallNote("missionAbort"); }
+void missionSymbolsStep() {}

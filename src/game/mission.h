@@ -32,3 +32,9 @@ int missionCurrent();
 int missionPointReady(int place);
 // Selects the entry's mission and tells the rules the place.
 void missionPointSelect(int place);
+// Starts a mission by number (the rules' own: the elections, the blessing,
+// the crises) and aborts the running one.
+void missionStart(int mission);
+void missionAbort();
+// One game step of the mission symbols' animation.
+void missionSymbolsStep();

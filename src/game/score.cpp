@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "anim/title.h"
 #include "core/calls.h"
 #include "game/game.h"
 
@@ -33,4 +34,12 @@ void gameSetQuorum(double value) {
   if (value < 0) value = 0;
   if (value > 100) value = 100;
   game.quorum = value;
+}
+
+int scoreSetupYear(ConfSet*) { return 1; }
+void gameSetYear(double year) { game.year = year; }
+void gameBigScore(int value) {
+  titleSetMacro("big_score", scoreFormat(value));
+  startForeTitle("big_score");
+  scoreAddBig(value);
 }

@@ -12,3 +12,11 @@ int scoreAddBig(int value);
 const char* scoreFormat(int value);
 // Stores the Duma quorum gauge, clamped to 0..100.
 void gameSetQuorum(double value);
+struct ConfSet;
+// The year display's four digit objects from the game configuration.
+int scoreSetupYear(ConfSet* gameConf);
+// Stores and shows the year.
+void gameSetYear(double year);
+// A big score: the macro "big_score", the fore title "big_score" and the
+// value added.
+void gameBigScore(int value);

@@ -96,6 +96,8 @@ BoardObject* firstBall() {
 int sessionTrigger(int trigger) {
   switch (trigger) {
     case TR_LEAVE_DUMA:
+      // The Duma holds the ball for its vote and releases it (a free ball).
+      modeEvent(6, MEVT_BEGIN, 0, nullptr);
       return 1;
     case TR_LEAVE_CENTER:
       // The ball left the playfield: saved while the ball-save time runs,
@@ -111,6 +113,11 @@ int sessionTrigger(int trigger) {
         return 1;
       }
       if (ballsInPlay() > 1) return 1;
+      // A prisoner waiting in the zone is let out in place of the drained ball.
+      if (zonaState() == ZONA_STATE_RELEASE_WAIT) {
+        modeEvent(3, MEVT_ZONA_AMNESTY, 0, nullptr);
+        return 1;
+      }
       gstatSample("ball:lost");
       all_triggers(TR_BALL_LOST);
       // The next ball (or the end) comes at once when no title plays.
@@ -123,9 +130,12 @@ int sessionTrigger(int trigger) {
       return 1;
     case TR_LEAVE_GASPROM:
       requestNewBall(1);
+      gameGasWormStop();
       if (missionCurrent() == MISSION_GASPROM) modeEvent(0, MEVT_GP_DRAIN, 0, nullptr);
       return 1;
     case TR_BALL_LOST:
+      if (missionCurrent() >= 0) missionAbort();
+      gameClearSubgames();
       return 1;
     case TR_GAME_BEGIN:
       requestNewBall(0);
@@ -137,9 +147,9 @@ int sessionTrigger(int trigger) {
   }
 }
 
-
 void unload() {
   triggerSetSessionActions(nullptr);
+  gameSetBallRequest(nullptr);
   bbStop();
   S.currentBall = nullptr;
   tableUnload(&S.table);
@@ -234,6 +244,7 @@ void playingFrame() {
   BOARD_STEP(tmFrameStep * S.table.cfg.boardTimescale);
   synlightUpdate();
   lightUpdate(tmFrameDelta);
+  if (!game.over) gameTick(tmFrameDelta);
   gnmUpdate(tmFrameDelta);
   vbRestore(S.fullRedraw ? 1 : 0);
   S.fullRedraw = false;
@@ -359,6 +370,7 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
   gstatSetFrameCounter(&tmFrame);
   gTable.keyHeld = userEventScanHeld;
   gTable.newBall = requestNewBall;
+  gameSetBallRequest(requestNewBall);
 
   logDebug(1, "at mile3_load()");
   if (MILE3_LOAD(playback, record, writeBinary, regime) < 0) {
@@ -458,6 +470,17 @@ int SWITCH_REGIME(int rate) {
   tmSetRate(rate, S.table.cfg.fixed);
   mglFreeDC(picture);
   gameSetRegime(to);
+  // The idle score title names the regime: it starts again under the new one.
+  const int back = titlePlaying(TITLE_BACK);
+  char old[32];
+  strFormatN(old, sizeof old, "score_%s", gameRegimeName(from));
+  if (back >= 0 && back == titleFind(old)) {
+    logDebug(2, "at redrawTitles()");
+    titleEndBack(back);
+    char name[32];
+    strFormatN(name, sizeof name, "score_%s", gameRegimeName(to));
+    startBackTitle(name);
+  }
   MUSIC_TRIGGER(TR_NEW_REGIME);
   S.fullRedraw = true;
   return 1;

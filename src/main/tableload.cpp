@@ -260,7 +260,10 @@ int phaseRules(TableLoad* t) {
   logDebug(2, "at setupGnms()");
   if (!setupGnms(tableLoadCheckpoint)) logError(0, "%s: error setting up GNMs", kFn);
   logDebug(2, "at gameSetupObjects()");
+  gameSetFrameRate(t->cfg.rate);
   if (!gameSetupObjects(&t->gameSet)) logError(0, "%s: error setting up game objects", kFn);
+  logDebug(2, "at gameSetupBigscore()");
+  if (!gameSetupBigscore(t->writeBinary)) logError(0, "%s: error setting up big score", kFn);
   LT("game");
   return 0;
 }
@@ -418,6 +421,7 @@ void tableUnload(TableLoad* t) {
   freeSprite(&t->cursor);
   mosAnimFreeAll();
   freeTableSamples();
+  gameFreeRules();
   conf_free(&t->global);
   conf_free(&t->gameSet);
   conf_free(&t->sampleSet);

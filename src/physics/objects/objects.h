@@ -62,6 +62,8 @@ int blockerState(int place);  // 0 down, 1 rising, 2 up, 3 lowering; -1 for no b
 // The prison-zone magnet: commands 0 open, 1 lift, 2 release, 3 close.
 void ZONA_CONTROL(int command);
 int zonaState();  // "gameZona"
+// The zone holds a captured ball until it is released.
+enum { ZONA_STATE_RELEASE_WAIT = 5 };
 // Enables or disables the objects that work with the zona ("xpam_gate", "xpam_portal").
 void ZONA_ENABLE_ASSOCIATED(int enable);
 

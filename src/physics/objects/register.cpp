@@ -2,7 +2,9 @@
 // their fixed numbering, and the places where the objects meet the rules
 // and the session (the blockers' and spring door's trigger handlers, the
 // ball leaving the table).
+#include "anim/title.h"
 #include "core/log.h"
+#include "core/nproc.h"
 #include "game/game.h"
 #include "game/trigger.h"
 #include "physics/ball.h"
@@ -64,6 +66,13 @@ int oprRegisterTable() {
 }
 
 void objectsConnect() {
+  // The spiral's exit gate calls "ost_in": the ball comes back through the
+  // right tube. The tubes belong to the table objects, so they register it.
+  registerNamedProc("ost_in", [](NamedProc*) {
+    startForeTitle("pipes_t6");
+    gameTubeBall(1);
+    return 0;
+  });
   triggerSetHandler(TRIGGER_SLOT_BLOCKER, BLOCKER_TRIGGER);
   triggerSetHandler(TRIGGER_SLOT_SPRDOOR, SPRDOOR_TRIGGER);
   gTable.leaveTable = MILE3_TRIGGER;

@@ -83,7 +83,7 @@ double routingConfNumber(ConfSet* set, const char* key, double defaultValue) {
 }
 
 int routingBigScore(const char* key) {
-  double v = routingConfNumber(gTable.rules, key, -1) * game.presTerm;
+  double v = routingConfNumber(gameBigscoreConf(), key, -1) * game.presTerm;
   // The configuration is data: an absurd value must not overflow the score.
   if (!(v > INT_MIN)) return INT_MIN;
   if (!(v < INT_MAX)) return INT_MAX;

@@ -355,7 +355,7 @@ constexpr const char* kMumraPrizeName = "\xCF\xC5\xD2\xD0\xCE\xC2\xD1\xCA\xC0\xD
 // The mausoleum sequence starts again: the count goes back to zero and the
 // flaps rise.
 void mavzPrizeTitleEnd() {
-  game.mumra = 0;
+  gameSetMumra(0);
   mflapRequestRise();
 }
 

@@ -113,10 +113,10 @@ void reportPlace(HcParms* p, BoardObject*) {
 void reportSpiral(HcParms*, BoardObject* object) {
   gstatSample("hit:spiralbtn");
   modeEvent(10, MEVT_SPIRALBTN, 0, object);
-  game.reklama++;
+  gameSetReklama(game.reklama + 1);
   if (game.reklama >= 7) {
     ostliftStartRelease();
-    game.reklama = 0;
+    gameSetReklama(0);
   } else {
     startForeTitle("reklama_payfor");
   }
@@ -200,10 +200,10 @@ void hcPairHeld(HcParms* p) {
     hcStartCooling(partner);
     hcShow(partner);
     if (game.spiral == 0) {
-      game.spiral = 1;
+      gameSetSpiral(1);
       startForeTitle("tv_gas_gas");
     } else {
-      game.spiral = 0;
+      gameSetSpiral(0);
       startForeTitle("tv_gas_tv");
     }
   } else {

@@ -59,8 +59,13 @@ FlapGroup gGroups[GROUPS];
 
 void requestRise(int group) { gGroups[group].riseRequested = 1; }
 
+// The blessing or mausoleum count grows by one (at most 5) through its
+// setter, which lights its lamps.
 int counterAfter(int* counter) {
-  if (*counter < 5) ++*counter;
+  if (counter == &game.amen)
+    gameSetAmen(game.amen + 1);
+  else
+    gameSetMumra(game.mumra + 1);
   return *counter;
 }
 

@@ -610,7 +610,7 @@ TEST_F(RoutingTest, MissionPointAsksTheRulesAboutItsPlace) {
 }
 
 TEST_F(RoutingTest, MausoleumPaysItsPrizeOnceWhenEnabled) {
-  setRules("[mumra_prize]\nvalue = 1500\n");
+  setBigscore("[mumra_prize]\nvalue = 1500\n");
   game.presTerm = 2;
   game.mumra = 5;
   setObjects("[object_400_280]\nfamily = \"mavz\"\nname = \"mavz\"\n");
@@ -655,7 +655,7 @@ TEST_F(RoutingTest, BigScoresAreTheRulesValueTimesTheTermWithinTheIntRange) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rules);
-    setRules(c.rules);
+    setBigscore(c.rules);
     game.presTerm = c.term;
     EXPECT_EQ(routingBigScore("prize.value"), c.expected);
   }
@@ -881,7 +881,7 @@ TEST_F(OstliftTest, LocksABallOnlyWhenTheRulesLetIt) {
 }
 
 TEST_F(OstliftTest, LockedBallsAreStoredAndReleasedLater) {
-  setRules("[reklama]\nvalue = 25000\n");
+  setBigscore("[reklama]\nvalue = 25000\n");
   game.presTerm = 3;
   game.liftActive = 1;
   ASSERT_NE(makeLift(), nullptr);

@@ -62,7 +62,9 @@ class TableFixture : public ::testing::Test, protected MemScreen {
     conf_free(&conf);
     for (auto& o : outlines) shFree(&o);
     closeScreen();
+    gameSetBigscore(nullptr);
     conf_free(&rules);
+    conf_free(&bigscore);
     conf_free(&global);
     logReset();
   }
@@ -76,6 +78,11 @@ class TableFixture : public ::testing::Test, protected MemScreen {
   void setRules(const std::string& text) {
     parseConf(&rules, text, "game.conf");
     gTable.rules = &rules;
+  }
+  // The big-score configuration ("conf/bigscore.conf") from text.
+  void setBigscore(const std::string& text) {
+    parseConf(&bigscore, text, "bigscore.conf");
+    gameSetBigscore(&bigscore);
   }
   // The global configuration ("conf/global.conf") from text.
   void setGlobal(const std::string& text) {
@@ -189,6 +196,6 @@ class TableFixture : public ::testing::Test, protected MemScreen {
   TableLoad table{};
   Board& board = table.physics;
   BoardParams& params = table.boardParams;
-  ConfSet conf{}, rules{}, global{};
+  ConfSet conf{}, rules{}, global{}, bigscore{};
   std::deque<Outline> outlines;
 };
