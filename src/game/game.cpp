@@ -175,10 +175,10 @@ int gpWormOn(NamedProc*) {
 // Key 0, the flipper key: one lit extra-ball lamp moves to the other lane.
 void laneChange(int, int, int) {
   const int a = lightGetState(LI_XB0), b = lightGetState(LI_XB1);
-  if (a == LIGHT_ON && b == LIGHT_OFF) {
+  if (a == LIGHT_ON && b <= LIGHT_OFF) {
     lightSet(LI_XB0, LIGHT_OFF);
     lightSet(LI_XB1, LIGHT_ON);
-  } else if (a == LIGHT_OFF && b == LIGHT_ON) {
+  } else if (a <= LIGHT_OFF && b == LIGHT_ON) {
     lightSet(LI_XB1, LIGHT_OFF);
     lightSet(LI_XB0, LIGHT_ON);
   }
@@ -380,11 +380,11 @@ void gameSetLift(int on) {
   if (on) {
     game.liftActive = 1;
     game.liftEnd = tmTime + gCfg.liftActivityMs;
-    if (lightGetState(LI_MOLNIA0) == LIGHT_OFF) gameSetMagnets(1);
+    if (lightGetState(LI_MOLNIA0) <= LIGHT_OFF) gameSetMagnets(1);
   } else {
     game.liftActive = 0;
     game.liftEnd = 0;
-    if (lightGetState(LI_VIDEO) == LIGHT_OFF) gameSetMagnets(0);
+    if (lightGetState(LI_VIDEO) <= LIGHT_OFF) gameSetMagnets(0);
   }
 }
 
@@ -419,7 +419,7 @@ int gameRunAllowedSubgame() {
 
 void gameClearSubgames() {
   game.subgameQueue = 0;
-  if (lightGetState(LI_VIDEO) != LIGHT_OFF) {
+  if (lightGetState(LI_VIDEO) > LIGHT_OFF) {
     lightSet(LI_VIDEO, LIGHT_OFF);
     gameSetMagnets(0);
   }
@@ -451,9 +451,9 @@ int gameGasWormRunning() { return gWorm.running ? 1 : 0; }
 
 void gameLightExtraBall() {
   gstatSample("ball:xb_lit");
-  if (lightGetState(LI_XB0) == LIGHT_OFF)
+  if (lightGetState(LI_XB0) <= LIGHT_OFF)
     lightSet(LI_XB0, LIGHT_ON);
-  else if (lightGetState(LI_XB1) == LIGHT_OFF)
+  else if (lightGetState(LI_XB1) <= LIGHT_OFF)
     lightSet(LI_XB1, LIGHT_ON);
 }
 
@@ -559,7 +559,9 @@ void gameTick(double dt) {
   gStepAcc -= gCfg.stepMs;
   if (game.mission != MISSION_ELECTIONS) {
     const double before = game.year;
-    gameSetYear(before + 1.0 / 3600);
+    // A step is 1/3600 of a year, counted on that grid so that 3600 steps
+    // make exactly one year (a sum of 1/3600 would fall short of it).
+    gameSetYear((std::round(before * 3600) + 1) / 3600);
     const int from = static_cast<int>(std::floor(before)), to = static_cast<int>(std::floor(game.year));
     if (to > from && to % 4 == 0 && to > 2000) {
       if (game.mission < 0)

@@ -1,5 +1,6 @@
 #include "main/session.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "anim/gnm.h"
@@ -155,10 +156,19 @@ void unload() {
   tableUnload(&S.table);
 }
 
+// The statistics, then the state the session ended in, for tests and tools.
 void writeStatistics() {
   gstatLog();
-  if (gStatDump[0] && !gstatWriteFile(gStatDump))
+  if (!gStatDump[0]) return;
+  if (!gstatWriteFile(gStatDump)) {
     logError(0, "%s: error writing statistics to '%s'", "MILE3()", gStatDump);
+    return;
+  }
+  FILE* f = std::fopen(gStatDump, "a");
+  bool ok = f && std::fprintf(f, "score\t%d\nyear\t%.2f\nballs_left\t%d\ngame_over\t%d\nregime\t%d\n", game.score,
+                              game.year, game.ballsLeft, game.over, game.regime) > 0;
+  if (f && std::fclose(f) != 0) ok = false;
+  if (!ok) logError(0, "%s: error writing statistics to '%s'", "MILE3()", gStatDump);
 }
 
 // The ball trace every 300 frames. Balls come with the table physics; until

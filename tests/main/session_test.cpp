@@ -84,7 +84,10 @@ TEST(Session, GameStateLoadsItsBalls) {
   EXPECT_TRUE(has(log, "\nMILE3(): loading game state from 'saved.rec.st'\n")) << log;
   // One frame after the state (frame 299), the saved ball is the first in play.
   EXPECT_TRUE(has(log, "\nbt [300,")) << log;
-  EXPECT_TRUE(has(log, "pos-(100.")) << log;
+  // Replayed at the real frame rate (not /turbo), the frame after the load
+  // may take one or two nominal steps on a busy machine: the ball (1.5 units
+  // a step) is then 0 or 1.5 units on from its saved place.
+  EXPECT_TRUE(has(log, "pos-(100.") || has(log, "pos-(101.5")) << log;
   EXPECT_TRUE(has(log, "velo-(1.5000,")) << log;
 }
 
