@@ -589,6 +589,15 @@ TEST_F(TablePlay, RampsCarryFlipperShotsAlongTheirTracksAndDropThemOnTheirLayer)
             return !sim.alive(id);
           });
           ok = !sim.alive(id) && std::hypot(last.pos.x - top.x, last.pos.y - top.y) < 30;
+          // ... and its gate calls "ost_in", which puts a ball into the right
+          // tube: the ball comes back.
+          if (ok) {
+            const Track* tube = findTrack(conf_getstr(&sim.rules, "tubes.right_track", ""));
+            bool inTube = false;
+            for (int b : sim.balls()) inTube = inTube || (tube && sim.ball(b).track == tube);
+            if (!inTube) wrong += " a ball taken at the top did not come back through the right tube;";
+            ok = inTube;
+          }
           break;
       }
       if (ok) {

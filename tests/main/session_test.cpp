@@ -137,3 +137,46 @@ TEST(Session, TheTableLoadShowsTheProgressBar) {
   ASSERT_EQ(with.exitCode, 0) << with.err;
   EXPECT_FALSE(has(g.report(), missing)) << g.report();
 }
+
+namespace {
+
+// Every way a ball can leave the table hands it back or counts it: new balls
+// that fall off the test table (it has no objects) on the Duma side or the
+// gas-company side are replaced by free balls, so the game never ends; those
+// through the centre are lost, and after the third the game is over.
+TEST(Session, EveryBallLeavingTheTableIsReplacedOrCountedLost) {
+  struct Case {
+    int x;
+    const char* trigger;
+    bool over;
+  };
+  for (const Case& c : {Case{100, "TR_LEAVE_DUMA", false}, Case{400, "TR_LEAVE_CENTER", true},
+                        Case{700, "TR_LEAVE_GASPROM", false}}) {
+    SCOPED_TRACE(c.trigger);
+    GameFolder g;
+    g.makeTable();
+    g.write("conf/global.conf",
+            "[startup]\nregime = 0\n[video]\nrate = 60\n[ball]\nnewball_x = " + std::to_string(c.x) + "\n");
+    RunResult r = g.run({"/nomenu", "/frames", "620", "/turbo", "/log", "/statdump", g.dir.file("stats.txt")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string log = g.report(), stats = readFile(g.dir.file("stats.txt"));
+    // Each ball falls off the table in about a second: several left this way.
+    size_t leaves = 0;
+    const std::string line = std::string("\ntr ") + c.trigger + " -> MILE3_TRIGGER()\n";
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) leaves++;
+    EXPECT_GE(leaves, 3u) << log;
+    EXPECT_TRUE(has(stats, std::string("game_over\t") + (c.over ? "1" : "0") + "\n")) << stats;
+    if (c.over) {
+      EXPECT_TRUE(has(stats, "ball:lost\t3\n")) << stats;
+      EXPECT_TRUE(has(stats, "balls_left\t0\n")) << stats;
+    } else {
+      // The first ball was the game's; every later one was free.
+      EXPECT_TRUE(has(stats, "ball:lost\t0\n")) << stats;
+      EXPECT_TRUE(has(stats, "balls_left\t2\n")) << stats;
+      EXPECT_TRUE(has(log, "\nbt [600,")) << log;
+      EXPECT_FALSE(has(log, "\nbt [600,10.00] pos-NONE")) << "no ball on the table at frame 600";
+    }
+  }
+}
+
+}  // namespace
