@@ -73,7 +73,9 @@ struct TitleCtx {
   double velapsed;
   int clear[3];
   TitleEndFn endFn, endOnce;
-  int inEnd;
+  int inEnd;          // END_* while the end functions run, else 0
+  int pending;        // a title the end functions of a finished title started, -1 none
+  TitleEndFn pendingOnce;
   int endMark;
   std::vector<Plotted> plots;
   int refreshFrom;   // first macro entry of plots, -1 none
@@ -164,15 +166,30 @@ void resetTrack(TitleCtx* c) {
 // The title of context c has ended or is replaced: the permanent end
 // function, then the one-shot callback (taken off first, so that it may set
 // a new one).
-void endTitle(TitleCtx* c) {
+// How a title ends: it ran to its end, or another title replaces it.
+enum { END_FINISHED = 1, END_REPLACED = 2 };
+
+void endTitle(TitleCtx* c, int how) {
   c->title = -1;
   c->endMark = 0;
-  c->inEnd = 1;
+  c->inEnd = how;
+  c->pending = -1;
+  c->pendingOnce = nullptr;
   if (c->endFn) c->endFn();
   TitleEndFn once = c->endOnce;
   c->endOnce = nullptr;
   if (once) once();
   c->inEnd = 0;
+  // The next step of a chain (the ball count after "ball_lost" ...) plays
+  // once the finished title's callbacks are done.
+  if (c->pending >= 0) {
+    const int id = c->pending;
+    TitleEndFn after = c->pendingOnce;
+    c->pending = -1;
+    c->pendingOnce = nullptr;
+    gActive = static_cast<int>(c - gCtx);
+    if (titlePlay(id)) c->endOnce = after;
+  }
 }
 
 void forgetPlots(TitleCtx* c) {
@@ -339,10 +356,20 @@ int startTitle(int which, const char* name) {
   if (id < 0) return logError(-1, "%s: title name '%s' is not found", fn, name ? name : "(null)");
   TitleCtx* c = &gCtx[which];
   if (!c->created) return logError(-1, "%s: no title context for '%s'", fn, name);
+  if (c->inEnd == END_FINISHED) {
+    // Started by the callbacks of a title that ran to its end: it plays as
+    // soon as they are done. The callbacks of a replaced title start nothing.
+    c->pending = id;
+    c->pendingOnce = nullptr;
+    logDebug(2, "%s: '%s' (title %d) after the current title's end", fn, name, id);
+    return id;
+  }
   if (c->inEnd) return -1;
-  if (c->title >= 0) endTitle(c);
+  if (c->title >= 0) endTitle(c, END_REPLACED);
   gActive = which;
-  return titlePlay(id) ? id : -1;
+  if (!titlePlay(id)) return -1;
+  logDebug(2, "%s: '%s' (title %d)", fn, name, id);
+  return id;
 }
 
 // Draws the context's display: the clear colour, the page and the video frame.
@@ -433,6 +460,8 @@ int titleCreateContext(int which, int width, int height) {
   c->clear[0] = c->clear[1] = c->clear[2] = 0;
   c->endFn = c->endOnce = nullptr;
   c->inEnd = 0;
+  c->pending = -1;
+  c->pendingOnce = nullptr;
   forgetPlots(c);
   c->created = 1;
   return 1;
@@ -697,6 +726,10 @@ int titlePlay(int id) {
 void titleEndCallbackOnce(TitleEndFn fn) {
   rulesCallNote("titleEndCallbackOnce");
   TitleCtx* c = activeCtx();
+  if (c && c->inEnd == END_FINISHED && c->pending >= 0) {
+    c->pendingOnce = fn;  // for the title that plays after the callbacks
+    return;
+  }
   if (!c || c->title < 0) {
     logError(0, "%s: no active title", "titleEndCallbackOnce()");
     return;
@@ -733,7 +766,7 @@ int titleUpdate(int x, int y, double dt) {
   if (!c || c->title < 0) return 0;
   Title* t = titleById(c->title);
   if (!t || c->endMark) {
-    endTitle(c);
+    endTitle(c, END_FINISHED);
     return 1;
   }
   PageContext* previous = pageSelect(&c->page);
@@ -792,7 +825,7 @@ int titleUpdate(int x, int y, double dt) {
   pageSelect(previous);
   if (changed) drawCtx(c, x, y);
   if (ended) {
-    endTitle(c);
+    endTitle(c, END_FINISHED);
     return 1;
   }
   return changed;

@@ -78,8 +78,12 @@ void titleUnload();
 
 // Starts the title "title-<name>" in the foreground (background) context;
 // its id, or -1 (unknown name, no contexts, a title without pages, or the
-// context is busy running its end callbacks). A title still playing in that
-// context ends first: its end functions run before the new title starts.
+// context is running the end callbacks of a title being replaced). A title
+// still playing in that context ends first: its end functions run before the
+// new title starts. Started from the end callbacks of a title that ran to
+// its end (a chain: "ball_lost", then the ball count), the title plays as
+// soon as those callbacks are done, and a one-shot callback set for it then
+// (titleEndCallbackOnce) is its own.
 // Every call is also noted in core/calls.
 int startForeTitle(const char* name);
 int startBackTitle(const char* name);

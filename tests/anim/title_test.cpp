@@ -533,3 +533,30 @@ TEST(TvRender, EachPanelPixelIsTheMeanOfThePagePixelsItCovers) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> gChain;
+
+// A title that ran to its end may start the next one from its callbacks:
+// the next plays once they are done, with its own one-shot callback.
+TEST_F(TitleTest, ATitleEndingNaturallyMayChainTheNext) {
+  addConf("t", std::string(kBegin) + "[a]\nplot0 = \"A\"\ndelay0 = 100\n[b]\nplot0 = \"B\"\ndelay0 = 100\n");
+  ASSERT_EQ(load(), 1);
+  gChain.clear();
+  ASSERT_GE(startForeTitle("a"), 0);
+  titleEndCallbackOnce([] {
+    gChain.push_back("a ended");
+    const int b = startForeTitle("b");
+    gChain.push_back(b == titleFind("b") ? "b started" : "b refused");
+    titleEndCallbackOnce([] { gChain.push_back("b ended"); });
+  });
+  for (int i = 0; i < 3 && titlePlaying(TITLE_FORE) != titleFind("b"); ++i) titleUpdate(0, 0, 100);
+  EXPECT_EQ(titlePlaying(TITLE_FORE), titleFind("b"));
+  EXPECT_EQ(gChain, (std::vector<std::string>{"a ended", "b started"}));
+  for (int i = 0; i < 4 && titlePlaying(TITLE_FORE) >= 0; ++i) titleUpdate(0, 0, 100);
+  EXPECT_EQ(titlePlaying(TITLE_FORE), -1);
+  EXPECT_EQ(gChain, (std::vector<std::string>{"a ended", "b started", "b ended"}));
+}
+
+}  // namespace

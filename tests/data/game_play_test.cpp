@@ -1,0 +1,73 @@
+// Whole games of the real game on the built data, headless and scripted: the
+// plunger is pulled every few seconds and no flipper is ever pressed, so
+// every ball drains. The end state comes from "/statdump", the titles from
+// the debug log.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/gamecopy.h"
+#include "support/testutil.h"
+
+namespace {
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// A recording: the launch key (left Ctrl, scan 29) held for a second every
+// 500 frames, R (scan 19) pressed at frame r (none when 0), to frame end.
+std::string script(int end, int r) {
+  std::string s;
+  for (int f = 20; f + 60 < end; f += 500)
+    s += std::to_string(f) + " 1 0 29 0\n" + std::to_string(f + 60) + " 4 0 29 0\n";
+  if (r) s += std::to_string(r) + " 1 114 19 0\n" + std::to_string(r + 5) + " 4 114 19 0\n";
+  return s + "END " + std::to_string(end) + "\n";
+}
+
+struct Game {
+  TempDir dir;
+  std::string log, stats;
+  void play(int frames, int r) {
+    makeGameCopy(dir.path);
+    writeFile(dir.file("script.txt"), script(frames, r));
+    const std::string make = "'" + std::string(PB_BIN_DIR) + "/pbtool' rec make '" + dir.file("play.rec") + "' < '" +
+                             dir.file("script.txt") + "'";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    RunResult run = runProgram(dir.file("pinball"), {"/nomenu", "/w", "/nosnd", "/turbo", "/frames",
+                                                     std::to_string(frames), "/log", "/debug", "/statdump",
+                                                     dir.file("stats.txt"), "play.rec"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    log = readFile(dir.file("#report.txt"));
+    stats = readFile(dir.file("stats.txt"));
+  }
+};
+
+// Drains while the ball-save time runs are saved; once it has run down they
+// are lost, the last ball is announced, and the third lost ball ends the game
+// with the regime's game-over title. R then starts a new game.
+TEST(GamePlay, DrainedBallsEndTheGameAndRStartsANewOne) {
+  Game g;
+  g.play(5000, 4850);
+  EXPECT_TRUE(has(g.stats, "ball:lost\t3\n")) << g.stats;
+  EXPECT_TRUE(has(g.stats, "ball:saved\t")) << g.stats;
+  EXPECT_FALSE(has(g.stats, "ball:saved\t0\n")) << g.stats;
+  for (const char* title : {"startForeTitle(): 'balls_left'", "startForeTitle(): 'last_ball'",
+                            "startBackTitle(): 'gameover_comm'"})
+    EXPECT_TRUE(has(g.log, title)) << title;
+  const size_t over = g.log.find("--- all_triggers 18/TR_GAME_OVER ---");
+  ASSERT_NE(over, std::string::npos);
+  // After R: a new game, its first ball on the plunger.
+  EXPECT_NE(g.log.find("--- all_triggers 17/TR_GAME_BEGIN ---", over), std::string::npos);
+  EXPECT_TRUE(has(g.stats, "game_over\t0\n")) << g.stats;
+  EXPECT_TRUE(has(g.stats, "balls_left\t2\n")) << g.stats;
+  EXPECT_TRUE(has(g.stats, "score\t0\n")) << g.stats;
+}
+
+// One game step a frame: 1800 frames are half a year.
+TEST(GamePlay, TheYearRunsAYearIn3600Steps) {
+  Game g;
+  g.play(1800, 0);
+  EXPECT_TRUE(has(g.stats, "year\t2000.50\n")) << g.stats;
+  EXPECT_TRUE(has(g.stats, "game_over\t0\n")) << g.stats;
+}
+
+}  // namespace
