@@ -438,8 +438,8 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
   return 0;
 }
 
-int SWITCH_REGIME(int rate) {
-  int from = game.regime, to = game.pendingRegime;
+int tableSwitchRegime(TableLoad* t, int to, int rate) {
+  const int from = game.regime;
   rdaSetRegime(to);
   logDebug(2, "at mglCloneDC()");
   GdevDC* bg = rdaGetBitmap("table-i.img");
@@ -449,10 +449,15 @@ int SWITCH_REGIME(int rate) {
     game.pendingRegime = -1;
     return logError(0, "%s: bitmap '%s' not found in RDA, aborting", "SWITCH_REGIME()", "table-i.img");
   }
+  // The lamps take the new regime's sprites while the board still has the
+  // old picture: a baked lamp gives back the old background it saved, which
+  // the new picture then covers.
+  logDebug(2, "at switch_sprites()");
+  rdaSwitchBoard(from, to);
   // The title display is part of the picture: the transition shows it too.
   tvDrawInto(picture);
   logDebug(2, "at mglCopyDC()");
-  mglCopyDC(S.table.board.background, picture);
+  mglCopyDC(t->board.background, picture);
   logDebug(2, "at gsCreateMem()");
   gscr* screen = gsCurrent;
   gscr temp{};
@@ -460,8 +465,6 @@ int SWITCH_REGIME(int rate) {
   temp.zbuf = screen->zbuf;
   temp.alpha = screen->alpha;
   gsSelect(&temp);
-  logDebug(2, "at switch_sprites()");
-  rdaSwitchBoard(from, to);
   logDebug(2, "at vbWakeSmarts()");
   vbWakeSmarts();
   logDebug(2, "at vbDraw()");
@@ -477,7 +480,7 @@ int SWITCH_REGIME(int rate) {
   logDebug(2, "at mos_anim_free()");
   mos_anim_free();
   tmEndSelfLoop();
-  tmSetRate(rate, S.table.cfg.fixed);
+  tmSetRate(rate, t->cfg.fixed);
   mglFreeDC(picture);
   gameSetRegime(to);
   // The idle score title names the regime: it starts again under the new one.
@@ -492,6 +495,11 @@ int SWITCH_REGIME(int rate) {
     startBackTitle(name);
   }
   MUSIC_TRIGGER(TR_NEW_REGIME);
+  return 1;
+}
+
+int SWITCH_REGIME(int rate) {
+  if (!tableSwitchRegime(&S.table, game.pendingRegime, rate)) return 0;
   S.fullRedraw = true;
   return 1;
 }

@@ -9,6 +9,11 @@ int MILE3(const char* playback, int record, int writeBinary, int regime);
 int MILE3_LOAD(const char* playback, int record, int writeBinary, int regime);
 // Switches to the pending regime; 1, or 0 when its background is missing.
 int SWITCH_REGIME(int rate);
+struct TableLoad;
+// The switch itself on a loaded table (the session's, or a scene's): new
+// artwork and lamp sprites through a mosaic transition, the regime, the idle
+// title and the music. 1, or 0 when the regime's background is missing.
+int tableSwitchRegime(TableLoad* t, int to, int rate);
 // Reads a saved game state; 1, or 0 after the message.
 int loadGameState(const char* path, int* frame, double* time);
 // 1 when every bitmap needed later is among the regime assets.
