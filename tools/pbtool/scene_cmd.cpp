@@ -11,6 +11,10 @@
 //                       before the first frame
 //   feature=F:S         feature F (0 Duma, 1 zone, 2 "bd", 3 gas company)
 //                       in state S (0 off, 1 on, 2 crisis)
+//   score=N, year=Y     the game's score and year (the year display rolls
+//                       to Y; the score shows in the idle score title)
+//   add=SUBJECT@N       the score of SUBJECT added at frame N (its tip rises)
+//   gameover=1          the game ends before the first frame
 //   progress=P          instead of the table: the load progress bar at the
 //                       fraction P (0..1) of the load, on a black screen
 #include <unistd.h>
@@ -26,6 +30,8 @@
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/text.h"
+#include "game/game.h"
+#include "game/score.h"
 #include "gfx/sprite.h"
 #include "main/scene.h"
 #include "platform/audio.h"
@@ -45,6 +51,10 @@ struct SceneOptions {
   std::vector<std::pair<std::string, std::string>> macros;
   std::vector<std::pair<int, int>> features;
   double progress = -1;
+  int score = 0;
+  double year = 2000.0;
+  std::vector<std::pair<std::string, int>> adds;
+  int gameOver = 0;
 };
 
 bool intValue(const char* text, int lo, int hi, int* out) {
@@ -79,6 +89,19 @@ bool parseOptions(char** a, SceneOptions* o) {
       ok = colon != std::string::npos && intValue(value.substr(0, colon).c_str(), 0, GNM_FEATURES - 1, &f) &&
            intValue(value.substr(colon + 1).c_str(), 0, 2, &s);
       if (ok) o->features.emplace_back(f, s);
+    } else if (key == "score") {
+      ok = intValue(value.c_str(), 0, 2000000000, &o->score);
+    } else if (key == "year") {
+      const double* y = strToDouble(value.c_str());
+      ok = y && *y >= 0 && *y < 10000;
+      if (ok) o->year = *y;
+    } else if (key == "add") {
+      const size_t at = value.rfind('@');
+      int frame = 0;
+      ok = at != std::string::npos && at > 0 && intValue(value.substr(at + 1).c_str(), 0, 100000, &frame);
+      if (ok) o->adds.emplace_back(value.substr(0, at), frame);
+    } else if (key == "gameover") {
+      ok = intValue(value.c_str(), 0, 1, &o->gameOver);
     } else if (key == "progress") {
       const double* p = strToDouble(value.c_str());
       ok = p && *p >= 0 && *p <= 1;
@@ -153,6 +176,10 @@ int cmdScene(char** a) {
   logPrint("STDERR 1");
   if (!opened) return logError(1, "%s: error loading the table of '%s'", kFn, a[0]);
   int rc = 0;
+  game.score = o.score;
+  titleSetMacro("score", scoreFormat(o.score));
+  gameSetYear(o.year);
+  if (o.gameOver) gameOver();
   for (const auto& [name, value] : o.macros) titleSetMacro(name.c_str(), value.c_str());
   for (auto [feature, state] : o.features)
     if (!gnmSetFeatureState(feature, state)) rc = logError(1, "%s: feature %d has no state %d", kFn, feature, state);
@@ -161,6 +188,8 @@ int cmdScene(char** a) {
   for (int frame = 0; frame < o.frames && rc == 0; frame++) {
     if (!o.fore.empty() && frame == o.foreAt && startForeTitle(o.fore.c_str()) < 0)
       rc = logError(1, "%s: no title '%s'", kFn, o.fore.c_str());
+    for (const auto& [subject, at] : o.adds)
+      if (frame == at && !scoreAdd(subject.c_str())) rc = logError(1, "%s: no score subject '%s'", kFn, subject.c_str());
     sceneFrame(&scene, 1000.0 / 60);
   }
   if (rc == 0 && !writeScreen(&scene.screen, out.c_str())) rc = logError(1, "%s: error writing '%s'", kFn, out.c_str());
