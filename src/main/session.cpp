@@ -14,6 +14,7 @@
 #include "game/game.h"
 #include "game/mission.h"
 #include "game/mode.h"
+#include "game/score.h"
 #include "core/nproc.h"
 #include "anim/title.h"
 #include "game/stats.h"
@@ -238,6 +239,7 @@ void playingFrame() {
   vbRestore(S.fullRedraw ? 1 : 0);
   S.fullRedraw = false;
   tvFrame(tmFrameDelta);
+  scoreUpdateTips();
   vbDraw();
   fxFadeUpdate(tmFrameDelta);
   fxUpdate();
