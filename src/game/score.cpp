@@ -67,7 +67,14 @@ struct Year {
   int framesPerDigit;
 };
 
-Score S{nullptr, {}, {}, 0, {}, SCORE_TIP_TIME, SCORE_TIP_DIST, {}, {}, 0};
+Score emptyScore() {
+  Score s{};
+  s.tipTime = SCORE_TIP_TIME;
+  s.tipDist = SCORE_TIP_DIST;
+  return s;
+}
+
+Score S = emptyScore();
 Year Y{};
 
 ConfSet* confOf(ConfSet* set) {
@@ -93,7 +100,11 @@ int digitHeight() {
   return s ? s->frames[0].height : 0;
 }
 
-bool isDigitObject(const VBOBJ* o);
+// Whether a remembered object is still ours: a board that was freed without
+// scoreFree may have handed its slots to others since.
+bool isDigitObject(const VBOBJ* o) {
+  return o->inUse && !o->dead && !o->custom && o->layer == SCORE_DIGIT_LAYER;
+}
 
 void endTip(Tip* t) {
   for (int i = 0; i < t->count; i++) {
@@ -107,12 +118,6 @@ void endTip(Tip* t) {
 void endAllTips() {
   for (Tip& t : S.tips)
     if (t.active) endTip(&t);
-}
-
-// Whether a remembered object is still ours: a board that was freed without
-// scoreFree may have handed its slots to others since.
-bool isDigitObject(const VBOBJ* o) {
-  return o->inUse && !o->dead && !o->custom && o->layer == SCORE_DIGIT_LAYER;
 }
 
 // Takes the digit objects off the board when it is still the current one;
@@ -220,7 +225,13 @@ void readSubjects(ConfSet* conf, int* ok, const char* fn) {
     // The class's keys "value" and "value_SUFFIX", compared by their whole
     // prefix so that a class name is never taken as a wildcard pattern.
     char prefix[160];
-    const size_t length = static_cast<size_t>(strFormatN(prefix, sizeof prefix, "class_%s.value", cls));
+    const size_t length = std::strlen(cls) + std::strlen("class_.value");
+    if (length >= sizeof prefix) {
+      logError(0, "%s: '%s.class' is longer than %d characters - subject skipped", fn, section,
+               static_cast<int>(sizeof prefix - std::strlen("class_.value") - 1));
+      continue;
+    }
+    strFormatN(prefix, sizeof prefix, "class_%s.value", cls);
     for (const char* k = conf_findfirst(conf, "class_*"); k; k = conf_findnext(conf)) {
       if (std::strncmp(k, prefix, length) != 0) continue;
       const char* tail = k + length;
@@ -300,7 +311,7 @@ void scoreFree() {
   endAllTips();
   dropDigitObjects(S.objectCount);
   freeDigitSprites();
-  S = Score{nullptr, {}, {}, 0, {}, SCORE_TIP_TIME, SCORE_TIP_DIST, {}, {}, 0};
+  S = emptyScore();
   freeYear();
 }
 
