@@ -289,10 +289,14 @@ TEST_F(ScoreTest, SubjectsComeFromTheClassesAtTheirSectionsPlaces) {
                            "[noclass]\nxy = \"1,2\"\n"
                            "[noplace]\nclass = \"lane\"\n"
                            "[badplace]\nclass = \"lane\"\nxy = \"1;2\"\n"
-                           "[unknownclass]\nclass = \"nothing\"\nxy = \"1,2\"\n";
+                           "[unknownclass]\nclass = \"nothing\"\nxy = \"1,2\"\n"
+                           "[longclass]\nclass = \"" + std::string(148, 'c') + "\"\nxy = \"1,2\"\n"
+                           // Long enough for its keys, though no section can be named after it.
+                           "[longestclass]\nclass = \"" + std::string(147, 'c') + "\"\nxy = \"1,2\"\n";
   EXPECT_EQ(setup(text), 1);
   EXPECT_EQ(log,
             "setupScore(): 'badplace.xy' is not \"x,y\" ('1;2') - subject skipped\n"
+            "setupScore(): 'longclass.class' is longer than 147 characters - subject skipped\n"
             "setupScore(): 'noclass.class' not defined - subject skipped\n"
             "setupScore(): 'noplace.xy' not defined - subject skipped\n");
   const struct {
@@ -309,7 +313,9 @@ TEST_F(ScoreTest, SubjectsComeFromTheClassesAtTheirSectionsPlaces) {
     EXPECT_EQ(s->y, e.y) << e.name;
   }
   // The class "lane" is not the class "lane2", nor are its other keys values.
-  for (const char* name : {"duma0:", "duma0s", "duma0:2", "unknownclass", "noclass", "noplace", "badplace"})
+  for (const char* name :
+       {"duma0:", "duma0s", "duma0:2", "unknownclass", "noclass", "noplace", "badplace", "longclass",
+        "longestclass"})
     EXPECT_EQ(scoreFindSubject(name), nullptr) << name;
 }
 
