@@ -1,7 +1,6 @@
 // Lamp builders: the standard programs over a lamp sprite, the indicator
 // bars, the bumper flashes, the crane animations, and which lamp of the table
 // is built how.
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -31,53 +30,6 @@ int lampKeyInt(ConfSet* game, const char* name, const char* item, int defaultVal
   char key[128];
   strFormatN(key, sizeof key, "%s.%s", name ? name : "", item);
   return conf_getint(confOf(game), key, defaultValue);
-}
-
-// Formats a sprite name from a configured pattern with one number. The
-// pattern comes from a data file: only integer conversions (with flags,
-// width and precision) take the number and "%%" gives '%'; anything else is
-// copied as it stands, so a stray "%s" cannot read beyond the one argument.
-void formatNumbered(char* out, size_t size, const char* format, int n) {
-  if (size == 0) return;
-  size_t o = 0;
-  auto put = [&](char c) {
-    if (o + 1 < size) out[o++] = c;
-  };
-  const char* p = format ? format : "";
-  while (*p) {
-    if (*p != '%') {
-      put(*p++);
-      continue;
-    }
-    if (p[1] == '%') {
-      put('%');
-      p += 2;
-      continue;
-    }
-    const char* q = p + 1;
-    for (int i = 0; i < 5 && *q && std::strchr("-+ 0#", *q); ++i) ++q;
-    for (int i = 0; i < 3 && std::isdigit(static_cast<unsigned char>(*q)); ++i) ++q;
-    if (*q == '.') {
-      ++q;
-      for (int i = 0; i < 3 && std::isdigit(static_cast<unsigned char>(*q)); ++i) ++q;
-    }
-    if (*q && std::strchr("diuxXo", *q)) {
-      char conversion[24];
-      const size_t len = static_cast<size_t>(q - p) + 1;
-      std::memcpy(conversion, p, len);
-      conversion[len] = '\0';
-      char number[64];
-      if (*q == 'd' || *q == 'i')
-        std::snprintf(number, sizeof number, conversion, n);
-      else
-        std::snprintf(number, sizeof number, conversion, static_cast<unsigned>(n));
-      for (const char* c = number; *c; ++c) put(*c);
-      p = q + 1;
-    } else {
-      put(*p++);
-    }
-  }
-  out[o] = '\0';
 }
 
 // The standard programs over a sprite of N frames, drawn by a new object.
@@ -512,7 +464,7 @@ int lightSprite(int light, LightSprite* out) {
 void lightSpriteName(const LightSprite* sprite, ConfSet* game, char* out, size_t size) {
   const char* pattern = conf_getstr(confOf(game), sprite->key, sprite->fallback);
   if (sprite->number >= 0)
-    formatNumbered(out, size, pattern, sprite->number);
+    strFormatNumbered(out, size, pattern, sprite->number);
   else
     strCopyN(out, pattern, size);
 }

@@ -1,7 +1,7 @@
 #pragma once
-// A log of calls into the parts of the rules that are still to come (score
-// subjects, missions, modes, titles). Their entry points already exist with
-// their final signatures; until their bodies are written they note each call
+// A log of calls into the parts of the rules that are still to come
+// (missions, modes, titles). Their entry points already exist with their
+// final signatures; until their bodies are written they note each call
 // here, so that the table objects that make them can be checked, and do
 // nothing else.
 enum { RULES_CALLS = 512, RULES_CALL_TEXT = 96 };

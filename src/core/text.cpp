@@ -254,6 +254,49 @@ int strFormatN(char* buffer, size_t size, const char* format, ...) {
   return static_cast<size_t>(n) < size ? n : static_cast<int>(size - 1);
 }
 
+void strFormatNumbered(char* out, size_t size, const char* format, int n) {
+  if (size == 0) return;
+  size_t o = 0;
+  auto put = [&](char c) {
+    if (o + 1 < size) out[o++] = c;
+  };
+  const char* p = format ? format : "";
+  while (*p) {
+    if (*p != '%') {
+      put(*p++);
+      continue;
+    }
+    if (p[1] == '%') {
+      put('%');
+      p += 2;
+      continue;
+    }
+    const char* q = p + 1;
+    for (int i = 0; i < 5 && *q && std::strchr("-+ 0#", *q); ++i) ++q;
+    for (int i = 0; i < 3 && isDigit(*q); ++i) ++q;
+    if (*q == '.') {
+      ++q;
+      for (int i = 0; i < 3 && isDigit(*q); ++i) ++q;
+    }
+    if (*q && std::strchr("diuxXo", *q)) {
+      char conversion[24];
+      const size_t len = static_cast<size_t>(q - p) + 1;
+      std::memcpy(conversion, p, len);
+      conversion[len] = '\0';
+      char number[64];
+      if (*q == 'd' || *q == 'i')
+        std::snprintf(number, sizeof number, conversion, n);
+      else
+        std::snprintf(number, sizeof number, conversion, static_cast<unsigned>(n));
+      for (const char* c = number; *c; ++c) put(*c);
+      p = q + 1;
+    } else {
+      put(*p++);
+    }
+  }
+  out[o] = '\0';
+}
+
 char* strCopyN(char* destination, const char* source, size_t size) {
   if (size == 0) return destination;
   size_t n = 0;

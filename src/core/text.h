@@ -13,6 +13,11 @@ char* strFormat(const char* format, ...) PB_PRINTF(1, 2);
 // Bounded formatting; the last byte of the buffer is always NUL. Returns the
 // number of characters stored.
 int strFormatN(char* buffer, size_t size, const char* format, ...) PB_PRINTF(3, 4);
+// A name from a pattern that comes from a data file, with one number: only
+// integer conversions (with flags, width and precision) take the number and
+// "%%" gives '%'; anything else is copied as it stands, so a stray "%s"
+// cannot read beyond the one argument. Bounded like strFormatN.
+void strFormatNumbered(char* out, size_t size, const char* format, int n);
 char* strCopyN(char* destination, const char* source, size_t size);
 char* strCatN(char* destination, const char* source, size_t size);
 

@@ -15,6 +15,7 @@
 #include "game/game.h"
 #include "game/mission.h"
 #include "game/mode.h"
+#include "game/score.h"
 #include "core/nproc.h"
 #include "anim/title.h"
 #include "game/stats.h"
@@ -259,6 +260,7 @@ void playingFrame() {
   vbRestore(S.fullRedraw ? 1 : 0);
   S.fullRedraw = false;
   tvFrame(tmFrameDelta);
+  scoreUpdateTips();
   vbDraw();
   fxFadeUpdate(tmFrameDelta);
   fxUpdate();

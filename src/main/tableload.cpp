@@ -276,6 +276,9 @@ int phaseLights(TableLoad* t) {
   logDebug(2, "at setupSamples()");
   if (!setupSamples(&t->sampleSet)) logError(0, "%s: error setting up game samples", kFn);
   LT("samples");
+  logDebug(2, "at setupScore()");
+  if (!setupScore(t->writeBinary)) logError(0, "%s: error setting up score", kFn);
+  LT("glitter");
   return 0;
 }
 
@@ -361,6 +364,7 @@ void tableResetModules() {
   rulesCallClear();
   titleClearMacros();
   gameReset();
+  scoreFree();
   namedProcClear();
   eventClear();
   tableContextReset();
@@ -381,6 +385,8 @@ int tableLoad(TableLoad* t, unsigned phases) {
 
 void tableUnload(TableLoad* t) {
   tvFree();
+  // The tips and the year display leave the board while it is current.
+  scoreFree();
   vbDeselect(&t->board);
   // The balls and table objects give back their sprite instances first.
   if (t->physics.objects) {

@@ -30,7 +30,8 @@
 //   TP_RULES_CONF     "conf/game.conf", "conf/sample.conf" (each fails)
 //   TP_RULES          statistics, the four features' animation scripts,
 //                     the game objects
-//   TP_LIGHTS         the blink clock, lamps, table samples
+//   TP_LIGHTS         the blink clock, lamps, table samples, the score
+//                     subjects and their tips ("conf/score.conf")
 //   TP_USER_EVENTS    the user events the recorder declares
 //   TP_REPORT         the load-time report, the lamp and sprite lists
 //

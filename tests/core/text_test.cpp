@@ -37,6 +37,31 @@ TEST(TextFormatTest, SharedBufferAndBoundedForms) {
   EXPECT_STREQ(buf, "");
 }
 
+TEST(TextFormatTest, NumberedNamesTakeOnlyIntegerConversionsFromAPattern) {
+  const struct {
+    const char* pattern;
+    int n;
+    const char* expected;
+  } cases[] = {
+      {"data/tip%d.gsp", 7, "data/tip7.gsp"},
+      {"year%02d-%d", 3, "year03-3"},
+      {"%x%X%o%u%i", 255, "ffFF377255255"},
+      {"100%%-%d", -4, "100%--4"},
+      // Anything but an integer conversion is copied, never read as an argument.
+      {"%s-%d-%n-%", 1, "%s-1-%n-%"},
+      {"%.3f", 2, "%.3f"},
+      {nullptr, 5, ""},
+  };
+  for (const auto& c : cases) {
+    char out[64];
+    strFormatNumbered(out, sizeof out, c.pattern, c.n);
+    EXPECT_STREQ(out, c.expected) << (c.pattern ? c.pattern : "(null)");
+  }
+  char small[5];
+  strFormatNumbered(small, sizeof small, "abc%d", 1234);
+  EXPECT_STREQ(small, "abc1");
+}
+
 TEST(TextCopyTest, CopyAndAppendStayBelowTheSize) {
   char buf[6] = "";
   EXPECT_STREQ(strCopyN(buf, "abcdefgh", sizeof buf), "abcde");

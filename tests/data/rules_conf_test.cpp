@@ -16,12 +16,17 @@
 #include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
+#include "core/time.h"
+#include "game/game.h"
+#include "game/score.h"
 #include "gfx/font.h"
 #include "gfx/gspwrite.h"
 #include "gfx/sprite.h"
 #include "physics/geometry.h"
 #include "support/gamedata.h"
+#include "support/memscreen.h"
 #include "support/table_model.h"
+#include "support/testutil.h"
 #include "support/titletext.h"
 #include "table/desc.h"
 #include "table/model.h"
@@ -202,6 +207,45 @@ TEST(RulesConf, EveryScoredNameIsASubjectOnTheScreen) {
       it->second = s.section;  // once per pair
     }
   }
+}
+
+// The game's own set-up reads the shipped score configuration without a
+// complaint, and every name the table's objects and the rules score is one
+// of its subjects, worth something.
+TEST(RulesConf, TheGameScoresEveryScoredName) {
+  const tbl::Model& model = shippedTableModel();
+  ASSERT_FALSE(model.objects.empty());
+  MemScreen screen;
+  ASSERT_TRUE(screen.openScreen(800, 600));
+  logReset();
+  const double savedTime = tmTime;
+  gameReset();
+  int ok = -1;
+  std::string log;
+  {
+    ScopedChdir in(kGame);
+    StderrCapture err;
+    ok = setupScore(0);
+    log = err.finish();
+  }
+  EXPECT_EQ(ok, 1);
+  EXPECT_EQ(log, "");
+  for (const std::string& name : scoredNames(model)) {
+    // Each tip has ended before the next score.
+    tmTime += 100000;
+    scoreUpdateTips();
+    game.score = 0;
+    StderrCapture err;
+    const int added = scoreAdd(name.c_str());
+    EXPECT_EQ(err.finish(), "") << name;
+    EXPECT_EQ(added, 1) << name;
+    EXPECT_GT(game.score, 0) << name;
+  }
+  scoreFree();
+  screen.closeScreen();
+  gameReset();
+  tmTime = savedTime;
+  logReset();
 }
 
 int alphaSum(const Sprite* s, int frame) {

@@ -70,10 +70,7 @@ void show(const OstliftParms* p) {
 void reklamaInEnd() { tableRequestBall(1); }
 
 void reklamaMultiballEnd() {
-  int value = routingBigScore("reklama.value");
-  titleSetMacro("big_score", scoreFormat(value));
-  startForeTitle("big_score");
-  scoreAddBig(value);
+  gameBigScore(routingBigScore("reklama.value"));
 }
 
 void beginRelease() {

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@
 #include "main/tableload.h"
 #include "game/game.h"
 #include "core/nproc.h"
+#include "game/score.h"
 #include "game/stats.h"
 #include "gfx/gspwrite.h"
 #include "gfx/screen.h"
@@ -54,6 +56,8 @@ class TableFixture : public ::testing::Test, protected MemScreen {
     gKeys = {};
     // The board, the lamps and the object families, as a table load makes them.
     ASSERT_EQ(tableLoad(&table, tablePhaseBit(TP_BOARD) | tablePhaseBit(TP_DISPLAY) | tablePhaseBit(TP_FAMILIES)), 0);
+    for (int d = 0; d < 10; d++) sprite("digit" + std::to_string(d) + ".gsp", 2, 6, 8);
+    ASSERT_NO_FATAL_FAILURE(setScores({}));
   }
 
   void TearDown() override {
@@ -92,6 +96,66 @@ class TableFixture : public ::testing::Test, protected MemScreen {
   static void parseConf(ConfSet* set, const std::string& text, const char* name) {
     conf_free(set);
     ASSERT_EQ(confParseText(set, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, name), 0) << name;
+  }
+
+  // Every subject the table objects score.
+  inline static const std::vector<std::string> kTableSubjects = [] {
+    std::vector<std::string> names;
+    auto numbered = [](std::string f, int i) { return f.replace(f.find('#'), 1, std::to_string(i)); };
+    for (int i = 0; i < 3; i++)
+      for (const char* f : {"duma_bumper#", "krem_bumper#"}) names.push_back(numbered(f, i));
+    for (int i = 0; i < 2; i++)
+      for (const char* f : {"ostbtn#", "zonabtn#"}) names.push_back(numbered(f, i));
+    for (int i = 0; i < 4; i++)
+      for (const char* f : {"duma#", "duma#:on", "duma#:pres", "ukaz#", "ukaz#:pres", "gp#", "gp#:on", "gp#:pres"})
+        names.push_back(numbered(f, i));
+    for (const char* n : {"hflaps:pres", "mflaps:pres", "msel_button", "msel_button:pres", "msel_button:action",
+                          "question_button", "question_button:pres", "question_button:action", "law_button",
+                          "law_button:action", "ukazy_button", "ukazy_button:action"})
+      names.push_back(n);
+    return names;
+  }();
+
+  // The score configuration, with every subject of the table: the listed
+  // ones worth 1, 4, 16 ... in that order, every other one 2^30. So
+  // game.score says which of the listed subjects were added and how often
+  // (up to three times each), and whether anything else was added at all.
+  // The score starts again from 0.
+  void setScores(const std::vector<std::string>& listed) {
+    ASSERT_LE(listed.size(), 15u);
+    scoreValues.clear();
+    for (const std::string& n : kTableSubjects) scoreValues[n] = 1 << 30;
+    for (size_t i = 0; i < listed.size(); i++) {
+      ASSERT_TRUE(scoreValues.count(listed[i])) << listed[i];
+      scoreValues[listed[i]] = 1 << (2 * i);
+    }
+    // One class per placed subject, each at its own place.
+    std::map<std::string, std::string> classes;
+    for (const auto& [name, value] : scoreValues) {
+      const size_t colon = name.find(':');
+      const std::string section = name.substr(0, colon);
+      const std::string key = colon == std::string::npos ? "value" : "value_" + name.substr(colon + 1);
+      classes[section] += key + " = " + std::to_string(value) + "\n";
+    }
+    std::string text = "digits_sprite = \"" + dir.path + "/digit%d.gsp\"\n";
+    int place = 0;
+    for (const auto& [section, values] : classes) {
+      text += "[class_" + section + "]\n" + values;
+      text += "[" + section + "]\nclass = \"" + section + "\"\nxy = \"" + std::to_string(20 + 20 * place++) + ",300\"\n";
+    }
+    ConfSet set{};
+    parseConf(&set, text, "score.conf");
+    const int ok = setupScoreFrom(&set);
+    conf_free(&set);
+    ASSERT_EQ(ok, 1);
+    ASSERT_EQ(scoreSubjectCount(), static_cast<int>(kTableSubjects.size()));
+    game.score = 0;
+  }
+  // What the subjects given add, each as often as it appears.
+  int scoreOf(const std::vector<std::string>& added) {
+    int sum = 0;
+    for (const std::string& n : added) sum += scoreValues.at(n);
+    return sum;
   }
 
   // Offers an outline to the readers as the shape loader does; returns the
@@ -180,10 +244,12 @@ class TableFixture : public ::testing::Test, protected MemScreen {
   }
 
   // Steps the board n times by dt, advancing the game clock by ms per step.
+  // The score's tips rise and end as in the session's frames.
   void step(int n = 1, double dt = 1.0, double ms = 1000.0 / 60) {
     for (int i = 0; i < n; i++) {
       tmTime += ms;
       BOARD_STEP(dt);
+      scoreUpdateTips();
     }
   }
 
@@ -197,5 +263,6 @@ class TableFixture : public ::testing::Test, protected MemScreen {
   Board& board = table.physics;
   BoardParams& params = table.boardParams;
   ConfSet conf{}, rules{}, global{}, bigscore{};
+  std::map<std::string, int> scoreValues;
   std::deque<Outline> outlines;
 };
