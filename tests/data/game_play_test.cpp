@@ -6,6 +6,17 @@
 
 #include <string>
 
+#include "core/log.h"
+#include "game/game.h"
+#include "game/score.h"
+#include "gfx/screen.h"
+#include "gfx/sprite.h"
+#include "main/scene.h"
+#include "physics/ball.h"
+#include "physics/board.h"
+#include "physics/table.h"
+#include "platform/audio.h"
+#include "sound/fx.h"
 #include "support/gamecopy.h"
 #include "support/testutil.h"
 
@@ -68,6 +79,53 @@ TEST(GamePlay, TheYearRunsAYearIn3600Steps) {
   g.play(1800, 0);
   EXPECT_TRUE(has(g.stats, "year\t2000.50\n")) << g.stats;
   EXPECT_TRUE(has(g.stats, "game_over\t0\n")) << g.stats;
+}
+
+
+// The table loaded in memory: a ball dropped onto a Kremlin bumper scores
+// the subject's value of conf/score.conf times the tax multiplier.
+TEST(GamePlay, ABumperHitScoresItsSubjectTimesTheTaxMultiplier) {
+  logReset();
+  logPrint("STDERR 0");
+  audioSetOutput(AUDIO_OUTPUT_NONE);
+  ASSERT_EQ(fxInit(0), 1);
+  gsBuildBlendTable();
+  {
+    ScopedChdir cd(PB_GAME_DIR);
+    TableScene scene{};
+    ASSERT_EQ(sceneOpen(&scene, 0), 1);
+    // The three Kremlin bumpers (table/*.tbl), a fresh one for each level.
+    struct Case {
+      int tax;
+      const char* subject;
+      double x, y;
+    };
+    for (const Case& c : {Case{0, "krem_bumper0", 360, 140}, Case{2, "krem_bumper1", 480, 140},
+                          Case{4, "krem_bumper2", 420, 182}}) {
+      const int tax = c.tax;
+      SCOPED_TRACE(c.subject);
+      const ScoreSubject* subject = scoreFindSubject(c.subject);
+      ASSERT_NE(subject, nullptr);
+      gameSetTax(tax);
+      BallData d{};
+      d.pos = Vec3{c.x, c.y - 30, 0};
+      d.velo = Vec3{0, 3, 0};
+      d.radius = ballRadius(&scene.table.global);
+      BoardObject* ball = CREATE_BALL(&d, nullptr, nullptr, 1);
+      ASSERT_NE(ball, nullptr);
+      const int before = game.score;
+      int frames = 0;
+      while (game.score == before && frames++ < 120) BOARD_STEP(gTable.f);
+      EXPECT_EQ(game.score - before, subject->value * game.taxMultiplier);
+      EXPECT_EQ(game.taxMultiplier, tax == 0 ? 1 : tax == 2 ? 4 : 8);
+      BOARD_KILL(ball->id);
+    }
+    sceneClose(&scene);
+  }
+  fxShutdown();
+  audioSetOutput(AUDIO_OUTPUT_DEVICE);
+  SPR_FREE_ALL();
+  logReset();
 }
 
 }  // namespace
