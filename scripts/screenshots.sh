@@ -47,3 +47,10 @@ for at in 90 150; do
 done
 # The load progress bar half full.
 scene load-progress-half.png progress=0.5
+# The rules on the table: the score in the display and the lit year in each
+# regime, a tip rising from a Kremlin bumper, the game-over title.
+for r in 0 1 2; do
+  scene "rules-score-${names[$r]}.png" regime=$r frames=200 score=1250000 year=2003.5
+done
+scene rules-tip.png frames=185 score=1250000 year=2001.25 add=krem_bumper0@170 add=duma_bumper1@176
+scene rules-gameover.png frames=60 score=1250000 year=2006.75 gameover=1
