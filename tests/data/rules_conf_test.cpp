@@ -26,6 +26,7 @@
 #include "support/gamedata.h"
 #include "support/memscreen.h"
 #include "support/table_model.h"
+#include "support/scored_names.h"
 #include "support/testutil.h"
 #include "support/titletext.h"
 #include "table/desc.h"
@@ -165,14 +166,7 @@ std::vector<std::string> scoredNames(const tbl::Model& m) {
       names.push_back(o.family + std::to_string(place));
     }
   }
-  for (int i = 0; i < 4; i++)
-    for (const char* f :
-         {"duma%d", "duma%d:on", "duma%d:pres", "ukaz%d", "ukaz%d:pres", "gp%d", "gp%d:on", "gp%d:pres"})
-      names.push_back(fmt(f, i));
-  for (const char* n : {"hflaps:pres", "mflaps:pres", "msel_button", "msel_button:pres", "msel_button:action",
-                        "question_button", "question_button:pres", "question_button:action", "law_button",
-                        "law_button:action", "ukazy_button", "ukazy_button:action"})
-    names.push_back(n);
+  for (const std::string& n : groupScoredNames()) names.push_back(n);
   return names;
 }
 

@@ -14,6 +14,7 @@
 
 #include "anim/gnm.h"
 #include "core/log.h"
+#include "fuzz_board.h"
 #include "gfx/gspwrite.h"
 #include "gfx/screen.h"
 #include "gfx/sprite.h"
@@ -29,11 +30,7 @@ void writeBytes(const std::string& path, const void* data, size_t size) {
 }
 
 struct World {
-  GdevDC* display = nullptr;
-  GdevDC* background = nullptr;
-  GdevDevice device{};
-  gscr screen{};
-  VBOARD board{};
+  FuzzBoard board;
   std::string dir;
 
   World() {
@@ -65,19 +62,7 @@ struct World {
     const char list[] = "xstep ystep frame delay\n1 2 0 30\n-4 1 5 10\n2 0 9 0\n";
     writeBytes("l.lst", list, sizeof list - 1);
 
-    display = gdevCreateMemoryDC(64, 48, 16, nullptr);
-    background = gdevCreateMemoryDC(64, 48, 16, nullptr);
-    if (!display || !background) std::abort();
-    device.mode.width = 64;
-    device.mode.height = 48;
-    device.mode.bitsPerPixel = 16;
-    device.mode.pages = 1;
-    device.windowed = 1;
-    device.drawDC = device.displayDC = display;
-    if (gsCreateMGL(&screen, &device) != 1) std::abort();
-    gsSelect(&screen);
-    vbCreate(&board, background);
-    vbSelect(&board);
+    board.open(64, 48);
   }
 };
 

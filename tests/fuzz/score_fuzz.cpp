@@ -15,6 +15,7 @@
 
 #include "core/conf.h"
 #include "core/log.h"
+#include "fuzz_board.h"
 #include "core/time.h"
 #include "game/game.h"
 #include "game/score.h"
@@ -33,11 +34,7 @@ void writeSprite(const std::string& path, int frames, int w) {
 }
 
 struct World {
-  GdevDC* display = nullptr;
-  GdevDC* background = nullptr;
-  GdevDevice device{};
-  gscr screen{};
-  VBOARD board{};
+  FuzzBoard board;
   std::string dir;
 
   World() {
@@ -57,19 +54,7 @@ struct World {
     for (int d = 0; d < 10; d++) writeSprite("d" + std::to_string(d) + ".gsp", 3, 2 + d);
     for (int y = 1; y <= 4; y++) writeSprite("y" + std::to_string(y) + ".gsp", 20, 3);
 
-    display = gdevCreateMemoryDC(64, 48, 16, nullptr);
-    background = gdevCreateMemoryDC(64, 48, 16, nullptr);
-    if (!display || !background) std::abort();
-    device.mode.width = 64;
-    device.mode.height = 48;
-    device.mode.bitsPerPixel = 16;
-    device.mode.pages = 1;
-    device.windowed = 1;
-    device.drawDC = device.displayDC = display;
-    if (gsCreateMGL(&screen, &device) != 1) std::abort();
-    gsSelect(&screen);
-    vbCreate(&board, background);
-    vbSelect(&board);
+    board.open(64, 48);
   }
 };
 

@@ -38,6 +38,7 @@
 #include "physics/track.h"
 #include "platform/gdev.h"
 #include "support/memscreen.h"
+#include "support/scored_names.h"
 #include "support/testutil.h"
 
 class TableFixture : public ::testing::Test, protected MemScreen {
@@ -106,13 +107,7 @@ class TableFixture : public ::testing::Test, protected MemScreen {
       for (const char* f : {"duma_bumper#", "krem_bumper#"}) names.push_back(numbered(f, i));
     for (int i = 0; i < 2; i++)
       for (const char* f : {"ostbtn#", "zonabtn#"}) names.push_back(numbered(f, i));
-    for (int i = 0; i < 4; i++)
-      for (const char* f : {"duma#", "duma#:on", "duma#:pres", "ukaz#", "ukaz#:pres", "gp#", "gp#:on", "gp#:pres"})
-        names.push_back(numbered(f, i));
-    for (const char* n : {"hflaps:pres", "mflaps:pres", "msel_button", "msel_button:pres", "msel_button:action",
-                          "question_button", "question_button:pres", "question_button:action", "law_button",
-                          "law_button:action", "ukazy_button", "ukazy_button:action"})
-      names.push_back(n);
+    for (const std::string& n : groupScoredNames()) names.push_back(n);
     return names;
   }();
 

@@ -1,0 +1,33 @@
+#pragma once
+// A small 16-bit memory screen with a visual board over a background, made
+// and selected once per fuzz process, for targets whose readers add board
+// objects (animation scripts, score digits).
+#include <cstdlib>
+
+#include "gfx/screen.h"
+#include "gfx/vboard.h"
+#include "platform/gdev.h"
+
+struct FuzzBoard {
+  GdevDC* display = nullptr;
+  GdevDC* background = nullptr;
+  GdevDevice device{};
+  gscr screen{};
+  VBOARD board{};
+
+  void open(int w, int h) {
+    display = gdevCreateMemoryDC(w, h, 16, nullptr);
+    background = gdevCreateMemoryDC(w, h, 16, nullptr);
+    if (!display || !background) std::abort();
+    device.mode.width = w;
+    device.mode.height = h;
+    device.mode.bitsPerPixel = 16;
+    device.mode.pages = 1;
+    device.windowed = 1;
+    device.drawDC = device.displayDC = display;
+    if (gsCreateMGL(&screen, &device) != 1) std::abort();
+    gsSelect(&screen);
+    vbCreate(&board, background);
+    vbSelect(&board);
+  }
+};
