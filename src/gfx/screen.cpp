@@ -116,6 +116,25 @@ int gsCreateMGL(gscr* screen, GdevDevice* device) {
   return 1;
 }
 
+int gsCreateMemoryScreen(gscr* screen, GdevDevice* device, GdevDC** display, int w, int h, int bits) {
+  const char* fn = "gsCreateMemoryScreen()";
+  *display = gdevCreateMemoryDC(w, h, bits, nullptr);
+  if (!*display) return logError(0, "%s: no memory for a %dx%dx%d display", fn, w, h, bits);
+  *device = GdevDevice{};
+  device->mode.width = w;
+  device->mode.height = h;
+  device->mode.bitsPerPixel = bits;
+  device->mode.pages = 1;
+  device->windowed = 1;
+  device->drawDC = device->displayDC = *display;
+  if (gsCreateMGL(screen, device) != 1) {
+    gdevDestroyDC(*display);
+    *display = nullptr;
+    return logError(0, "%s: error creating the screen", fn);
+  }
+  return 1;
+}
+
 int gsCreateMem(gscr* screen, GdevDC* dc) {
   if (!screen || !dc) return logError(0, "%s: screen or DC is NULL, SE", "gsCreateMem()");
   *screen = gscr{};

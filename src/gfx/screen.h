@@ -47,6 +47,12 @@ const GdevAllocator* gsDeviceAllocator();
 int gsCreateMGL(gscr* screen, GdevDevice* device);
 // A screen over any memory surface: no tiles, no dirty set, no planes.
 int gsCreateMem(gscr* screen, GdevDC* dc);
+// A screen as gsCreateMGL makes it, without a window: a w x h memory
+// display surface of bits per pixel (the depth's standard format) stands for
+// the window, and *device is filled to describe it. *display receives the
+// surface (the caller frees it after gsRelease). 1, or 0 after logging (with
+// nothing left allocated).
+int gsCreateMemoryScreen(gscr* screen, GdevDevice* device, GdevDC** display, int w, int h, int bits);
 // Frees what the screen owns (dirty set, tile marks, planes, its own back
 // buffer, which the device forgets) and zeroes it. Release screens before
 // the device's mode is restored: the screen still points at the device.

@@ -23,17 +23,7 @@ bool gFullRedraw = false;
 int sceneOpen(TableScene* scene, int regime) {
   const char* fn = "sceneOpen()";
   *scene = TableScene{};
-  scene->display = gdevCreateMemoryDC(SCENE_WIDTH, SCENE_HEIGHT, SCENE_BITS, nullptr);
-  if (!scene->display) return logError(0, "%s: no memory for the screen", fn);
-  GdevDevice& d = scene->device;
-  d.mode.width = SCENE_WIDTH;
-  d.mode.height = SCENE_HEIGHT;
-  d.mode.bitsPerPixel = SCENE_BITS;
-  d.mode.pages = 1;
-  d.windowed = 1;
-  d.drawDC = d.displayDC = scene->display;
-  if (gsCreateMGL(&scene->screen, &d) != 1) {
-    gdevDestroyDC(scene->display);
+  if (!gsCreateMemoryScreen(&scene->screen, &scene->device, &scene->display, SCENE_WIDTH, SCENE_HEIGHT, SCENE_BITS)) {
     *scene = TableScene{};
     return logError(0, "%s: error creating the screen", fn);
   }

@@ -16,16 +16,8 @@ struct FuzzBoard {
   VBOARD board{};
 
   void open(int w, int h) {
-    display = gdevCreateMemoryDC(w, h, 16, nullptr);
     background = gdevCreateMemoryDC(w, h, 16, nullptr);
-    if (!display || !background) std::abort();
-    device.mode.width = w;
-    device.mode.height = h;
-    device.mode.bitsPerPixel = 16;
-    device.mode.pages = 1;
-    device.windowed = 1;
-    device.drawDC = device.displayDC = display;
-    if (gsCreateMGL(&screen, &device) != 1) std::abort();
+    if (!background || !gsCreateMemoryScreen(&screen, &device, &display, w, h, 16)) std::abort();
     gsSelect(&screen);
     vbCreate(&board, background);
     vbSelect(&board);

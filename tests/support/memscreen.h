@@ -21,19 +21,8 @@ struct MemScreen {
   // Makes and selects the screen and the visual board of a w x h display;
   // false, with a test failure, when a part cannot be made.
   bool openScreen(int w, int h) {
-    display = gdevCreateMemoryDC(w, h, 16, nullptr);
-    if (!display) {
-      ADD_FAILURE() << "no " << w << "x" << h << " display surface";
-      return false;
-    }
-    device.mode.width = w;
-    device.mode.height = h;
-    device.mode.bitsPerPixel = 16;
-    device.mode.pages = 1;
-    device.windowed = 1;
-    device.drawDC = device.displayDC = display;
-    if (gsCreateMGL(&screen, &device) != 1) {
-      ADD_FAILURE() << "gsCreateMGL failed";
+    if (!gsCreateMemoryScreen(&screen, &device, &display, w, h, 16)) {
+      ADD_FAILURE() << "no " << w << "x" << h << " screen";
       return false;
     }
     gsSelect(&screen);

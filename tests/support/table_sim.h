@@ -72,14 +72,7 @@ struct TableSim {
     tableResetModules();
     keys = {};
     current = this;
-    display = gdevCreateMemoryDC(W, H, 16, nullptr);
-    device.mode.width = W;
-    device.mode.height = H;
-    device.mode.bitsPerPixel = 16;
-    device.mode.pages = 1;
-    device.windowed = 1;
-    device.drawDC = device.displayDC = display;
-    if (!display || gsCreateMGL(&screen, &device) != 1) return;
+    if (!gsCreateMemoryScreen(&screen, &device, &display, W, H, 16)) return;
     gsSelect(&screen);
     // A blank picture stands in for the regime's artwork.
     background = gdevCreateMemoryDC(W, H, 16, nullptr);
