@@ -15,6 +15,7 @@
 #include "anim/gnm.h"
 #include "core/log.h"
 #include "fuzz_board.h"
+#include "scratch.h"
 #include "gfx/gspwrite.h"
 #include "gfx/screen.h"
 #include "gfx/sprite.h"
@@ -36,17 +37,8 @@ struct World {
   World() {
     logPrint("STDERR 0");
     gsBuildBlendTable();
-    char templ[] = "/tmp/gnm_fuzz-XXXXXX";
-    if (!mkdtemp(templ)) std::abort();
-    dir = templ;
-    static std::string removeAtExit;
-    removeAtExit = dir;
-    std::atexit([] {
-      for (const char* f : {"/input.gnm", "/spr.gsp", "/d/spr.gsp", "/l.lst"}) unlink((removeAtExit + f).c_str());
-      rmdir((removeAtExit + "/d").c_str());
-      rmdir(removeAtExit.c_str());
-    });
-    if (chdir(dir.c_str()) != 0 || mkdir("d", 0700) != 0) std::abort();
+    dir = fuzzScratchDir("gnm_fuzz");
+    if (mkdir("d", 0700) != 0) std::abort();
     std::vector<std::vector<uint8_t>> pictures;
     std::vector<GspFrameImage> frames;
     for (int i = 0; i < 6; ++i) {

@@ -16,6 +16,7 @@
 #include "core/conf.h"
 #include "core/log.h"
 #include "fuzz_board.h"
+#include "scratch.h"
 #include "core/time.h"
 #include "game/game.h"
 #include "game/score.h"
@@ -40,17 +41,7 @@ struct World {
   World() {
     logPrint("STDERR 0");
     gsBuildBlendTable();
-    char templ[] = "/tmp/score_fuzz-XXXXXX";
-    if (!mkdtemp(templ)) std::abort();
-    dir = templ;
-    static std::string removeAtExit;
-    removeAtExit = dir;
-    std::atexit([] {
-      for (int d = 0; d < 10; d++) unlink((removeAtExit + "/d" + std::to_string(d) + ".gsp").c_str());
-      for (int y = 1; y <= 4; y++) unlink((removeAtExit + "/y" + std::to_string(y) + ".gsp").c_str());
-      rmdir(removeAtExit.c_str());
-    });
-    if (chdir(dir.c_str()) != 0) std::abort();
+    dir = fuzzScratchDir("score_fuzz");
     for (int d = 0; d < 10; d++) writeSprite("d" + std::to_string(d) + ".gsp", 3, 2 + d);
     for (int y = 1; y <= 4; y++) writeSprite("y" + std::to_string(y) + ".gsp", 20, 3);
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 inline std::string& fuzzScratchPath() {
@@ -26,4 +27,19 @@ inline void fuzzScratchWrite(const uint8_t* data, size_t size) {
   int fd = open(fuzzScratchPath().c_str(), O_WRONLY | O_TRUNC);
   if (fd < 0 || write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
   close(fd);
+}
+
+// A scratch folder under /tmp, made once per process and made the working
+// directory; removed with everything in it at exit.
+inline std::string fuzzScratchDir(const char* stem) {
+  std::string name = std::string("/tmp/") + stem + "-XXXXXX";
+  if (!mkdtemp(name.data())) std::abort();
+  static std::string removeAtExit;
+  removeAtExit = name;
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(removeAtExit, ignored);
+  });
+  if (chdir(name.c_str()) != 0) std::abort();
+  return name;
 }
