@@ -73,6 +73,15 @@ TEST(GamePlay, DrainedBallsEndTheGameAndRStartsANewOne) {
   EXPECT_TRUE(has(g.stats, "score\t0\n")) << g.stats;
 }
 
+// Without R the game stays over: the end state says so.
+TEST(GamePlay, TheThirdLostBallEndsTheGame) {
+  Game g;
+  g.play(4800, 0);
+  EXPECT_TRUE(has(g.stats, "ball:lost\t3\n")) << g.stats;
+  EXPECT_TRUE(has(g.stats, "game_over\t1\n")) << g.stats;
+  EXPECT_TRUE(has(g.stats, "balls_left\t0\n")) << g.stats;
+}
+
 // One game step a frame: 1800 frames are half a year.
 TEST(GamePlay, TheYearRunsAYearIn3600Steps) {
   Game g;
