@@ -21,7 +21,13 @@ enum MissionNumber {
   MISSION_GASPROM = 2,
   MISSION_BD = 3,
   MISSION_QUESTION = 4,
+  MISSION_BLESSING = 6,
+  MISSION_RIOT = 8,       // the zone's crisis
+  MISSION_PUTSCH = 9,     // the "bd" crisis
+  MISSION_COUNT = 10,
 };
+
+enum { MISSION_QUESTIONS = 40, MISSION_QUESTION_TEXT = 128 };
 
 // Sends an event to the running mission, when there is one.
 void missionEvent(int event, int a, int b);
@@ -32,9 +38,28 @@ int missionCurrent();
 int missionPointReady(int place);
 // Selects the entry's mission and tells the rules the place.
 void missionPointSelect(int place);
-// Starts a mission by number (the rules' own: the elections, the blessing,
-// the crises) and aborts the running one.
+// Starts a mission by number: it becomes current, the modes get
+// MEVT_MISSION, the music TR_MISSION_BEGIN, the mission MEVT_BEGIN. Id 7 (and
+// any number without a mission) leaves no mission running. The elections
+// (5) come with their own rules and start nothing yet.
 void missionStart(int mission);
+// The running mission gets MEVT_COMPLETE, the music TR_MISSION_COMPLETE, and
+// no mission runs; the selection mode gets MEVT_BEGIN. A blessing that ran
+// in a mission's place completes that mission too.
+void missionComplete();
+// The running mission gets MEVT_ABORT, the music TR_MISSION_ABORT; no
+// mission runs.
 void missionAbort();
+// The mission configuration ("conf/mission.conf": times, counts, the crisis
+// length) and the questions. 1, or 0 after logging.
+int gameSetupMissions(int writeBinary);
+// The questions of "conf/question.conf" (at most 40; the list ends at the
+// first malformed one). 1, or 0 when the file can't be read.
+int setupMissionQuestion(int writeBinary);
+int missionQuestionCount();
+// No mission and no mission state (a new table); missionFree also forgets
+// the configuration.
+void missionReset();
+void missionFree();
 // One game step of the mission symbols' animation.
 void missionSymbolsStep();

@@ -255,7 +255,10 @@ void playingFrame() {
   BOARD_STEP(tmFrameStep * S.table.cfg.boardTimescale);
   synlightUpdate();
   lightUpdate(tmFrameDelta);
-  if (!game.over) gameTick(tmFrameDelta);
+  if (!game.over) {
+    missionEvent(MEVT_UPDATE, 0, 0);
+    gameTick(tmFrameDelta);
+  }
   gnmUpdate(tmFrameDelta);
   vbRestore(S.fullRedraw ? 1 : 0);
   S.fullRedraw = false;

@@ -11,6 +11,7 @@
 #include "core/nproc.h"
 #include "frontend/pause.h"
 #include "game/game.h"
+#include "game/mission.h"
 #include "game/score.h"
 #include "game/stats.h"
 #include "gfx/frame.h"
@@ -264,6 +265,8 @@ int phaseRules(TableLoad* t) {
   if (!gameSetupObjects(&t->gameSet)) logError(0, "%s: error setting up game objects", kFn);
   logDebug(2, "at gameSetupBigscore()");
   if (!gameSetupBigscore(t->writeBinary)) logError(0, "%s: error setting up big score", kFn);
+  logDebug(2, "at gameSetupMissions()");
+  if (!gameSetupMissions(t->writeBinary)) logError(0, "%s: error setting up game missions", kFn);
   LT("game");
   return 0;
 }
@@ -364,6 +367,7 @@ void tableResetModules() {
   rulesCallClear();
   titleClearMacros();
   gameReset();
+  missionReset();
   scoreFree();
   namedProcClear();
   eventClear();
@@ -428,6 +432,7 @@ void tableUnload(TableLoad* t) {
   mosAnimFreeAll();
   freeTableSamples();
   gameFreeRules();
+  missionFree();
   conf_free(&t->global);
   conf_free(&t->gameSet);
   conf_free(&t->sampleSet);
