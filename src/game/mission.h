@@ -63,3 +63,11 @@ void missionReset();
 void missionFree();
 // One game step of the mission symbols' animation.
 void missionSymbolsStep();
+// The symbols' display state: 0 hidden, 1 rising, 2 shown, 3 exploding,
+// 5 exploding all.
+enum { MSYM_HIDDEN = 0, MSYM_RISING = 1, MSYM_SHOWN = 2, MSYM_EXPLODING = 3, MSYM_EXPLODING_ALL = 5 };
+int missionSymbolsState();
+// 1 while the symbols are up (rising or shown): no other mission may start.
+int missionSymbolsUp();
+// The presidential elections' handler (mission 5).
+void missionElections(int event, int a, int b);

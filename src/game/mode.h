@@ -1,7 +1,29 @@
 #pragma once
-// Modes: the rules' long-running features (mission selection, Duma, Kremlin,
-// prison zone ...), each an event handler.
+// Modes: the rules that run side by side all game long (mission selection,
+// laws, decrees, the Duma vote, the steal, the tax, the prizes, the question
+// and opponent lanes), each an event handler of the mission events.
 struct BoardObject;
 
-// Sends an event to one mode, or to every mode for mode 0; 0.
+// Mode numbers: 0 sends to every mode.
+enum ModeNumber {
+  MODE_ALL = 0,
+  MODE_MSEL = 1,
+  MODE_NONE = 2,
+  MODE_STEAL = 3,
+  MODE_LAWS = 4,
+  MODE_UKAZY = 5,
+  MODE_VOTE = 6,
+  MODE_TAX = 7,
+  MODE_PRIZES = 8,
+  MODE_QUESTION = 9,
+  MODE_OPPONENT = 10,
+  MODE_COUNT = 11,
+};
+
+// Sends an event to one mode, or to every mode for mode 0 (in the order 1,
+// 3, 4, ..., 10); unknown modes are ignored. 0.
 int modeEvent(int mode, int event, int a, BoardObject* object);
+
+// The mission selection's handler (mode 1); it lives with the mission
+// symbols.
+void modeMsel(int event, int a, BoardObject* object);
