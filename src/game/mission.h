@@ -71,3 +71,6 @@ int missionSymbolsState();
 int missionSymbolsUp();
 // The presidential elections' handler (mission 5).
 void missionElections(int event, int a, int b);
+// During the elections a hit of the selection or question button gives the
+// voters "pres.timeadd" seconds more.
+void missionElectionsAddTime();
