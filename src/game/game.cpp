@@ -144,8 +144,21 @@ void superCpwEnd() {
   gameBigScore(value);
 }
 
-// The end of the "cpw_inc"/"cpw_dec" title: the change lands on the level.
+// Run once the change has landed (the question mission completes then).
+void (*gCpwThen)() = nullptr;
+
+void landCpw();
+
+// The end of the "cpw_inc"/"cpw_dec" title: the change lands on the level,
+// then the caller's continuation runs.
 void applyCpw() {
+  landCpw();
+  void (*then)() = gCpwThen;
+  gCpwThen = nullptr;
+  if (then) then();
+}
+
+void landCpw() {
   const int index = cpwIndex(gPendingCpwKind);
   if (index < 0) return;
   const int change = gPendingCpwChange;
@@ -457,12 +470,16 @@ void gameLightExtraBall() {
     lightSet(LI_XB1, LIGHT_ON);
 }
 
-void gameChangeCpw(int kind, int change) {
+void gameChangeCpw(int kind, int change) { gameChangeCpwThen(kind, change, nullptr); }
+
+void gameChangeCpwThen(int kind, int change, void (*then)()) {
   const int index = cpwIndex(kind);
   if (index < 0) {
     logError(0, "%s: unknown kind '%c', SE", "gameChangeCpw()", kind);
+    if (then) then();
     return;
   }
+  gCpwThen = then;
   titleSetMacro("cpw_name", kCpwName[index]);
   char value[16];
   strFormatN(value, sizeof value, "%d", std::abs(change));
@@ -540,6 +557,7 @@ void gameNewGame() {
   game.regime = regime;
   gameRefreshLamps();
   for (int f = 0; f < GNM_FEATURES; f++) setFeature(f, 0);
+  missionSymbolsHide();
   all_triggers(TR_GAME_BEGIN);
 }
 

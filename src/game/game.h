@@ -103,6 +103,8 @@ void gameLightExtraBall();
 // "cpw_inc" or "cpw_dec", then the change on the level; past 10 the title
 // "super_cpw" and a big score, below 0 a crisis of the matching feature.
 void gameChangeCpw(int kind, int change);
+// The same, then calls then (null: nothing) once the change has landed.
+void gameChangeCpwThen(int kind, int change, void (*then)());
 
 struct ConfSet;
 // The table's lamps, year digits, the rules' timings, the named procedure

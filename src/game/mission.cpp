@@ -49,6 +49,7 @@ struct MissionState {
   // Question.
   int question = -1, change = 0;
   bool answered = false;
+  bool riotPossible = false;  // the answer may take power to nothing with the zone on
   // Riot and putsch.
   double deadline = 0;
 };
@@ -300,10 +301,22 @@ void questionBegun() {
   M.begun = true;
 }
 
+// The change has landed: the question is done. A power change that leaves
+// power at nothing while the zone is on loses the zone: the prisoners riot.
+void questionCpwLanded() {
+  const bool riot = M.riotPossible && game.power == 0;
+  M.riotPossible = false;
+  if (game.mission == MISSION_QUESTION) missionComplete();
+  if (!riot || game.mission >= 0) return;
+  if (game.zona != 2) gameSetZona(2);
+  missionStart(MISSION_RIOT);
+}
+
 void questionAnswered() {
   if (M.question < 0) return;
-  gameChangeCpw(gQuestions[M.question].cpw, M.change);
-  if (game.mission == MISSION_QUESTION) missionComplete();
+  const Question& q = gQuestions[M.question];
+  M.riotPossible = q.cpw == 'p' && M.change < 0 && game.zona == 1;
+  gameChangeCpwThen(q.cpw, M.change, questionCpwLanded);
 }
 
 void missionQuestion(int event, int, int) {
@@ -527,16 +540,8 @@ void missionEvent(int event, int a, int b) {
 
 int missionCurrent() { return game.mission; }
 
-// The mission points' entries come with the mission symbols; until then no
-// point is armed.
-int missionPointReady(int place) {
-  rulesCallNote("missionPointReady %d", place);
-  return 0;
-}
-
-void missionPointSelect(int place) { rulesCallNote("missionPointSelect %d", place); }
-
-void missionSymbolsStep() {}
+// TEMPORARY until the elections land: they own the voting time.
+void missionElectionsAddTime() {}
 
 int setupMissionQuestion(int writeBinary) {
   const char* fn = "setupMissionQuestion()";
@@ -579,17 +584,20 @@ int gameSetupMissions(int writeBinary) {
   gConfRead = conf_anyread(&gConf, "gameSetupMissions()", "conf/mission.conf", "conf/mission.bcf", writeBinary) >= 0;
   if (!gConfRead) return 0;
   gameSetCrisisTimeout(conf_getint(&gConf, "crisis.timeout", 2));
+  if (!setupMissionSymbols(&gConf)) return 0;
   if (!setupMissionQuestion(writeBinary))
     return logError(0, "%s: error setting up 'question' mission", "gameSetupMissions()");
   return 1;
 }
 
 void missionReset() {
+  missionSymbolsHide();
   M = MissionState{};
   game.mission = -1;
 }
 
 void missionFree() {
+  freeMissionSymbols();
   conf_free(&gConf);
   gConfRead = false;
   gQuestionCount = 0;

@@ -33,10 +33,10 @@ enum { MISSION_QUESTIONS = 40, MISSION_QUESTION_TEXT = 128 };
 void missionEvent(int event, int a, int b);
 // The running mission's number, -1 when none runs.
 int missionCurrent();
-// The mission point of a place (0..31) was hit by a ball: 1 when its entry
-// is active and enabled, so that the hit selects a mission.
+// The mission point of a place (0..31) was hit by a ball: 1 when the
+// symbol of its slot is visible and shown, so that the hit selects a mission.
 int missionPointReady(int place);
-// Selects the entry's mission and tells the rules the place.
+// Starts the mission of the place's symbol and bursts the symbol.
 void missionPointSelect(int place);
 // Starts a mission by number: it becomes current, the modes get
 // MEVT_MISSION, the music TR_MISSION_BEGIN, the mission MEVT_BEGIN. Id 7 (and
@@ -61,14 +61,27 @@ int missionQuestionCount();
 // the configuration.
 void missionReset();
 void missionFree();
-// One game step of the mission symbols' animation.
+// The mission symbols: up to 32 points ("points.point%d" of the mission
+// configuration), one symbol slot each; five kinds of symbol (the missions
+// 0..4), each a rotating sprite and a burst sprite. 1, or 0 after logging.
+enum { MISSION_SYMBOL_POINTS = 32 };
+struct ConfSet;
+int setupMissionSymbols(ConfSet* conf);
+void freeMissionSymbols();
+// One game step of the symbols' animation.
 void missionSymbolsStep();
-// The symbols' display state: 0 hidden, 1 rising, 2 shown, 3 exploding,
-// 5 exploding all.
+// The symbols' display state: 0 hidden, 1 rising, 2 shown, 3 exploding (the
+// hit symbol bursts, the others go), 5 exploding all.
 enum { MSYM_HIDDEN = 0, MSYM_RISING = 1, MSYM_SHOWN = 2, MSYM_EXPLODING = 3, MSYM_EXPLODING_ALL = 5 };
 int missionSymbolsState();
 // 1 while the symbols are up (rising or shown): no other mission may start.
 int missionSymbolsUp();
+// The elections burst the symbols that are up; a new game hides them.
+void missionSymbolsExplodeAll();
+void missionSymbolsHide();
+// A slot's symbol kind (-1 when not visible) and its point.
+int missionSymbolKind(int slot);
+void missionSymbolPoint(int slot, int* x, int* y);
 // The presidential elections' handler (mission 5).
 void missionElections(int event, int a, int b);
 // During the elections a hit of the selection or question button gives the

@@ -11,5 +11,6 @@ int modeEvent(int mode, int event, int a, BoardObject* object) {
   // released at once, as below a full quorum, so that no ball is ever lost
   // without being counted.
   if (mode == 6 && event == MEVT_BEGIN) gameRequestBall(1);
+  if (mode == MODE_ALL || mode == MODE_MSEL) modeMsel(event, a, object);
   return 0;
 }

@@ -20,25 +20,6 @@ namespace {
 
 enum { DIGITS = 10, YEAR_DIGITS = 4 };
 
-// A sprite this module loaded, with its name: a record that was freed
-// elsewhere and reused by another sprite is not freed by mistake.
-struct OwnedSprite {
-  Sprite* sprite;
-  char name[SPR_NAME_SIZE];
-};
-
-OwnedSprite own(Sprite* s) {
-  OwnedSprite o{s, {}};
-  if (s) std::memcpy(o.name, s->name, sizeof o.name);
-  return o;
-}
-
-void release(OwnedSprite* o) {
-  Sprite* s = o->sprite;
-  if (s && s->inUse && std::strncmp(s->name, o->name, sizeof o->name) == 0) SPR_FREE(s);
-  *o = OwnedSprite{};
-}
-
 struct Tip {
   int active;
   long long start;  // game time, whole ms
@@ -52,7 +33,7 @@ struct Score {
   VBOBJ* objects[SCORE_DIGIT_OBJECTS];
   int objectUsed[SCORE_DIGIT_OBJECTS];
   int objectCount;
-  OwnedSprite digits[DIGITS];
+  SprOwned digits[DIGITS];
   int tipTime, tipDist;
   Tip tips[SCORE_MAX_TIPS];
   ScoreSubject subjects[SCORE_MAX_SUBJECTS];
@@ -63,7 +44,7 @@ struct Year {
   int built;
   VBOARD* board;
   VBOBJ* objects[YEAR_DIGITS];  // thousands, hundreds, tens, units
-  OwnedSprite sprites[YEAR_DIGITS];
+  SprOwned sprites[YEAR_DIGITS];
   int framesPerDigit;
 };
 
@@ -248,7 +229,7 @@ void readSubjects(ConfSet* conf, int* ok, const char* fn) {
 }
 
 void freeDigitSprites() {
-  for (OwnedSprite& d : S.digits) release(&d);
+  for (SprOwned& d : S.digits) sprRelease(&d);
 }
 
 void freeYear() {
@@ -258,7 +239,7 @@ void freeYear() {
     if (o && Y.board && vbCurrent == Y.board && o->inUse && !o->dead && o->sprite == Y.sprites[i].sprite)
       vbDelObject(o);
   }
-  for (OwnedSprite& s : Y.sprites) release(&s);
+  for (SprOwned& s : Y.sprites) sprRelease(&s);
   Y = Year{};
 }
 
@@ -301,7 +282,7 @@ int setupScoreFrom(ConfSet* conf) {
       continue;
     }
     logDebug(2, "loaded i-%d spr-%p from '%s'", d, static_cast<void*>(s), path);
-    S.digits[d] = own(s);
+    S.digits[d] = sprOwn(s);
   }
   readSubjects(conf, &ok, fn);
   return ok;
@@ -448,7 +429,7 @@ int scoreSetupYear(ConfSet* gameConf) {
       ok = logError(0, "%s: error loading %s sprite '%s'", fn, name, path);
       continue;
     }
-    Y.sprites[i] = own(s);
+    Y.sprites[i] = sprOwn(s);
     const long long needed = 10LL * perDigit;
     if (s->numfrms < needed)
       ok = logError(0, "%s: %s sprite '%s' has %d frames, %lld needed", fn, name, path, s->numfrms, needed);

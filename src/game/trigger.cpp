@@ -3,6 +3,7 @@
 #include "anim/lights.h"
 #include "core/log.h"
 #include "game/game.h"
+#include "game/mission.h"
 #include "sound/fx.h"
 
 namespace {
@@ -65,7 +66,10 @@ void MILE3_TRIGGER(int trigger) {
 
 // The mission symbols explode when the elections begin; the symbols come with
 // the missions.
-void MSYM_TRIGGER(int trigger) { triggerTrace(trigger, "MSYM_TRIGGER()", trigger == TR_PRES_BEGIN); }
+void MSYM_TRIGGER(int trigger) {
+  triggerTrace(trigger, "MSYM_TRIGGER()", trigger == TR_PRES_BEGIN);
+  if (trigger == TR_PRES_BEGIN) missionSymbolsExplodeAll();
+}
 
 void MUSIC_TRIGGER(int trigger) {
   const int regime = game.regime;

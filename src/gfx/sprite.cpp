@@ -448,6 +448,18 @@ Sprite* SPR_CREATE_MEM(const void* bytes, size_t size, const char* name, int fla
   return load("SPR_CREATE_MEM()", PackSource{nullptr, bytes, size}, name ? name : "", name, flags);
 }
 
+SprOwned sprOwn(Sprite* s) {
+  SprOwned o{s, {}};
+  if (s) std::memcpy(o.name, s->name, sizeof o.name);
+  return o;
+}
+
+void sprRelease(SprOwned* o) {
+  Sprite* s = o->sprite;
+  if (s && s->inUse && std::strncmp(s->name, o->name, sizeof o->name) == 0) SPR_FREE(s);
+  *o = SprOwned{};
+}
+
 int SPR_FREE(Sprite* s) {
   if (!sprCheck(s, "SPR_FREE()")) return -1;
   release(s);

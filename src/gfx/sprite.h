@@ -88,6 +88,16 @@ extern Sprite SPRITES[SPR_MAX];
 
 // Loading. Null after logging on failure; a failed load leaves the record free.
 Sprite* SPR_CREATE(const char* path);
+
+// A sprite a module loaded, with its name: a record that was freed elsewhere
+// and reused by another sprite is not freed by mistake.
+struct SprOwned {
+  Sprite* sprite;
+  char name[SPR_NAME_SIZE];
+};
+SprOwned sprOwn(Sprite* s);
+// Frees the sprite when the record still holds it; empties the owner.
+void sprRelease(SprOwned* o);
 Sprite* SPR_CREATE_ALT(const char* path, const char* name);  // with a display name
 Sprite* SPR_CREATE_FLAGS(const char* path, const char* name, int flags);
 // From a .gsp image in memory (copied); name is the sprite's name and is used

@@ -15,6 +15,10 @@
 //                       to Y; the score shows in the idle score title)
 //   add=SUBJECT@N       the score of SUBJECT added at frame N (its tip rises)
 //   gameover=1          the game ends before the first frame
+//   symbols=N           the mission selection is armed and its button hit at
+//                       frame N: the mission symbols rise
+//   mission=M@N         mission M (0 Duma ... 4 question, 8 riot) starts at
+//                       frame N
 //   progress=P          instead of the table: the load progress bar at the
 //                       fraction P (0..1) of the load, on a black screen
 #include <unistd.h>
@@ -31,7 +35,10 @@
 #include "core/mem.h"
 #include "core/text.h"
 #include "game/game.h"
+#include "game/mission.h"
+#include "game/mode.h"
 #include "game/score.h"
+#include "game/stats.h"
 #include "gfx/sprite.h"
 #include "main/scene.h"
 #include "platform/audio.h"
@@ -55,6 +62,8 @@ struct SceneOptions {
   double year = 2000.0;
   std::vector<std::pair<std::string, int>> adds;
   int gameOver = 0;
+  int symbolsAt = -1;
+  std::vector<std::pair<int, int>> missions;
 };
 
 bool intValue(const char* text, int lo, int hi, int* out) {
@@ -100,6 +109,14 @@ bool parseOptions(char** a, SceneOptions* o) {
       int frame = 0;
       ok = at != std::string::npos && at > 0 && intValue(value.substr(at + 1).c_str(), 0, 100000, &frame);
       if (ok) o->adds.emplace_back(value.substr(0, at), frame);
+    } else if (key == "symbols") {
+      ok = intValue(value.c_str(), 0, 100000, &o->symbolsAt);
+    } else if (key == "mission") {
+      const size_t at = value.find('@');
+      int m = 0, frame = 0;
+      ok = at != std::string::npos && intValue(value.substr(0, at).c_str(), 0, MISSION_COUNT - 1, &m) &&
+           intValue(value.substr(at + 1).c_str(), 0, 100000, &frame);
+      if (ok) o->missions.emplace_back(m, frame);
     } else if (key == "gameover") {
       ok = intValue(value.c_str(), 0, 1, &o->gameOver);
     } else if (key == "progress") {
@@ -170,6 +187,7 @@ int cmdScene(char** a) {
 
   audioSetOutput(AUDIO_OUTPUT_NONE);
   fxInit(0);
+  gstatPreload(0);  // the rules sample their statistics
   logPrint("STDERR 0");
   TableScene scene{};
   const int opened = sceneOpen(&scene, o.regime);
@@ -190,7 +208,14 @@ int cmdScene(char** a) {
       rc = logError(1, "%s: no title '%s'", kFn, o.fore.c_str());
     for (const auto& [subject, at] : o.adds)
       if (frame == at && !scoreAdd(subject.c_str())) rc = logError(1, "%s: no score subject '%s'", kFn, subject.c_str());
+    if (frame == o.symbolsAt) {
+      modeEvent(MODE_MSEL, MEVT_BEGIN, 0, nullptr);
+      modeEvent(MODE_MSEL, MEVT_MSEL_BTN, 0, nullptr);
+    }
+    for (auto [mission, at] : o.missions)
+      if (frame == at) missionStart(mission);
     sceneFrame(&scene, 1000.0 / 60);
+    missionSymbolsStep();
   }
   if (rc == 0 && !writeScreen(&scene.screen, out.c_str())) rc = logError(1, "%s: error writing '%s'", kFn, out.c_str());
   sceneClose(&scene);
