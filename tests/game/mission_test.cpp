@@ -137,6 +137,22 @@ TEST_F(Missions, AQuestionIsAnsweredOnceAndChangesItsRating) {
     EXPECT_EQ(game.power, answer == MEVT_T4 ? 7 : 3);
     EXPECT_EQ(game.mission, -1);
   }
+  // "No" takes power down by 2: from 2 it leaves nothing, and with the zone
+  // on the prisoners riot; from 3, or with the zone off, they don't.
+  struct Case {
+    int power, zona;
+    bool riot;
+  };
+  for (const Case& c : {Case{2, 1, true}, Case{3, 1, false}, Case{2, 0, false}}) {
+    SCOPED_TRACE(c.power * 10 + c.zona);
+    missionAbort();
+    gameSetPower(c.power);
+    gameSetZona(c.zona);
+    missionStart(MISSION_QUESTION);
+    missionEvent(MEVT_T5, 0, 0);
+    EXPECT_EQ(game.mission, c.riot ? MISSION_RIOT : -1);
+    EXPECT_EQ(game.zona, c.riot ? 2 : c.zona);
+  }
 }
 
 TEST_F(Missions, ARiotWonInTimeGivesPowerAndTheZone) {
