@@ -49,7 +49,7 @@ struct MissionState {
   // Question.
   int question = -1, change = 0;
   bool answered = false;
-  bool riotPossible = false;  // the answer may take power to nothing with the zone on
+  int crisisKind = 0;  // the answer may take this rating to nothing with its feature on
   // Riot and putsch.
   double deadline = 0;
 };
@@ -301,21 +301,37 @@ void questionBegun() {
   M.begun = true;
 }
 
-// The change has landed: the question is done. A power change that leaves
-// power at nothing while the zone is on loses the zone: the prisoners riot.
+// The change has landed: the question is done. A change that leaves
+// charisma or power at nothing while its feature is on throws that feature
+// into crisis and starts its crisis mission: treason in the Duma, a riot in
+// the zone.
+struct CpwCrisis {
+  int kind;
+  int* feature;
+  void (*setFeature)(int state);
+  int mission;
+};
+const CpwCrisis kCpwCrises[] = {{'c', &game.duma, gameSetDuma, MISSION_TREASON},
+                                {'p', &game.zona, gameSetZona, MISSION_RIOT}};
+
 void questionCpwLanded() {
-  const bool riot = M.riotPossible && game.power == 0;
-  M.riotPossible = false;
+  const CpwCrisis* crisis = nullptr;
+  for (const CpwCrisis& c : kCpwCrises)
+    if (M.crisisKind == c.kind) crisis = &c;
+  M.crisisKind = 0;
+  const int level = crisis && crisis->kind == 'c' ? game.charisma : game.power;
   if (game.mission == MISSION_QUESTION) missionComplete();
-  if (!riot || game.mission >= 0) return;
-  if (game.zona != 2) gameSetZona(2);
-  missionStart(MISSION_RIOT);
+  if (!crisis || level != 0 || game.mission >= 0) return;
+  if (*crisis->feature != 2) crisis->setFeature(2);
+  missionStart(crisis->mission);
 }
 
 void questionAnswered() {
   if (M.question < 0) return;
   const Question& q = gQuestions[M.question];
-  M.riotPossible = q.cpw == 'p' && M.change < 0 && game.zona == 1;
+  M.crisisKind = 0;
+  for (const CpwCrisis& c : kCpwCrises)
+    if (q.cpw == c.kind && M.change < 0 && *c.feature == 1) M.crisisKind = c.kind;
   gameChangeCpwThen(q.cpw, M.change, questionCpwLanded);
 }
 
@@ -369,21 +385,40 @@ void missionBlessing(int event, int, int) {
   }
 }
 
-// ---- Riot (8) and putsch (9) ----
+// ---- The crises: treason in the Duma (7), the riot (8), the putsch (9) ----
 
+// A feature in crisis gives the player three lit lanes to win back before
+// the deadline; all three restore the feature and raise its rating by 5.
 struct Crisis {
+  int mission;
   const char* beginStat;
+  const char* successStat;
   const char* beginTitle;
-  const char* key;  // "riot" or "putch"
+  const char* key;  // configuration section: "treason", "riot" or "putch"
   int lamps[3];
   int events[3];
   const char* successTitle;
   int cpw;
+  const char* cpwName;  // Windows-1251
+  void (*setFeature)(int state);
 };
-constexpr Crisis kRiot = {"msn:zona_crisis", "riot_begin", "riot", {LI_T1ARROW, LI_T2ARROW, LI_T4ARROW},
-                          {MEVT_T1, MEVT_T2, MEVT_T4}, "riot_success", 'p'};
-constexpr Crisis kPutsch = {"msn:bd_crisis", "putch_begin", "putch", {LI_T5ARROW, LI_T7ARROW, LI_T8ARROW},
-                            {MEVT_T5, MEVT_T7, MEVT_T8}, "putch_success", 'w'};
+constexpr Crisis kCrises[] = {
+    {MISSION_TREASON, "msn:duma_crisis", "msn:duma_crisis_success", "treason_begin", "treason",
+     {LI_T1ARROW, LI_T2ARROW, LI_T7ARROW}, {MEVT_T1, MEVT_T2, MEVT_T7}, "treason_success", 'c',
+     "\xD5\xC0\xD0\xC8\xC7\xCC\xC0", gameSetDuma},
+    {MISSION_RIOT, "msn:zona_crisis", "msn:zona_crisis_success", "riot_begin", "riot",
+     {LI_T1ARROW, LI_T2ARROW, LI_T4ARROW}, {MEVT_T1, MEVT_T2, MEVT_T4}, "riot_success", 'p',
+     "\xC2\xCB\xC0\xD1\xD2\xDC", gameSetZona},
+    {MISSION_PUTSCH, "msn:bd_crisis", "msn:bd_crisis_success", "putch_begin", "putch",
+     {LI_T5ARROW, LI_T7ARROW, LI_T8ARROW}, {MEVT_T5, MEVT_T7, MEVT_T8}, "putch_success", 'w',
+     "\xC1\xCE\xC3\xC0\xD2\xD1\xD2\xC2\xCE", gameSetBd},
+};
+
+const Crisis* crisisOf(int mission) {
+  for (const Crisis& c : kCrises)
+    if (c.mission == mission) return &c;
+  return nullptr;
+}
 
 bool crisisArrowsLit(const Crisis& c) {
   for (int l : c.lamps)
@@ -391,99 +426,84 @@ bool crisisArrowsLit(const Crisis& c) {
   return false;
 }
 
+void crisisArrowsOff(const Crisis& c) {
+  for (int l : c.lamps) lightSet(l, LIGHT_OFF);
+}
+
 // All three arrows hit: the success titles, then the mission completes.
 void crisisSucceeded() {
-  const int mission = game.mission;
-  if (mission != MISSION_RIOT && mission != MISSION_PUTSCH) return;
-  const Crisis& c = mission == MISSION_RIOT ? kRiot : kPutsch;
-  titleSetMacro("cpw_name", c.cpw == 'p' ? "\xC2\xCB\xC0\xD1\xD2\xDC" : "\xC1\xCE\xC3\xC0\xD2\xD1\xD2\xC2\xCE");
+  const Crisis* c = crisisOf(game.mission);
+  if (!c) return;
+  titleSetMacro("cpw_name", c->cpwName);
   titleSetMacro("cpw_value", "5");
   titleEndCallbackOrNow(startForeTitle("cpw_inc"), [] {
-    if (game.mission == MISSION_RIOT || game.mission == MISSION_PUTSCH) missionComplete();
+    if (crisisOf(game.mission)) missionComplete();
   });
 }
 
-void crisisEvent(const Crisis& c, int event) {
-  char key[32];
+void crisisBegun() {
+  const Crisis* c = crisisOf(game.mission);
+  if (!c) return;
+  char timeout[32];
+  strFormatN(timeout, sizeof timeout, "%s.timeout", c->key);
+  M.deadline = tmTime + confInt(timeout, 3) * 1000.0;
+  for (int l : c->lamps) lightSet(l, LIGHT_BLINK);
+  M.begun = true;
+}
+
+// The handler of every crisis mission.
+void missionCrisis(int event, int, int) {
+  const Crisis* c = crisisOf(game.mission);
+  if (!c) return;
   switch (event) {
     case MEVT_BEGIN:
-      gstatSample(c.beginStat);
+      gstatSample(c->beginStat);
       M.begun = false;
-      titleEndCallbackOrNow(startForeTitle(c.beginTitle), [] {
-        const Crisis& k = game.mission == MISSION_RIOT ? kRiot : kPutsch;
-        char timeout[32];
-        strFormatN(timeout, sizeof timeout, "%s.timeout", k.key);
-        M.deadline = tmTime + confInt(timeout, 3) * 1000.0;
-        for (int l : k.lamps) lightSet(l, LIGHT_BLINK);
-        M.begun = true;
-      });
+      titleEndCallbackOrNow(startForeTitle(c->beginTitle), crisisBegun);
       break;
     case MEVT_UPDATE:
       if (M.begun && tmTime >= M.deadline) missionComplete();
       break;
+    case MEVT_COMPLETE:
+      // The putsch ends with its own title, won or lost.
+      if (c->mission == MISSION_PUTSCH) startForeTitle("putch_complete");
+      if (crisisArrowsLit(*c)) {
+        // The time ran out: the feature is lost (the putsch) or stays in
+        // crisis until its crisis ends.
+        if (c->mission == MISSION_PUTSCH) gameSetBd(0);
+        crisisArrowsOff(*c);
+        break;
+      }
+      gstatSample(c->successStat);
+      c->setFeature(1);
+      if (c->cpw == 'c') gameSetCharisma(game.charisma + 5);
+      if (c->cpw == 'p') gameSetPower(game.power + 5);
+      if (c->cpw == 'w') gameSetWealth(game.wealth + 5);
+      break;
+    case MEVT_RESET:
+    case MEVT_ABORT:
+      if (c->mission == MISSION_RIOT) gameSetZona(0);
+      crisisArrowsOff(*c);
+      break;
     default:
       for (int i = 0; i < 3; i++) {
-        if (event != c.events[i] || !M.begun || lightGetState(c.lamps[i]) != LIGHT_BLINK) continue;
-        lightSet(c.lamps[i], LIGHT_OFF);
-        strFormatN(key, sizeof key, "%s.hit_value", c.key);
+        if (event != c->events[i] || !M.begun || lightGetState(c->lamps[i]) != LIGHT_BLINK) continue;
+        lightSet(c->lamps[i], LIGHT_OFF);
+        char key[32];
+        strFormatN(key, sizeof key, "%s.hit_value", c->key);
         gameBigScore(gameBigscoreValue(key) * game.presTerm);
-        if (!crisisArrowsLit(c)) {
+        if (!crisisArrowsLit(*c)) {
           M.begun = false;
-          titleEndCallbackOrNow(startForeTitle(c.successTitle), crisisSucceeded);
+          titleEndCallbackOrNow(startForeTitle(c->successTitle), crisisSucceeded);
         }
       }
       break;
   }
 }
 
-void missionRiot(int event, int, int) {
-  switch (event) {
-    case MEVT_COMPLETE:
-      if (crisisArrowsLit(kRiot)) {
-        // The time ran out: the zone stays in crisis until it ends.
-        for (int l : kRiot.lamps) lightSet(l, LIGHT_OFF);
-        break;
-      }
-      gstatSample("msn:zona_crisis_success");
-      gameSetZona(1);
-      gameSetPower(game.power + 5);
-      break;
-    case MEVT_RESET:
-    case MEVT_ABORT:
-      gameSetZona(0);
-      for (int l : kRiot.lamps) lightSet(l, LIGHT_OFF);
-      break;
-    default:
-      crisisEvent(kRiot, event);
-  }
-}
-
-void missionPutsch(int event, int, int) {
-  switch (event) {
-    case MEVT_COMPLETE:
-      startForeTitle("putch_complete");
-      if (crisisArrowsLit(kPutsch)) {
-        gameSetBd(0);
-        for (int l : kPutsch.lamps) lightSet(l, LIGHT_OFF);
-      } else {
-        gstatSample("msn:bd_crisis_success");
-        gameSetBd(1);
-        gameSetWealth(game.wealth + 5);
-      }
-      break;
-    case MEVT_RESET:
-    case MEVT_ABORT:
-      for (int l : kPutsch.lamps) lightSet(l, LIGHT_OFF);
-      break;
-    default:
-      crisisEvent(kPutsch, event);
-  }
-}
-
-// Missions by number; the elections (5) come with their own rules, 7 is no
-// mission.
-constexpr Handler kHandlers[MISSION_COUNT] = {missionDuma,     missionZona, missionGp, missionBd,    missionQuestion,
-                                              nullptr,         missionBlessing, nullptr, missionRiot, missionPutsch};
+// Missions by number; the crises (7 to 9) share one handler.
+constexpr Handler kHandlers[MISSION_COUNT] = {missionDuma, missionZona,     missionGp,     missionBd,     missionQuestion,
+                                              nullptr,     missionBlessing, missionCrisis, missionCrisis, missionCrisis};
 
 Handler handlerOf(int mission) {
   return mission >= 0 && mission < MISSION_COUNT ? kHandlers[mission] : nullptr;

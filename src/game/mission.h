@@ -22,6 +22,7 @@ enum MissionNumber {
   MISSION_BD = 3,
   MISSION_QUESTION = 4,
   MISSION_BLESSING = 6,
+  MISSION_TREASON = 7,    // the Duma's crisis
   MISSION_RIOT = 8,       // the zone's crisis
   MISSION_PUTSCH = 9,     // the "bd" crisis
   MISSION_COUNT = 10,
@@ -39,8 +40,8 @@ int missionPointReady(int place);
 // Starts the mission of the place's symbol and bursts the symbol.
 void missionPointSelect(int place);
 // Starts a mission by number: it becomes current, the modes get
-// MEVT_MISSION, the music TR_MISSION_BEGIN, the mission MEVT_BEGIN. Id 7 (and
-// any number without a mission) leaves no mission running. The elections
+// MEVT_MISSION, the music TR_MISSION_BEGIN, the mission MEVT_BEGIN. A number
+// without a mission leaves no mission running. The elections
 // (5) come with their own rules and start nothing yet.
 void missionStart(int mission);
 // The running mission gets MEVT_COMPLETE, the music TR_MISSION_COMPLETE, and

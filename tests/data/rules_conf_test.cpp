@@ -56,6 +56,7 @@ TEST(RulesConf, EveryKeyTheRulesReadHasItsTypeAndASensibleValue) {
   const Key keys[] = {
       {"bigscore", "super_cpw.value", CONF_INT, 1000, 200000},
       {"bigscore", "pres.vote_value", CONF_INT, 1000, 200000},
+      {"bigscore", "treason.hit_value", CONF_INT, 1000, 200000},
       {"bigscore", "riot.hit_value", CONF_INT, 1000, 200000},
       {"bigscore", "putch.hit_value", CONF_INT, 1000, 200000},
       {"bigscore", "steal.value", CONF_INT, 1000, 500000},
@@ -74,6 +75,7 @@ TEST(RulesConf, EveryKeyTheRulesReadHasItsTypeAndASensibleValue) {
       {"mission", "pres.timeadd", CONF_INT, 1, 30},
       {"mission", "pres.quorum", CONF_INT, 1, 20},
       {"mission", "pres.quorum_step", CONF_INT, 0, 5},
+      {"mission", "treason.timeout", CONF_INT, 3, 120},
       {"mission", "riot.timeout", CONF_INT, 3, 120},
       {"mission", "putch.timeout", CONF_INT, 3, 120},
       {"mission", "opponent.timeout", CONF_INT, 2, 120},

@@ -82,6 +82,8 @@ std::vector<Started> startedTitles() {
       {"answer_yes", {}, false},
       {"answer_no", {}, false},
       {"bless_begin", {}, false},
+      {"treason_begin", {}, false},
+      {"treason_success", {}, false},
       {"riot_begin", {}, false},
       {"riot_success", {}, false},
       {"putch_begin", {}, false},

@@ -32,7 +32,7 @@ struct Missions : ::testing::Test {
     titleClearMacros();
     rulesCallClear();
     gameRefreshLamps();
-    const std::string text = "[riot]\nhit_value = 100\n[putch]\nhit_value = 200\n";
+    const std::string text = "[riot]\nhit_value = 100\n[putch]\nhit_value = 200\n[treason]\nhit_value = 300\n";
     ASSERT_EQ(confParseText(&bigscore, {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, "b"), 0);
     gameSetBigscore(&bigscore);
   }
@@ -146,6 +146,8 @@ TEST_F(Missions, AQuestionIsAnsweredOnceAndChangesItsRating) {
   for (const Case& c : {Case{2, 1, true}, Case{3, 1, false}, Case{2, 0, false}}) {
     SCOPED_TRACE(c.power * 10 + c.zona);
     missionAbort();
+    gameSetZona(0);
+    missionAbort();
     gameSetPower(c.power);
     gameSetZona(c.zona);
     missionStart(MISSION_QUESTION);
@@ -155,19 +157,40 @@ TEST_F(Missions, AQuestionIsAnsweredOnceAndChangesItsRating) {
   }
 }
 
-TEST_F(Missions, ARiotWonInTimeGivesPowerAndTheZone) {
-  game.presTerm = 2;
-  gameSetPower(1);
-  missionStart(MISSION_RIOT);
-  for (int e : {MEVT_T1, MEVT_T2}) missionEvent(e, 0, 0);
-  missionEvent(MEVT_T1, 0, 0);  // an arrow already hit scores nothing
-  EXPECT_EQ(game.score, 400);
-  EXPECT_EQ(game.mission, MISSION_RIOT);
-  missionEvent(MEVT_T4, 0, 0);
-  EXPECT_EQ(game.score, 600);
-  EXPECT_EQ(game.mission, -1);
-  EXPECT_EQ(game.zona, 1);
-  EXPECT_EQ(game.power, 6);
+// Each crisis: its three arrows, each paying its hit value times the term
+// once; the third restores the feature and adds 5 to its rating.
+TEST_F(Missions, ACrisisWonInTimeRestoresItsFeatureAndRating) {
+  struct Case {
+    int mission;
+    int events[3];
+    int hitValue;
+    int* rating;
+    int* feature;
+  };
+  const Case cases[] = {{MISSION_TREASON, {MEVT_T1, MEVT_T2, MEVT_T7}, 300, &game.charisma, &game.duma},
+                        {MISSION_RIOT, {MEVT_T1, MEVT_T2, MEVT_T4}, 100, &game.power, &game.zona},
+                        {MISSION_PUTSCH, {MEVT_T5, MEVT_T7, MEVT_T8}, 200, &game.wealth, &game.bd}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mission);
+    game.score = 0;
+    game.presTerm = 2;
+    gameSetCharisma(1);
+    gameSetPower(1);
+    gameSetWealth(1);
+    missionStart(c.mission);
+    EXPECT_EQ(game.mission, c.mission);
+    missionEvent(MEVT_T10, 0, 0);  // another lane counts nothing
+    missionEvent(c.events[0], 0, 0);
+    missionEvent(c.events[1], 0, 0);
+    missionEvent(c.events[0], 0, 0);  // an arrow already hit scores nothing
+    EXPECT_EQ(game.score, 2 * 2 * c.hitValue);
+    EXPECT_EQ(game.mission, c.mission);
+    missionEvent(c.events[2], 0, 0);
+    EXPECT_EQ(game.score, 3 * 2 * c.hitValue);
+    EXPECT_EQ(game.mission, -1);
+    EXPECT_EQ(*c.feature, 1);
+    EXPECT_EQ(*c.rating, 6);
+  }
 }
 
 TEST_F(Missions, CrisesEndAtTheirDeadline) {
@@ -188,8 +211,10 @@ TEST_F(Missions, AbortAndTheMissionsThatAreNone) {
   EXPECT_EQ(lightGetState(LI_T7ARROW), LIGHT_OFF);
   missionEvent(MEVT_DUMA_BUMPER, 0, 0);  // nothing runs: nothing happens
   EXPECT_EQ(game.duma, 0);
-  missionStart(7);
-  EXPECT_EQ(game.mission, -1);
+  for (int none : {-1, int{MISSION_COUNT}, 100}) {
+    missionStart(none);
+    EXPECT_EQ(game.mission, -1);
+  }
 }
 
 }  // namespace
