@@ -42,7 +42,7 @@ void gstatBegin();
 // 1, or 0 after a message before gstatBegin or for an unregistered mnemonic.
 int gstatSample(const char* mnemonic);
 
-// The statistics preload of the start-up: gstatInit and the table's 74
+// The statistics preload of the start-up: gstatInit and the table's 75
 // mnemonics with their descriptions. 0, or -1 when a registration failed.
 int gstatPreload(int writeBinary);
 

@@ -180,15 +180,9 @@ int rowAllLit() {
   return 1;
 }
 
-// From the second completion on, the end of the row's title lights the
-// next extra-ball lamp.
-void rowTitleEnd() {
-  gstatSample("ball:xb_lit");
-  if (swLampOff(LI_XB0))
-    lightSet(LI_XB0, LIGHT_ON);
-  else if (swLampOff(LI_XB1))
-    lightSet(LI_XB1, LIGHT_ON);
-}
+// From the second completion on, the end of the row's title tells the
+// rules, which light the next extra-ball lamp.
+void rowTitleEnd() { gameLightExtraBall(); }
 
 void rowFrame(const RowParms* p) {
   double now = tableNow();

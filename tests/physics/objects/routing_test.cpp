@@ -598,16 +598,15 @@ TEST_F(RoutingTest, SpringDoorOpensForABallGoingUpAndCreditsTheBall) {
 // ---------------------------------------------------------------------------
 // Mission points and the mausoleum
 
-TEST_F(RoutingTest, MissionPointAsksTheRulesAboutItsPlace) {
+TEST_F(RoutingTest, MissionPointWithoutAShownSymbolSelectsNothing) {
   setObjects("[object_400_280]\nfamily = \"mpoint\"\nplace = 7\n");
   BoardObject* mp = make(box(400, 280, 410, 320), 16);
   ASSERT_NE(mp, nullptr);
   EXPECT_EQ(mp->user2, 7);
   ball(385, 300, 2, 0, 1);
   step(15);
-  EXPECT_EQ(rulesCallTimes("missionPointReady 7"), 1);
-  // No mission point is armed yet: nothing is selected.
-  EXPECT_FALSE(rulesCallSeen("missionPointSelect 7"));
+  // No symbol is shown on the point: nothing is selected.
+  EXPECT_EQ(game.mission, -1);
   EXPECT_FALSE(rulesCallSeen("modeEvent 1 1 0"));
 }
 
