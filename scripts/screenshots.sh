@@ -3,7 +3,7 @@
 #   docs/pictures/table-comm.png, table-demo.png, table-dict.png
 #       the game itself after four seconds in each regime (the ball waits on
 #       the plunger, the score title shows in the display)
-#   docs/pictures/display-*.png, features-*.png, load-progress-half.png
+#   docs/pictures/display-*.png, features-*.png, mission-*.png, load-progress-half.png
 #       the table drawn by "pbtool scene": titles in the display and the
 #       features' animations (see the list below)
 # Needs a built tree (bash scripts/play.sh or scripts/test.sh builds one).
@@ -54,3 +54,9 @@ for r in 0 1 2; do
 done
 scene rules-tip.png frames=185 score=1250000 year=2001.25 add=krem_bumper0@170 add=duma_bumper1@176
 scene rules-gameover.png frames=60 score=1250000 year=2006.75 gameover=1
+# The missions: the symbols risen on their points after the selection
+# button, a mission's call, a question in the display, a crisis's call.
+scene mission-symbols.png frames=100 symbols=10
+scene mission-call.png regime=2 frames=100 mission=0@5
+scene mission-question.png regime=1 frames=180 mission=4@5
+scene mission-crisis.png frames=16 feature=1:2 mission=8@5
