@@ -110,6 +110,8 @@ void reportPlace(HcParms* p, BoardObject*) {
 }
 
 // The advertisement counter: every seventh hit releases the stored balls.
+// The others each sell an advertisement, which switches the tower's lift on
+// for a while: its magnets draw the ball to the lift, which locks it.
 void reportSpiral(HcParms*, BoardObject* object) {
   gstatSample("hit:spiralbtn");
   modeEvent(10, MEVT_SPIRALBTN, 0, object);
@@ -119,6 +121,7 @@ void reportSpiral(HcParms*, BoardObject* object) {
     gameSetReklama(0);
   } else {
     startForeTitle("reklama_payfor");
+    gameSetLift(1);
   }
 }
 

@@ -160,7 +160,7 @@ TEST_F(SwitchesTest, ButtonHitWhileHeatingHotOrCoolingBouncesAndReportsNothing) 
   EXPECT_EQ(rulesCallTimes("modeEvent 4 18 0 obj"), 2);
 }
 
-TEST_F(SwitchesTest, SpiralButtonCountsAdvertisementsAndReleasesTheLockAtSeven) {
+TEST_F(SwitchesTest, SpiralButtonSellsAdvertisementsThatSwitchTheLiftOnAndReleasesTheLockAtSeven) {
   struct Case {
     int before, after;
     int payfor;
@@ -172,9 +172,12 @@ TEST_F(SwitchesTest, SpiralButtonCountsAdvertisementsAndReleasesTheLockAtSeven) 
     rulesCallClear();
     ASSERT_TRUE(runUntil([&] { return frameOf(s) == -1; }, 400));
     game.reklama = c.before;
+    gameSetLift(0);
     touch(s);
     EXPECT_EQ(game.reklama, c.after);
     EXPECT_EQ(rulesCallTimes("startForeTitle reklama_payfor"), c.payfor);
+    // A sold advertisement switches the lift on; the seventh releases it.
+    EXPECT_EQ(game.liftActive, c.payfor);
     EXPECT_TRUE(rulesCallSeen("modeEvent 10 14 0 obj"));
   }
   EXPECT_EQ(gstatCount("hit:spiralbtn"), 3);
