@@ -3,20 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "anim/gnm.h"
-#include "anim/lights.h"
 #include "anim/tv.h"
 #include "core/conf.h"
 #include "core/log.h"
-#include "core/mem.h"
 #include "core/text.h"
 #include "core/time.h"
 #include "frontend/pause.h"
 #include "game/game.h"
-#include "game/mission.h"
-#include "game/mode.h"
-#include "game/score.h"
-#include "core/nproc.h"
 #include "anim/title.h"
 #include "game/stats.h"
 #include "game/trigger.h"
@@ -24,19 +17,13 @@
 #include "gfx/mosaic.h"
 #include "gfx/rda.h"
 #include "gfx/screen.h"
-#include "gfx/sprite.h"
 #include "gfx/subscreen.h"
 #include "gfx/vboard.h"
 #include "main/blackbox.h"
 #include "main/ltime.h"
+#include "main/play.h"
 #include "main/tableload.h"
 #include "physics/ball.h"
-#include "physics/board.h"
-#include "physics/geometry.h"
-#include "physics/objects/objects.h"
-#include "physics/opr.h"
-#include "physics/table.h"
-#include "physics/track.h"
 #include "platform/gdev.h"
 #include "platform/sys/sys.h"
 #include "sound/fx.h"
@@ -47,9 +34,7 @@ namespace {
 
 struct Session {
   TableLoad table;
-  BoardObject* currentBall;
-  bool newBall, newBallFree;
-  bool pause, fullRedraw, firstRate, firstPersp;
+  bool pause;
   char gameState[260];
   int result;
 };
@@ -60,14 +45,7 @@ char gStatDump[260] = "";
 char gScreenshot[260] = "";
 
 
-enum { CHAR_SPACE = 32, CHAR_ESCAPE = 27 };
-
-// A ball lost while the ball-save time is still above this gets its free
-// ball at once, without the "ball saved" title: the save was so fresh that
-// the title would only hold up play.
-constexpr double kSaverInstantBall = 110;
-
-
+enum { CHAR_ESCAPE = 27 };
 
 // Fails a load step: the console comes back on before the chain is written.
 int loadFailed() {
@@ -75,85 +53,9 @@ int loadFailed() {
   return -1;
 }
 
-// Balls on the board that are still in play (not marked to go).
-int ballsInPlay() {
-  int n = 0;
-  for (int i = 0; i < S.table.physics.count; i++) {
-    const BoardObject* o = &S.table.physics.objects[i];
-    if (o->id >= 0 && o->kind == BK_BALL && !o->kill) n++;
-  }
-  return n;
-}
-
-// The first ball in play, or null.
-BoardObject* firstBall() {
-  for (int i = 0; i < S.table.physics.count; i++) {
-    BoardObject* o = &S.table.physics.objects[i];
-    if (o->id >= 0 && o->kind == BK_BALL && !o->kill) return o;
-  }
-  return nullptr;
-}
-
-// The actions MILE3_TRIGGER takes for the session; 1 when handled.
-int sessionTrigger(int trigger) {
-  switch (trigger) {
-    case TR_LEAVE_DUMA:
-      // The Duma holds the ball for its vote and releases it (a free ball).
-      modeEvent(6, MEVT_BEGIN, 0, nullptr);
-      return 1;
-    case TR_LEAVE_CENTER:
-      // The ball left the playfield: saved while the ball-save time runs,
-      // lost when it was the last ball on the board.
-      if (game.saveTime > 0) {
-        if (game.saveTime > kSaverInstantBall) {
-          requestNewBall(1);
-        } else {
-          gstatSample("ball:saved");
-          // The new ball comes at once when no title plays (titles not loaded).
-          titleEndCallbackOrNow(startForeTitle("ball_saved"), [] { requestNewBall(1); });
-        }
-        return 1;
-      }
-      if (ballsInPlay() > 1) return 1;
-      // A prisoner waiting in the zone is let out in place of the drained ball.
-      if (zonaState() == ZONA_STATE_RELEASE_WAIT) {
-        modeEvent(3, MEVT_ZONA_AMNESTY, 0, nullptr);
-        return 1;
-      }
-      gstatSample("ball:lost");
-      all_triggers(TR_BALL_LOST);
-      // The next ball (or the end) comes at once when no title plays.
-      titleEndCallbackOrNow(startForeTitle("ball_lost"), [] {
-        if (game.ballsLeft <= 0)
-          gameOver();
-        else
-          requestNewBall(0);
-      });
-      return 1;
-    case TR_LEAVE_GASPROM:
-      requestNewBall(1);
-      gameGasWormStop();
-      if (missionCurrent() == MISSION_GASPROM) modeEvent(0, MEVT_GP_DRAIN, 0, nullptr);
-      return 1;
-    case TR_BALL_LOST:
-      if (missionCurrent() >= 0) missionAbort();
-      gameClearSubgames();
-      return 1;
-    case TR_GAME_BEGIN:
-      requestNewBall(0);
-      return 1;
-    case TR_GAME_OVER:
-      return 1;
-    default:
-      return 0;
-  }
-}
-
 void unload() {
-  triggerSetSessionActions(nullptr);
-  gameSetBallRequest(nullptr);
+  playEnd();
   bbStop();
-  S.currentBall = nullptr;
   tableUnload(&S.table);
 }
 
@@ -172,51 +74,18 @@ void writeStatistics() {
   if (!ok) logError(0, "%s: error writing statistics to '%s'", "MILE3()", gStatDump);
 }
 
-// The ball trace every 300 frames. Balls come with the table physics; until
-// then no ball is ever in play.
-void ballTrace() {
-  const BoardObject* b = firstBall();
-  if (!b) {
-    logPrint("bt [%d,%.2f] pos-NONE velo-NONE", tmFrame, tmTime);
-    return;
-  }
-  logPrint("bt [%d,%.2f] pos-(%.4f,%.4f) velo-(%.4f,%.4f)", tmFrame, tmTime, b->u.ball.pos.x, b->u.ball.pos.y,
-           b->u.ball.velo.x, b->u.ball.velo.y);
-}
-
-// A new ball from the new-ball keys.
-void createNewBall(bool credited) {
-  BallData d;
-  int lmask;
-  ballNewBallData(&S.table.global, S.table.cfg.frameScale, credited, &d, &lmask);
-  BoardObject* b = CREATE_BALL(&d, S.table.ball, S.table.shadow, lmask);
-  if (b) S.currentBall = b;
-}
-
-
 void systemInput() {
   GdevEvent e;
   if (!systemEventNext(&e)) return;
   userEventUpdateKeys(&e);
   if ((e.what == GDEV_EVT_KEYDOWN || e.what == GDEV_EVT_KEYREPEAT) && gdevEventChar(&e) == CHAR_ESCAPE)
     S.pause = true;
-  if (e.what == GDEV_EVT_USER) S.fullRedraw = true;
+  if (e.what == GDEV_EVT_USER) playRedraw();
 }
 
 void userInput() {
   GdevEvent e;
-  if (!userEventNext(&e)) return;
-  userEventUpdateKeys(&e);
-  if (e.what != GDEV_EVT_KEYDOWN) return;
-  int scan = gdevEventScan(&e);
-  if (!game.over) {
-    if (scan == KEY_LEFT_FLIPPER) eventDispatch(0, 0, 0);
-    if (scan == KEY_RIGHT_FLIPPER) eventDispatch(0, 1, 0);
-  } else if (scan == KEY_R) {
-    gameNewGame();
-    S.fullRedraw = true;
-  }
-  if (gdevEventChar(&e) == CHAR_SPACE) S.fullRedraw = true;
+  if (userEventNext(&e)) playUserEvent(&e);
 }
 
 void pauseDialog() {
@@ -234,41 +103,11 @@ void pauseDialog() {
   tmResume();
 }
 
+// The playing frame of the window: the frame's work, the present, the trace.
 void playingFrame() {
-  if (S.newBall) {
-    S.newBall = false;
-    createNewBall(S.newBallFree);
-    lightSet(LI_CRANE_SPRING, 1);
-  }
-  if (S.firstRate) {
-    S.firstRate = false;
-    logPrint("framerate-%d (%s)", S.table.cfg.rate, S.table.cfg.fixed ? "FIXED" : "");
-    tmSetRate(S.table.cfg.rate, S.table.cfg.fixed);
-  }
-  if (S.firstPersp) {
-    S.firstPersp = false;
-    perspSetupTable(&gTable.persp);
-    S.fullRedraw = true;
-  }
-  tmBeginFrame();
-  tmMarkFrame();
-  BOARD_STEP(tmFrameStep * S.table.cfg.boardTimescale);
-  synlightUpdate();
-  lightUpdate(tmFrameDelta);
-  if (!game.over) {
-    missionEvent(MEVT_UPDATE, 0, 0);
-    gameTick(tmFrameDelta);
-  }
-  gnmUpdate(tmFrameDelta);
-  vbRestore(S.fullRedraw ? 1 : 0);
-  S.fullRedraw = false;
-  tvFrame(tmFrameDelta);
-  scoreUpdateTips();
-  vbDraw();
-  fxFadeUpdate(tmFrameDelta);
-  fxUpdate();
+  playFrame();
   framePresent();
-  if (tmFrame % 300 == 0) ballTrace();
+  playFrameTrace();
 }
 
 }  // namespace
@@ -302,33 +141,13 @@ int sessionWriteScreenshot(const char* path) {
   return 1;
 }
 
-void requestNewBall(int free) {
-  S.newBall = true;
-  S.newBallFree = free != 0;
-  if (!free) {
-    game.ballsLeft--;
-    if (game.ballsLeft <= 0) {
-      startForeTitle("last_ball");
-    } else {
-      char count[16];
-      strFormatN(count, sizeof count, "%d", game.ballsLeft);
-      titleSetMacro("balls_left", count);
-      // Windows-1251: "ШАР", "ШАРА", "ШАРОВ".
-      const int n = game.ballsLeft;
-      titleSetMacro("balls_plural", n == 1 ? "\xD8\xC0\xD0" : n <= 4 ? "\xD8\xC0\xD0\xC0" : "\xD8\xC0\xD0\xCE\xC2");
-      startForeTitle("balls_left");
-    }
-  }
-  MUSIC_TRIGGER(TR_NEW_BALL);
-}
-
-
 int loadGameState(const char* path, int* frame, double* time) {
   ConfSet set{};
   if (CONF_READ(&set, path) < 0) {
     conf_free(&set);
     return logError(0, "%s: error reading configuration from '%s'", "loadGameState()", path);
   }
+  const TableLoad* t = playTable();
   *frame = conf_getint(&set, "generic.tmFrame", 0);
   *time = strHexDouble(conf_getstr(&set, "generic.tmTime", "0,0"));
   for (int n = 0; conf_getstrf(&set, "balls.x%d", nullptr, n); n++) {
@@ -337,8 +156,8 @@ int loadGameState(const char* path, int* frame, double* time) {
     d.pos.y = strHexDouble(conf_getstrf(&set, "balls.y%d", "0,0", n));
     d.velo.x = strHexDouble(conf_getstrf(&set, "balls.dx%d", "0,0", n));
     d.velo.y = strHexDouble(conf_getstrf(&set, "balls.dy%d", "0,0", n));
-    d.radius = S.table.cfg.ballRadius;
-    CREATE_BALL(&d, S.table.ball, S.table.shadow, conf_getintf(&set, "balls.lmask%d", 1, n));
+    d.radius = t->cfg.ballRadius;
+    CREATE_BALL(&d, t->ball, t->shadow, conf_getintf(&set, "balls.lmask%d", 1, n));
   }
   conf_free(&set);
   return 1;
@@ -378,14 +197,7 @@ int MILE3_LOAD(const char* playback, int record, int writeBinary, int regime) {
 
 int MILE3(const char* playback, int record, int writeBinary, int regime) {
   S = Session{};
-  S.firstRate = S.firstPersp = S.fullRedraw = true;
-  tmFrame = 0;
-  tableResetModules();
-  triggerSetSessionActions(sessionTrigger);
-  gstatSetFrameCounter(&tmFrame);
-  gTable.keyHeld = userEventScanHeld;
-  gTable.newBall = requestNewBall;
-  gameSetBallRequest(requestNewBall);
+  playBegin(&S.table, userEventScanHeld);
 
   logDebug(1, "at mile3_load()");
   if (MILE3_LOAD(playback, record, writeBinary, regime) < 0) {
@@ -420,12 +232,9 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
     GdevEvent taken;
     gdevGetEvent(&taken, GDEV_EVT_EVERY, true);
 
-    if (game.pendingRegime >= 0) {
-      logDebug(1, "switching regime %d -> %d", game.regime, game.pendingRegime);
-      if (!SWITCH_REGIME(S.table.cfg.rate)) {
-        S.result = logError(1, "%s: breaking loop because of severe error", "MILE3()");
-        break;
-      }
+    if (!playSwitchRegime()) {
+      S.result = logError(1, "%s: breaking loop because of severe error", "MILE3()");
+      break;
     }
     if (S.pause) {
       pauseDialog();
@@ -504,7 +313,7 @@ int tableSwitchRegime(TableLoad* t, int to, int rate) {
 }
 
 int SWITCH_REGIME(int rate) {
-  if (!tableSwitchRegime(&S.table, game.pendingRegime, rate)) return 0;
-  S.fullRedraw = true;
+  if (!tableSwitchRegime(playTable(), game.pendingRegime, rate)) return 0;
+  playRedraw();
   return 1;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The table session: load everything the table needs in a fixed order, run
 // one loop iteration per displayed frame until the pause dialog (or a severe
-// error) ends it, then unload.
+// error) ends it, then unload. The loop owns the window's part of a frame
+// (input events, the pause dialog, the present); the table in play (play.h)
+// does the rest.
 #include <cstdint>
 
 // Runs a session; 0 when the loop ended, -1 when loading failed.
@@ -18,9 +20,6 @@ int tableSwitchRegime(TableLoad* t, int to, int rate);
 int loadGameState(const char* path, int* frame, double* time);
 // 1 when every bitmap needed later is among the regime assets.
 int checkRDABitmaps();
-// Asks for a ball at the start of the next playing frame; a free ball does
-// not use up one of the balls left.
-void requestNewBall(int free);
 
 // Options for tests and measurements: sessions end after this many frames
 // (0: no limit), as if the pause dialog's exit had been chosen; the

@@ -14,6 +14,7 @@
 
 #include "core/random.h"
 #include "physics/objects/objects.h"
+#include "support/table_model.h"
 #include "support/table_sim.h"
 #include "table/desc.h"
 #include "table/model.h"
@@ -22,29 +23,9 @@ namespace {
 
 const std::string kGame = PB_GAME_DIR;
 
-// The table description, read once.
-const tbl::Model& design() {
-  static tbl::Model model;
-  static bool read = false;
-  if (!read) {
-    read = true;
-    std::vector<tbl::Block> blocks;
-    tbl::Diag diag;
-    if (!tbl::readDescription(PB_TABLE_SOURCE, &blocks, &diag) || !tbl::buildModel(blocks, &model, &diag))
-      model = tbl::Model{};
-  }
-  return model;
-}
+const tbl::Model& design() { return shippedTableModel(); }
 
-const tbl::Object& described(const std::string& name) {
-  static const tbl::Object kNone{};
-  const tbl::Object* o = tbl::findObject(design(), name);
-  return o ? *o : kNone;
-}
-
-double param(const std::string& name, const std::string& key, double def) {
-  return tbl::objectReal(design(), described(name), key, def);
-}
+double param(const std::string& name, const std::string& key, double def) { return describedReal(name, key, def); }
 
 // What a layer-0 ball meets as a solid body: the families whose handlers
 // bounce it (the others are sensors it rolls through).
@@ -112,8 +93,7 @@ class TablePlay : public ::testing::Test {
 
   // The board object of a described object.
   BoardObject* object(const std::string& name) {
-    const tbl::Object& d = described(name);
-    BoardObject* o = d.name.empty() ? nullptr : sim.objectAt(d.layer, d.sectionX, d.sectionY);
+    BoardObject* o = boardObjectNamed(sim.board, name);
     EXPECT_NE(o, nullptr) << name;
     return o;
   }

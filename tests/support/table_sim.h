@@ -31,6 +31,8 @@
 #include "physics/track.h"
 #include "main/tableload.h"
 #include "platform/gdev.h"
+#include "support/board_probe.h"
+#include "support/table_model.h"
 #include "support/testutil.h"
 
 struct TableSim {
@@ -184,53 +186,19 @@ struct TableSim {
 
   // The table object whose outline has the section position (x, y) on a
   // layer (the "object_<x>_<y>" of its parameters), else null.
-  BoardObject* objectAt(int layer, int x, int y) {
-    for (int i = 0; i < board.count; i++) {
-      BoardObject* o = &board.objects[i];
-      if (o->id < 0 || o->kind == BK_BALL) continue;
-      const Outline& ol = o->u.shape.outline;
-      int sx, sy;
-      shSectionOf(&ol, &sx, &sy);
-      if (ol.code[1] == layer && sx == x && sy == y) return o;
-    }
-    return nullptr;
-  }
+  BoardObject* objectAt(int layer, int x, int y) { return boardObjectAt(board, layer, x, y); }
 
   void clearHits() { hits = {}; }
 
   // Signed distance from (x, y) to a table object's outline as it lies on
   // the board (a flipper's at its rest angle): negative inside.
-  static double outlineDistance(const BoardObject* o, double x, double y) {
-    const Outline& ol = o->u.shape.outline;
-    if (ol.n < 2 || !ol.vertices) return 1e9;
-    double best = 1e9;
-    bool inside = false;
-    for (int i = 0, j = ol.n - 1; i < ol.n; j = i++) {
-      const double ax = ol.pos.x + ol.vertices[j].x, ay = ol.pos.y + ol.vertices[j].y;
-      const double bx = ol.pos.x + ol.vertices[i].x, by = ol.pos.y + ol.vertices[i].y;
-      if ((ay > y) != (by > y) && x < ax + (bx - ax) * (y - ay) / (by - ay)) inside = !inside;
-      const double ex = bx - ax, ey = by - ay, len2 = ex * ex + ey * ey;
-      double t = len2 > 0 ? ((x - ax) * ex + (y - ay) * ey) / len2 : 0;
-      t = t < 0 ? 0 : t > 1 ? 1 : t;
-      best = std::fmin(best, std::hypot(x - ax - t * ex, y - ay - t * ey));
-    }
-    return inside ? -best : best;
-  }
+  static double outlineDistance(const BoardObject* o, double x, double y) { return ::outlineDistance(o, x, y); }
 
   // The live table objects on the layers of lmask that a ball of radius r at
   // (x, y) would overlap and that pick(object) accepts; the first, or null.
   template <class Pick>
   BoardObject* overlapping(double x, double y, double r, int lmask, Pick pick) {
-    for (int i = 0; i < board.count; i++) {
-      BoardObject* o = &board.objects[i];
-      if (o->id < 0 || o->kind == BK_BALL || o->disabled || !(o->lmask & lmask) || !pick(o)) continue;
-      const Outline& ol = o->u.shape.outline;
-      if (x + r < ol.pos.x + ol.xmin || x - r > ol.pos.x + ol.xmax || y + r < ol.pos.y + ol.ymin ||
-          y - r > ol.pos.y + ol.ymax)
-        continue;
-      if (outlineDistance(o, x, y) < r) return o;
-    }
-    return nullptr;
+    return overlappingObject(board, x, y, r, lmask, pick);
   }
 
  private:

@@ -1,0 +1,247 @@
+#include "main/play.h"
+
+#include "anim/gnm.h"
+#include "anim/lights.h"
+#include "anim/title.h"
+#include "anim/tv.h"
+#include "core/log.h"
+#include "core/nproc.h"
+#include "core/text.h"
+#include "core/time.h"
+#include "game/game.h"
+#include "game/mission.h"
+#include "game/mode.h"
+#include "game/score.h"
+#include "game/stats.h"
+#include "game/trigger.h"
+#include "gfx/vboard.h"
+#include "main/blackbox.h"
+#include "main/session.h"
+#include "main/tableload.h"
+#include "physics/ball.h"
+#include "physics/board.h"
+#include "physics/geometry.h"
+#include "physics/objects/objects.h"
+#include "physics/table.h"
+#include "platform/gdev.h"
+#include "sound/fx.h"
+
+namespace {
+
+struct Play {
+  TableLoad* table;
+  BoardObject* currentBall;
+  bool newBall, newBallFree;
+  bool fullRedraw, firstRate, firstPersp;
+};
+
+Play P;
+
+enum { CHAR_SPACE = 32 };
+
+// A ball lost while the ball-save time is still above this gets its free
+// ball at once, without the "ball saved" title: the save was so fresh that
+// the title would only hold up play.
+constexpr double kSaverInstantBall = 110;
+
+// Balls on the board that are still in play (not marked to go).
+int ballsInPlay() {
+  int n = 0;
+  for (int i = 0; i < P.table->physics.count; i++) {
+    const BoardObject* o = &P.table->physics.objects[i];
+    if (o->id >= 0 && o->kind == BK_BALL && !o->kill) n++;
+  }
+  return n;
+}
+
+// The actions MILE3_TRIGGER takes for the session; 1 when handled.
+int sessionTrigger(int trigger) {
+  switch (trigger) {
+    case TR_LEAVE_DUMA:
+      // The Duma holds the ball for its vote and releases it (a free ball).
+      modeEvent(6, MEVT_BEGIN, 0, nullptr);
+      return 1;
+    case TR_LEAVE_CENTER:
+      // The ball left the playfield: saved while the ball-save time runs,
+      // lost when it was the last ball on the board.
+      if (game.saveTime > 0) {
+        if (game.saveTime > kSaverInstantBall) {
+          requestNewBall(1);
+        } else {
+          gstatSample("ball:saved");
+          // The new ball comes at once when no title plays (titles not loaded).
+          titleEndCallbackOrNow(startForeTitle("ball_saved"), [] { requestNewBall(1); });
+        }
+        return 1;
+      }
+      if (ballsInPlay() > 1) return 1;
+      // A prisoner waiting in the zone is let out in place of the drained ball.
+      if (zonaState() == ZONA_STATE_RELEASE_WAIT) {
+        modeEvent(3, MEVT_ZONA_AMNESTY, 0, nullptr);
+        return 1;
+      }
+      gstatSample("ball:lost");
+      all_triggers(TR_BALL_LOST);
+      // The next ball (or the end) comes at once when no title plays.
+      titleEndCallbackOrNow(startForeTitle("ball_lost"), [] {
+        if (game.ballsLeft <= 0)
+          gameOver();
+        else
+          requestNewBall(0);
+      });
+      return 1;
+    case TR_LEAVE_GASPROM:
+      requestNewBall(1);
+      gameGasWormStop();
+      if (missionCurrent() == MISSION_GASPROM) modeEvent(0, MEVT_GP_DRAIN, 0, nullptr);
+      return 1;
+    case TR_BALL_LOST:
+      if (missionCurrent() >= 0) missionAbort();
+      gameClearSubgames();
+      return 1;
+    case TR_GAME_BEGIN:
+      requestNewBall(0);
+      return 1;
+    case TR_GAME_OVER:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+// The ball trace every 300 frames. Balls come with the table physics; until
+// then no ball is ever in play.
+void ballTrace() {
+  const BoardObject* b = playFirstBall();
+  if (!b) {
+    logPrint("bt [%d,%.2f] pos-NONE velo-NONE", tmFrame, tmTime);
+    return;
+  }
+  logPrint("bt [%d,%.2f] pos-(%.4f,%.4f) velo-(%.4f,%.4f)", tmFrame, tmTime, b->u.ball.pos.x, b->u.ball.pos.y,
+           b->u.ball.velo.x, b->u.ball.velo.y);
+}
+
+// A new ball from the new-ball keys.
+void createNewBall(bool credited) {
+  TableLoad* t = P.table;
+  BallData d;
+  int lmask;
+  ballNewBallData(&t->global, t->cfg.frameScale, credited, &d, &lmask);
+  BoardObject* b = CREATE_BALL(&d, t->ball, t->shadow, lmask);
+  if (b) P.currentBall = b;
+}
+
+}  // namespace
+
+void playBegin(TableLoad* table, int (*keyHeld)(int scan)) {
+  P = Play{};
+  P.table = table;
+  P.firstRate = P.firstPersp = P.fullRedraw = true;
+  tmFrame = 0;
+  tableResetModules();
+  triggerSetSessionActions(sessionTrigger);
+  gstatSetFrameCounter(&tmFrame);
+  gTable.keyHeld = keyHeld;
+  gTable.newBall = requestNewBall;
+  gameSetBallRequest(requestNewBall);
+}
+
+void playEnd() {
+  triggerSetSessionActions(nullptr);
+  gameSetBallRequest(nullptr);
+  P.currentBall = nullptr;
+  P.table = nullptr;
+}
+
+TableLoad* playTable() { return P.table; }
+
+int playSwitchRegime() {
+  if (game.pendingRegime < 0) return 1;
+  logDebug(1, "switching regime %d -> %d", game.regime, game.pendingRegime);
+  return SWITCH_REGIME(P.table->cfg.rate);
+}
+
+void playFrame() {
+  const TableConfig& cfg = P.table->cfg;
+  if (P.newBall) {
+    P.newBall = false;
+    createNewBall(P.newBallFree);
+    lightSet(LI_CRANE_SPRING, 1);
+  }
+  if (P.firstRate) {
+    P.firstRate = false;
+    logPrint("framerate-%d (%s)", cfg.rate, cfg.fixed ? "FIXED" : "");
+    tmSetRate(cfg.rate, cfg.fixed);
+  }
+  if (P.firstPersp) {
+    P.firstPersp = false;
+    perspSetupTable(&gTable.persp);
+    P.fullRedraw = true;
+  }
+  tmBeginFrame();
+  tmMarkFrame();
+  BOARD_STEP(tmFrameStep * cfg.boardTimescale);
+  synlightUpdate();
+  lightUpdate(tmFrameDelta);
+  if (!game.over) {
+    missionEvent(MEVT_UPDATE, 0, 0);
+    gameTick(tmFrameDelta);
+  }
+  gnmUpdate(tmFrameDelta);
+  vbRestore(P.fullRedraw ? 1 : 0);
+  P.fullRedraw = false;
+  tvFrame(tmFrameDelta);
+  scoreUpdateTips();
+  vbDraw();
+  fxFadeUpdate(tmFrameDelta);
+  fxUpdate();
+}
+
+void playFrameTrace() {
+  if (tmFrame % 300 == 0) ballTrace();
+}
+
+void playUserEvent(const GdevEvent* e) {
+  userEventUpdateKeys(e);
+  if (e->what != GDEV_EVT_KEYDOWN) return;
+  int scan = gdevEventScan(e);
+  if (!game.over) {
+    if (scan == KEY_LEFT_FLIPPER) eventDispatch(0, 0, 0);
+    if (scan == KEY_RIGHT_FLIPPER) eventDispatch(0, 1, 0);
+  } else if (scan == KEY_R) {
+    gameNewGame();
+    P.fullRedraw = true;
+  }
+  if (gdevEventChar(e) == CHAR_SPACE) P.fullRedraw = true;
+}
+
+void playRedraw() { P.fullRedraw = true; }
+
+void requestNewBall(int free) {
+  P.newBall = true;
+  P.newBallFree = free != 0;
+  if (!free) {
+    game.ballsLeft--;
+    if (game.ballsLeft <= 0) {
+      startForeTitle("last_ball");
+    } else {
+      char count[16];
+      strFormatN(count, sizeof count, "%d", game.ballsLeft);
+      titleSetMacro("balls_left", count);
+      // Windows-1251: "ШАР", "ШАРА", "ШАРОВ".
+      const int n = game.ballsLeft;
+      titleSetMacro("balls_plural", n == 1 ? "\xD8\xC0\xD0" : n <= 4 ? "\xD8\xC0\xD0\xC0" : "\xD8\xC0\xD0\xCE\xC2");
+      startForeTitle("balls_left");
+    }
+  }
+  MUSIC_TRIGGER(TR_NEW_BALL);
+}
+
+BoardObject* playFirstBall() {
+  if (!P.table) return nullptr;
+  for (int i = 0; i < P.table->physics.count; i++) {
+    BoardObject* o = &P.table->physics.objects[i];
+    if (o->id >= 0 && o->kind == BK_BALL && !o->kill) return o;
+  }
+  return nullptr;
+}
