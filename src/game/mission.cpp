@@ -467,10 +467,10 @@ void missionPutsch(int event, int, int) {
   }
 }
 
-// Missions by number; the elections (5) come with their own rules, 7 is no
-// mission.
-constexpr Handler kHandlers[MISSION_COUNT] = {missionDuma,     missionZona, missionGp, missionBd,    missionQuestion,
-                                              nullptr,         missionBlessing, nullptr, missionRiot, missionPutsch};
+// Missions by number; 7 is no mission.
+constexpr Handler kHandlers[MISSION_COUNT] = {missionDuma,     missionZona,      missionGp,       missionBd,
+                                              missionQuestion, missionElections, missionBlessing, nullptr,
+                                              missionRiot,     missionPutsch};
 
 Handler handlerOf(int mission) {
   return mission >= 0 && mission < MISSION_COUNT ? kHandlers[mission] : nullptr;
@@ -480,7 +480,6 @@ Handler handlerOf(int mission) {
 
 void missionStart(int mission) {
   rulesCallNote("missionStart %d", mission);
-  if (mission == MISSION_ELECTIONS) return;  // the elections come with their own rules
   Handler h = handlerOf(mission);
   if (!h) {
     game.mission = -1;
@@ -597,3 +596,5 @@ void missionFree() {
 }
 
 int missionQuestionCount() { return gQuestionCount; }
+
+int missionConfInt(const char* key, int def) { return confInt(key, def); }

@@ -40,8 +40,7 @@ int missionPointReady(int place);
 void missionPointSelect(int place);
 // Starts a mission by number: it becomes current, the modes get
 // MEVT_MISSION, the music TR_MISSION_BEGIN, the mission MEVT_BEGIN. Id 7 (and
-// any number without a mission) leaves no mission running. The elections
-// (5) come with their own rules and start nothing yet.
+// any number without a mission) leaves no mission running.
 void missionStart(int mission);
 // The running mission gets MEVT_COMPLETE, the music TR_MISSION_COMPLETE, and
 // no mission runs; the selection mode gets MEVT_BEGIN. A blessing that ran
@@ -57,6 +56,9 @@ int gameSetupMissions(int writeBinary);
 // first malformed one). 1, or 0 when the file can't be read.
 int setupMissionQuestion(int writeBinary);
 int missionQuestionCount();
+// An integer of the mission configuration (def when it was not read or has
+// no such integer key).
+int missionConfInt(const char* key, int def);
 // No mission and no mission state (a new table); missionFree also forgets
 // the configuration.
 void missionReset();
@@ -69,8 +71,8 @@ enum { MSYM_HIDDEN = 0, MSYM_RISING = 1, MSYM_SHOWN = 2, MSYM_EXPLODING = 3, MSY
 int missionSymbolsState();
 // 1 while the symbols are up (rising or shown): no other mission may start.
 int missionSymbolsUp();
-// The presidential elections' handler (mission 5).
+// The presidential elections' handler (mission 5, game/elections.cpp).
 void missionElections(int event, int a, int b);
-// During the elections a hit of the selection or question button gives the
-// voters "pres.timeadd" seconds more.
+// During the elections' vote a hit of the selection or question button gives
+// the voters "pres.timeadd" seconds more; nothing before the vote opens.
 void missionElectionsAddTime();
