@@ -741,7 +741,10 @@ void titleEndCallbackOnce(TitleEndFn fn) {
 // of never, so that a session without title configurations still goes on.
 void titleEndCallbackOrNow(int started, TitleEndFn fn) {
   TitleCtx* c = activeCtx();
-  if (started >= 0 && c && c->title == started) {
+  // A title started from the callbacks of one that ran to its end is still
+  // waiting to play: the step waits for it too.
+  const bool waiting = c && c->inEnd == END_FINISHED && c->pending == started;
+  if (started >= 0 && c && (c->title == started || waiting)) {
     titleEndCallbackOnce(fn);
     return;
   }

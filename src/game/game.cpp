@@ -122,12 +122,19 @@ void setFeature(int feature, int state) {
 constexpr const char* kCpwName[3] = {"\xD5\xC0\xD0\xC8\xC7\xCC\xC0",          // ХАРИЗМА
                                      "\xC2\xCB\xC0\xD1\xD2\xDC",              // ВЛАСТЬ
                                      "\xC1\xCE\xC3\xC0\xD2\xD1\xD2\xC2\xCE"};  // БОГАТСТВО
-constexpr const char* kCrisisName[3] = {"\xC8\xC7\xCC\xC5\xCD\xC0",   // ИЗМЕНА
-                                        "\xC1\xD3\xCD\xD2",           // БУНТ
-                                        "\xC0\xC2\xC0\xD0\xC8\xDF"};  // АВАРИЯ
-constexpr const char* kCrisisWhere[3] = {"\xC4\xD3\xCC\xC5",                   // ДУМЕ
-                                         "\xC7\xCE\xCD\xC5",                   // ЗОНЕ
-                                         "\xC3\xC0\xC7\xCF\xD0\xCE\xCC\xC5"};  // ГАЗПРОМЕ
+// A feature's crisis, by GnmFeature number: what happens ("crisis_name") and
+// where ("crisis_where").
+constexpr const char* kCrisisName[GNM_FEATURES] = {"\xC8\xC7\xCC\xC5\xCD\xC0",   // ИЗМЕНА
+                                                   "\xC1\xD3\xCD\xD2",           // БУНТ
+                                                   "\xCF\xD3\xD2\xD7",           // ПУТЧ
+                                                   "\xC0\xC2\xC0\xD0\xC8\xDF"};  // АВАРИЯ
+constexpr const char* kCrisisWhere[GNM_FEATURES] = {
+    "\xC4\xD3\xCC\xC5",                                   // ДУМЕ
+    "\xC7\xCE\xCD\xC5",                                   // ЗОНЕ
+    "\xC1\xC5\xCB\xCE\xCC \xC4\xCE\xCC\xC5",               // БЕЛОМ ДОМЕ
+    "\xC3\xC0\xC7\xCF\xD0\xCE\xCC\xC5"};                  // ГАЗПРОМЕ
+// The feature a rating that falls below 0 puts into crisis: charisma the
+// Duma, power the zone, wealth the gas company.
 constexpr int kCrisisFeature[3] = {GNM_FEATURE_DUMA, GNM_FEATURE_ZONA, GNM_FEATURE_GP};
 
 int cpwIndex(int kind) { return kind == 'c' ? 0 : kind == 'p' ? 1 : kind == 'w' ? 2 : -1; }
@@ -170,10 +177,7 @@ void landCpw() {
     titleEndCallbackOrNow(startForeTitle("super_cpw"), superCpwEnd);
   } else if (level < 0) {
     setCpw(index, 0);
-    titleSetMacro("crisis_where", kCrisisWhere[index]);
-    titleSetMacro("crisis_name", kCrisisName[index]);
-    setFeature(kCrisisFeature[index], 2);
-    startForeTitle("crisis");
+    gameStartCrisis(kCrisisFeature[index]);
   } else {
     setCpw(index, level);
   }
@@ -368,6 +372,17 @@ void gameSetBd(int state) { setFeature(GNM_FEATURE_BD, state); }
 void gameSetGp(int state) { setFeature(GNM_FEATURE_GP, state); }
 void gameSetFeature(int feature, int state) {
   if (feature >= 0 && feature < GNM_FEATURES) setFeature(feature, state);
+}
+
+void gameStartCrisis(int feature) {
+  if (feature < 0 || feature >= GNM_FEATURES) {
+    logError(0, "%s: invalid feature %d, SE", "gameStartCrisis()", feature);
+    return;
+  }
+  titleSetMacro("crisis_where", kCrisisWhere[feature]);
+  titleSetMacro("crisis_name", kCrisisName[feature]);
+  setFeature(feature, 2);
+  startForeTitle("crisis");
 }
 
 void gameSetPresTerm(int term) {

@@ -37,6 +37,8 @@ struct GameState {
   int magnets;                  // the prison magnets are on
   double liftEnd;               // game time (ms) the lift activity ends, 0 none
   double crisisEnd[4];          // game time (ms) each feature's crisis ends
+  int presQuorumSteps;          // votes the elections need beyond "pres.quorum";
+                                // grows with every election won
 };
 
 extern GameState game;
@@ -79,6 +81,9 @@ void gameSetZona(int state);
 void gameSetBd(int state);
 void gameSetGp(int state);
 void gameSetFeature(int feature, int state);  // by GnmFeature number
+// A feature (GnmFeature number) falls into crisis: the macros "crisis_name"
+// and "crisis_where", state 2, the foreground title "crisis".
+void gameStartCrisis(int feature);
 void gameSetPresTerm(int term);         // 1..3, LI_PRES_2ND/3RD (on a change)
 void gameSetMagnets(int on);            // LI_MOLNIA0..2 and the object "OSTMAGNET1"
 void gameSetLift(int on);               // the lift activity for "lift.activity" s

@@ -502,8 +502,9 @@ void missionCrisis(int event, int, int) {
 }
 
 // Missions by number; the crises (7 to 9) share one handler.
-constexpr Handler kHandlers[MISSION_COUNT] = {missionDuma, missionZona,     missionGp,     missionBd,     missionQuestion,
-                                              nullptr,     missionBlessing, missionCrisis, missionCrisis, missionCrisis};
+constexpr Handler kHandlers[MISSION_COUNT] = {missionDuma,     missionZona,      missionGp,       missionBd,
+                                              missionQuestion, missionElections, missionBlessing, missionCrisis,
+                                              missionCrisis,   missionCrisis};
 
 Handler handlerOf(int mission) {
   return mission >= 0 && mission < MISSION_COUNT ? kHandlers[mission] : nullptr;
@@ -513,7 +514,6 @@ Handler handlerOf(int mission) {
 
 void missionStart(int mission) {
   rulesCallNote("missionStart %d", mission);
-  if (mission == MISSION_ELECTIONS) return;  // the elections come with their own rules
   Handler h = handlerOf(mission);
   if (!h) {
     game.mission = -1;
@@ -560,8 +560,6 @@ void missionEvent(int event, int a, int b) {
 
 int missionCurrent() { return game.mission; }
 
-// TEMPORARY until the elections land: they own the voting time.
-void missionElectionsAddTime() {}
 
 int setupMissionQuestion(int writeBinary) {
   const char* fn = "setupMissionQuestion()";
@@ -625,3 +623,5 @@ void missionFree() {
 }
 
 int missionQuestionCount() { return gQuestionCount; }
+
+int missionConfInt(const char* key, int def) { return confInt(key, def); }

@@ -41,8 +41,7 @@ int missionPointReady(int place);
 void missionPointSelect(int place);
 // Starts a mission by number: it becomes current, the modes get
 // MEVT_MISSION, the music TR_MISSION_BEGIN, the mission MEVT_BEGIN. A number
-// without a mission leaves no mission running. The elections
-// (5) come with their own rules and start nothing yet.
+// without a mission leaves no mission running.
 void missionStart(int mission);
 // The running mission gets MEVT_COMPLETE, the music TR_MISSION_COMPLETE, and
 // no mission runs; the selection mode gets MEVT_BEGIN. A blessing that ran
@@ -58,6 +57,9 @@ int gameSetupMissions(int writeBinary);
 // first malformed one). 1, or 0 when the file can't be read.
 int setupMissionQuestion(int writeBinary);
 int missionQuestionCount();
+// An integer of the mission configuration (def when it was not read or has
+// no such integer key).
+int missionConfInt(const char* key, int def);
 // No mission and no mission state (a new table); missionFree also forgets
 // the configuration.
 void missionReset();
@@ -83,8 +85,8 @@ void missionSymbolsHide();
 // A slot's symbol kind (-1 when not visible) and its point.
 int missionSymbolKind(int slot);
 void missionSymbolPoint(int slot, int* x, int* y);
-// The presidential elections' handler (mission 5).
+// The presidential elections' handler (mission 5, game/elections.cpp).
 void missionElections(int event, int a, int b);
-// During the elections a hit of the selection or question button gives the
-// voters "pres.timeadd" seconds more.
+// During the elections' vote a hit of the selection or question button gives
+// the voters "pres.timeadd" seconds more; nothing before the vote opens.
 void missionElectionsAddTime();

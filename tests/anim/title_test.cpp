@@ -559,4 +559,22 @@ TEST_F(TitleTest, ATitleEndingNaturallyMayChainTheNext) {
   EXPECT_EQ(gChain, (std::vector<std::string>{"a ended", "b started", "b ended"}));
 }
 
+// A step chained with titleEndCallbackOrNow on a title that waits to play
+// after such an end runs when that title ends, not at once.
+TEST_F(TitleTest, AStepChainedOnAWaitingTitleWaitsForIt) {
+  addConf("t", std::string(kBegin) + "[a]\nplot0 = \"A\"\ndelay0 = 100\n[b]\nplot0 = \"B\"\ndelay0 = 100\n");
+  ASSERT_EQ(load(), 1);
+  gChain.clear();
+  titleEndCallbackOrNow(startForeTitle("a"), [] {
+    gChain.push_back("a ended");
+    titleEndCallbackOrNow(startForeTitle("b"), [] { gChain.push_back("b ended"); });
+  });
+  EXPECT_TRUE(gChain.empty());
+  for (int i = 0; i < 3 && titlePlaying(TITLE_FORE) != titleFind("b"); ++i) titleUpdate(0, 0, 100);
+  EXPECT_EQ(titlePlaying(TITLE_FORE), titleFind("b"));
+  EXPECT_EQ(gChain, (std::vector<std::string>{"a ended"}));
+  for (int i = 0; i < 4 && titlePlaying(TITLE_FORE) >= 0; ++i) titleUpdate(0, 0, 100);
+  EXPECT_EQ(gChain, (std::vector<std::string>{"a ended", "b ended"}));
+}
+
 }  // namespace
