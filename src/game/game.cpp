@@ -122,12 +122,17 @@ void setFeature(int feature, int state) {
 constexpr const char* kCpwName[3] = {"\xD5\xC0\xD0\xC8\xC7\xCC\xC0",          // ХАРИЗМА
                                      "\xC2\xCB\xC0\xD1\xD2\xDC",              // ВЛАСТЬ
                                      "\xC1\xCE\xC3\xC0\xD2\xD1\xD2\xC2\xCE"};  // БОГАТСТВО
-constexpr const char* kCrisisName[3] = {"\xC8\xC7\xCC\xC5\xCD\xC0",   // ИЗМЕНА
-                                        "\xC1\xD3\xCD\xD2",           // БУНТ
-                                        "\xC0\xC2\xC0\xD0\xC8\xDF"};  // АВАРИЯ
-constexpr const char* kCrisisWhere[3] = {"\xC4\xD3\xCC\xC5",                   // ДУМЕ
-                                         "\xC7\xCE\xCD\xC5",                   // ЗОНЕ
-                                         "\xC3\xC0\xC7\xCF\xD0\xCE\xCC\xC5"};  // ГАЗПРОМЕ
+// The crises by feature (GnmFeature order): what happens and where.
+constexpr const char* kCrisisName[GNM_FEATURES] = {"\xC8\xC7\xCC\xC5\xCD\xC0",   // ИЗМЕНА
+                                                   "\xC1\xD3\xCD\xD2",           // БУНТ
+                                                   "\xCF\xD3\xD2\xD7",           // ПУТЧ
+                                                   "\xC0\xC2\xC0\xD0\xC8\xDF"};  // АВАРИЯ
+constexpr const char* kCrisisWhere[GNM_FEATURES] = {
+    "\xC4\xD3\xCC\xC5",                          // ДУМЕ
+    "\xC7\xCE\xCD\xC5",                          // ЗОНЕ
+    "\xC1\xC5\xCB\xCE\xCC\x20\xC4\xCE\xCC\xC5",  // БЕЛОМ ДОМЕ
+    "\xC3\xC0\xC7\xCF\xD0\xCE\xCC\xC5"};         // ГАЗПРОМЕ
+// A rating that falls below 0 puts its feature into crisis.
 constexpr int kCrisisFeature[3] = {GNM_FEATURE_DUMA, GNM_FEATURE_ZONA, GNM_FEATURE_GP};
 
 int cpwIndex(int kind) { return kind == 'c' ? 0 : kind == 'p' ? 1 : kind == 'w' ? 2 : -1; }
@@ -157,10 +162,7 @@ void applyCpw() {
     titleEndCallbackOrNow(startForeTitle("super_cpw"), superCpwEnd);
   } else if (level < 0) {
     setCpw(index, 0);
-    titleSetMacro("crisis_where", kCrisisWhere[index]);
-    titleSetMacro("crisis_name", kCrisisName[index]);
-    setFeature(kCrisisFeature[index], 2);
-    startForeTitle("crisis");
+    gameStartCrisis(kCrisisFeature[index]);
   } else {
     setCpw(index, level);
   }
@@ -470,6 +472,36 @@ void gameChangeCpw(int kind, int change) {
   gPendingCpwKind = kind;
   gPendingCpwChange = change;
   titleEndCallbackOrNow(startForeTitle(change >= 0 ? "cpw_inc" : "cpw_dec"), applyCpw);
+}
+
+int gameStartCrisis(int feature) {
+  const bool known = feature >= 0 && feature < GNM_FEATURES;
+  titleSetMacro("crisis_where", known ? kCrisisWhere[feature] : "SOMEWHERE");
+  titleSetMacro("crisis_name", known ? kCrisisName[feature] : "SOMETHING");
+  if (known) setFeature(feature, 2);
+  return startForeTitle("crisis");
+}
+
+// ---- The table objects the rules command ----
+
+namespace {
+GameTableHooks gTableHooks{};
+}
+
+void gameSetTableHooks(const GameTableHooks* hooks) { gTableHooks = hooks ? *hooks : GameTableHooks{}; }
+
+void gameZonaControl(int command) {
+  if (gTableHooks.zonaControl) gTableHooks.zonaControl(command);
+}
+
+int gameZonaState() { return gTableHooks.zonaState ? gTableHooks.zonaState() : GAME_ZONA_CLOSED; }
+
+void gameZonaButtonsRelease() {
+  if (gTableHooks.zonaButtonsRelease) gTableHooks.zonaButtonsRelease();
+}
+
+void gameTubeLaunch(int tube) {
+  if (gTableHooks.tubeBall) gTableHooks.tubeBall(tube);
 }
 
 // ---- Set-up ----
