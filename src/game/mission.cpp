@@ -597,3 +597,5 @@ void missionFree() {
 }
 
 int missionQuestionCount() { return gQuestionCount; }
+
+int missionConfInt(const char* key, int def) { return confInt(key, def); }
