@@ -374,17 +374,6 @@ void gameSetFeature(int feature, int state) {
   if (feature >= 0 && feature < GNM_FEATURES) setFeature(feature, state);
 }
 
-void gameStartCrisis(int feature) {
-  if (feature < 0 || feature >= GNM_FEATURES) {
-    logError(0, "%s: invalid feature %d, SE", "gameStartCrisis()", feature);
-    return;
-  }
-  titleSetMacro("crisis_where", kCrisisWhere[feature]);
-  titleSetMacro("crisis_name", kCrisisName[feature]);
-  setFeature(feature, 2);
-  startForeTitle("crisis");
-}
-
 void gameSetPresTerm(int term) {
   term = clampInt(term, 1, 3);
   if (term == game.presTerm) return;
@@ -502,6 +491,36 @@ void gameChangeCpwThen(int kind, int change, void (*then)()) {
   gPendingCpwKind = kind;
   gPendingCpwChange = change;
   titleEndCallbackOrNow(startForeTitle(change >= 0 ? "cpw_inc" : "cpw_dec"), applyCpw);
+}
+
+int gameStartCrisis(int feature) {
+  const bool known = feature >= 0 && feature < GNM_FEATURES;
+  titleSetMacro("crisis_where", known ? kCrisisWhere[feature] : "SOMEWHERE");
+  titleSetMacro("crisis_name", known ? kCrisisName[feature] : "SOMETHING");
+  if (known) setFeature(feature, 2);
+  return startForeTitle("crisis");
+}
+
+// ---- The table objects the rules command ----
+
+namespace {
+GameTableHooks gTableHooks{};
+}
+
+void gameSetTableHooks(const GameTableHooks* hooks) { gTableHooks = hooks ? *hooks : GameTableHooks{}; }
+
+void gameZonaControl(int command) {
+  if (gTableHooks.zonaControl) gTableHooks.zonaControl(command);
+}
+
+int gameZonaState() { return gTableHooks.zonaState ? gTableHooks.zonaState() : GAME_ZONA_CLOSED; }
+
+void gameZonaButtonsRelease() {
+  if (gTableHooks.zonaButtonsRelease) gTableHooks.zonaButtonsRelease();
+}
+
+void gameTubeLaunch(int tube) {
+  if (gTableHooks.tubeBall) gTableHooks.tubeBall(tube);
 }
 
 // ---- Set-up ----

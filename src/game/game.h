@@ -81,9 +81,6 @@ void gameSetZona(int state);
 void gameSetBd(int state);
 void gameSetGp(int state);
 void gameSetFeature(int feature, int state);  // by GnmFeature number
-// A feature (GnmFeature number) falls into crisis: the macros "crisis_name"
-// and "crisis_where", state 2, the foreground title "crisis".
-void gameStartCrisis(int feature);
 void gameSetPresTerm(int term);         // 1..3, LI_PRES_2ND/3RD (on a change)
 void gameSetMagnets(int on);            // LI_MOLNIA0..2 and the object "OSTMAGNET1"
 void gameSetLift(int on);               // the lift activity for "lift.activity" s
@@ -110,6 +107,12 @@ void gameLightExtraBall();
 void gameChangeCpw(int kind, int change);
 // The same, then calls then (null: nothing) once the change has landed.
 void gameChangeCpwThen(int kind, int change, void (*then)());
+// A crisis of a feature (GnmFeature number): the title macros
+// "crisis_where" and "crisis_name" name the place and the trouble, the
+// feature goes to state 2 and the title "crisis" plays. Another number sets
+// the texts "SOMEWHERE" and "SOMETHING" and changes no feature. The title's
+// id as startForeTitle gives it, for a step chained on its end.
+int gameStartCrisis(int feature);
 
 struct ConfSet;
 // The table's lamps, year digits, the rules' timings, the named procedure
@@ -137,6 +140,26 @@ void gameRefreshLamps();
 // (the Duma after its vote); installed by the session, null outside one.
 void gameSetBallRequest(void (*request)(int free));
 void gameRequestBall(int free);
+
+// What the rules command of the table objects, which are a layer above
+// them: the prison zone, its pair of buttons and the tubes. The table
+// objects install it when they connect; with nothing installed the calls
+// below do nothing and the zone reads as closed.
+struct GameTableHooks {
+  void (*zonaControl)(int command);  // GAME_ZONA_OPEN ... GAME_ZONA_CLOSE
+  int (*zonaState)();                // GAME_ZONA_CLOSED ...
+  void (*zonaButtonsRelease)();      // the held zone buttons cool down
+  void (*tubeBall)(int tube);        // a ball out of a tube: 0 left, 1 right
+};
+// The zone's commands and the states the rules look at.
+enum { GAME_ZONA_OPEN = 0, GAME_ZONA_LIFT = 1, GAME_ZONA_RELEASE = 2, GAME_ZONA_CLOSE = 3 };
+enum { GAME_ZONA_CLOSED = 0, GAME_ZONA_MAGNET = 2, GAME_ZONA_OPENING = 3, GAME_ZONA_PRISONER = 5 };
+// Copies the hooks (null: none).
+void gameSetTableHooks(const GameTableHooks* hooks);
+void gameZonaControl(int command);
+int gameZonaState();
+void gameZonaButtonsRelease();
+void gameTubeLaunch(int tube);
 
 // 1 when a subgame is waiting to be played (then no ball is locked).
 int gameSubgamePending();

@@ -53,6 +53,9 @@ void missionAbort();
 // The mission configuration ("conf/mission.conf": times, counts, the crisis
 // length) and the questions. 1, or 0 after logging.
 int gameSetupMissions(int writeBinary);
+// An integer of the mission configuration; def before it is read or
+// without the key.
+int missionConfInt(const char* key, int def);
 // The questions of "conf/question.conf" (at most 40; the list ends at the
 // first malformed one). 1, or 0 when the file can't be read.
 int setupMissionQuestion(int writeBinary);

@@ -1,7 +1,8 @@
 #pragma once
 // Modes: the rules that run side by side all game long (mission selection,
 // laws, decrees, the Duma vote, the steal, the tax, the prizes, the question
-// and opponent lanes), each an event handler of the mission events.
+// and opponent lanes), each an event handler of the mission events. They
+// keep running across missions; a lost ball aborts them.
 struct BoardObject;
 
 // Mode numbers: 0 sends to every mode.
@@ -27,3 +28,20 @@ int modeEvent(int mode, int event, int a, BoardObject* object);
 // The mission selection's handler (mode 1); it lives with the mission
 // symbols.
 void modeMsel(int event, int a, BoardObject* object);
+
+// The modes' configuration ("conf/modes.conf" or its twin "conf/modes.bcf";
+// writeBinary rewrites the twin):
+//   [question] timeout = 10   s the yes lane opens the question mission for
+//   [steal]    timeout = 10   s the lane to the tubes carries a prisoner off
+// then MEVT_RESET to every mode. 1, or 0 when the file could not be read
+// (the defaults apply and the modes are reset all the same).
+int setupModes(int writeBinary);
+// Forgets the modes' state (the start of a table load).
+void modeReset();
+// Forgets the configuration too (the table's unload).
+void modeFree();
+
+// An observer of every event sent to the modes, called before they handle
+// it (null: none): a trace of what the table objects report.
+using ModeTap = void (*)(int mode, int event, int a, BoardObject* object);
+void modeSetTap(ModeTap tap);

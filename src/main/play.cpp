@@ -96,6 +96,7 @@ int sessionTrigger(int trigger) {
       if (missionCurrent() == MISSION_GASPROM) modeEvent(0, MEVT_GP_DRAIN, 0, nullptr);
       return 1;
     case TR_BALL_LOST:
+      modeEvent(0, MEVT_ABORT, 0, nullptr);
       if (missionCurrent() >= 0) missionAbort();
       gameClearSubgames();
       return 1;
@@ -184,6 +185,7 @@ void playFrame() {
   synlightUpdate();
   lightUpdate(tmFrameDelta);
   if (!game.over) {
+    modeEvent(0, MEVT_UPDATE, 0, nullptr);
     missionEvent(MEVT_UPDATE, 0, 0);
     gameTick(tmFrameDelta);
   }

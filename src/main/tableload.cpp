@@ -12,6 +12,7 @@
 #include "frontend/pause.h"
 #include "game/game.h"
 #include "game/mission.h"
+#include "game/mode.h"
 #include "game/score.h"
 #include "game/stats.h"
 #include "gfx/frame.h"
@@ -267,6 +268,8 @@ int phaseRules(TableLoad* t) {
   if (!gameSetupBigscore(t->writeBinary)) logError(0, "%s: error setting up big score", kFn);
   logDebug(2, "at gameSetupMissions()");
   if (!gameSetupMissions(t->writeBinary)) logError(0, "%s: error setting up game missions", kFn);
+  logDebug(2, "at setupModes()");
+  if (!setupModes(t->writeBinary)) logError(0, "%s: error setting up modes", kFn);
   LT("game");
   return 0;
 }
@@ -368,6 +371,8 @@ void tableResetModules() {
   titleClearMacros();
   gameReset();
   missionReset();
+  modeReset();
+  gameSetTableHooks(nullptr);
   scoreFree();
   namedProcClear();
   eventClear();
@@ -433,6 +438,7 @@ void tableUnload(TableLoad* t) {
   freeTableSamples();
   gameFreeRules();
   missionFree();
+  modeFree();
   conf_free(&t->global);
   conf_free(&t->gameSet);
   conf_free(&t->sampleSet);

@@ -72,7 +72,7 @@ const Flipper kFlippers[] = {
 };
 
 // Table-wide states of the prison magnet.
-enum { ZONA_CLOSED = 0, ZONA_MAGNET = 2, ZONA_LIFTING = 4, ZONA_RELEASE_WAIT = 5 };
+enum { ZONA_CLOSED = 0, ZONA_CLOSING = 1, ZONA_MAGNET = 2, ZONA_LIFTING = 4, ZONA_RELEASE_WAIT = 5 };
 
 class TablePlay : public ::testing::Test {
  protected:
@@ -698,11 +698,20 @@ TEST_F(TablePlay, ThePrisonMagnetCatchesLiftsAndReleasesTheBall) {
   EXPECT_EQ(sim.ball(balls[0]).track, lift);
   EXPECT_EQ(sim.object(balls[0])->lmask, 1 << static_cast<int>(param("zona", "ball_layer", 0)));
   ZONA_CONTROL(2);
-  ASSERT_GT(sim.runUntil(900, [] { return zonaState() == ZONA_CLOSED; }), 0);
+  ASSERT_GT(sim.runUntil(900, [] { return zonaState() == ZONA_CLOSING; }), 0);
   balls = sim.balls();
   ASSERT_EQ(balls.size(), 1u);
   EXPECT_EQ(sim.object(balls[0])->lmask, 1);
   EXPECT_EQ(sim.ball(balls[0]).track, nullptr);
+  // Freed above lane T3, the ball rolls over it; with no steal running the
+  // lane sends it through the left tube.
+  const Track* leftTube = findTrack(conf_getstr(&sim.rules, "tubes.left_track", ""));
+  ASSERT_NE(leftTube, nullptr);
+  ASSERT_GT(sim.runUntil(300, [&] {
+    const std::vector<int> now = sim.balls();
+    return now.size() == 1 && sim.ball(now[0]).track == leftTube;
+  }), 0) << where(sim.ball(sim.balls().at(0)));
+  ASSERT_GT(sim.runUntil(900, [] { return zonaState() == ZONA_CLOSED; }), 0);
   std::string why;
   EXPECT_GT(playOut(1800, &why), 0) << why;
   game.zonaCapture = 0;

@@ -73,6 +73,14 @@ void objectsConnect() {
     gameTubeBall(1);
     return 0;
   });
+  // The prison zone, its buttons and the tubes, as the rules' modes command them.
+  static constexpr GameTableHooks kHooks = {
+      ZONA_CONTROL,
+      zonaState,
+      [] { buttonPairRelease(FAM_ZONABTN); },
+      gameTubeBall,
+  };
+  gameSetTableHooks(&kHooks);
   triggerSetHandler(TRIGGER_SLOT_BLOCKER, BLOCKER_TRIGGER);
   triggerSetHandler(TRIGGER_SLOT_SPRDOOR, SPRDOOR_TRIGGER);
   gTable.leaveTable = MILE3_TRIGGER;

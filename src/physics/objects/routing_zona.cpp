@@ -35,6 +35,10 @@ enum ZonaState {
   ZONA_RELEASE_GODOWN = 7,
 };
 
+static_assert(int{ZONA_CLOSE_WAIT} == int{GAME_ZONA_CLOSED} && int{ZONA_CAPTURE_MAGNET} == int{GAME_ZONA_MAGNET} &&
+                  int{ZONA_OPENING} == int{GAME_ZONA_OPENING} && int{ZONA_RELEASE_WAIT} == int{GAME_ZONA_PRISONER},
+              "the rules read the zone's states by these numbers");
+
 enum { ANIM_UP1, ANIM_UP2, ANIM_UP3, ANIM_DOWN1, ANIM_DOWN2, ZONA_ANIMS };
 const char* const kAnimKey[ZONA_ANIMS] = {"up1", "up2", "up3", "down1", "down2"};
 enum { ZONA_FRONT_LAYER = 4, ZONA_BACK_LAYER = 2 };

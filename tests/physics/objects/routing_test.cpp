@@ -522,7 +522,9 @@ TEST_F(RoutingTest, TunnelReportsPassagesToTheMissionTheModesAndTheStatistics) {
       {4, 6, -2, {"missionEvent 27 0 0", "modeEvent 9 27 0"}, "hit:t_yes"},
       {5, 4, -2, {"missionEvent 28 0 0"}, "hit:t_no"},
       {5, 4, 2, {}, nullptr},
-      {3, -1, 2, {"modeEvent 3 26 0 obj"}, "hit:t3"},  // any direction; the ball goes along
+      // Any direction; the ball goes along to the steal mode, which sends
+      // it through the left tube when no steal runs.
+      {3, -1, 2, {"modeEvent 3 26 0 obj", "startForeTitle pipes_t3"}, "hit:t3"},
       {8, 3, -2, {"missionEvent 30 0 0", "modeEvent 7 30 0"}, "hit:t8"},
       {8, 1, 2, {"modeEvent 7 30 0"}, "hit:t8"},  // mission 1 has no event for place 8
   };
@@ -811,6 +813,28 @@ TEST_F(ZonaTest, NoCaptureWhileTheRulesDoNotAllowItAndClosingFromTheMagnet) {
   ZONA_CONTROL(3);
   EXPECT_EQ(zonaState(), 1);
   ASSERT_TRUE(stepUntil([] { return zonaState() == 0; }, 10));
+}
+
+TEST_F(ZonaTest, TheStealModeWorksTheZoneThroughTheHooksTheObjectsInstall) {
+  ASSERT_NE(makeZona(), nullptr);
+  gameSetZona(1);
+  // The zone buttons open the magnet for a prisoner.
+  modeEvent(3, MEVT_ZONA_BUTTONS, 0, nullptr);
+  EXPECT_EQ(zonaState(), 3);
+  EXPECT_EQ(game.zonaCapture, 1);
+  ASSERT_TRUE(stepUntil([] { return zonaState() == 2; }, 10));
+  BoardObject* b = ball(490, 150, 2, 0, 1);
+  ASSERT_TRUE(stepUntil([] { return zonaState() == 4; }, 300));
+  EXPECT_EQ(b->id, -1);
+  ASSERT_TRUE(stepUntil([] { return zonaState() == 5; }, 10));
+  // The lane to the tubes carries the prisoner off to prison: it is released.
+  BoardObject* runner = ball(300, 400, 0, 0, 1);
+  rulesCallClear();
+  modeEvent(3, MEVT_T3, 0, runner);
+  EXPECT_TRUE(rulesCallSeen("startForeTitle prison"));
+  EXPECT_EQ(zonaState(), 6);
+  EXPECT_EQ(runner->kill, 0);
+  ASSERT_TRUE(stepUntil([] { return zonaState() == 0; }, 60));
 }
 
 TEST_F(ZonaTest, MagnetPullsASlowBallFromAfarUntilItIsAtTheMagnetPoint) {

@@ -113,16 +113,19 @@ TEST_F(SwitchesTest, ButtonLogicPicksItsStatisticAndModeEvent) {
     const char* logic;
     const char* stat;
     const char* modeEvent;
+    std::vector<std::string> modeScores;  // what the mode adds for the press; the button adds nothing
   } cases[] = {
-      {"ukazy", "hit:ukazy_button", "modeEvent 5 21 0 obj"},
-      {"msel", "hit:krem_rbutton", "modeEvent 1 8 0 obj"},
-      {"law", "hit:law_button", "modeEvent 4 18 0 obj"},
-      {"question", "hit:krem_lbutton", "modeEvent 9 9 0 obj"},
+      {"ukazy", "hit:ukazy_button", "modeEvent 5 21 0 obj", {"ukazy_button"}},  // no decree pending
+      {"msel", "hit:krem_rbutton", "modeEvent 1 8 0 obj", {"msel_button"}},  // selection not armed
+      {"law", "hit:law_button", "modeEvent 4 18 0 obj", {"law_button"}},
+      {"question", "hit:krem_lbutton", "modeEvent 9 9 0 obj", {"question_button:action"}},
   };
+  ASSERT_NO_FATAL_FAILURE(setScores({"ukazy_button", "msel_button", "law_button", "question_button:action"}));
   int x = 20;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.logic);
     rulesCallClear();
+    game.score = 0;
     BoardObject* b = button(x += 40, "button", std::string("logic = \"") + c.logic + "\"\n");
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->user, FAM_BUTTON);
@@ -130,7 +133,7 @@ TEST_F(SwitchesTest, ButtonLogicPicksItsStatisticAndModeEvent) {
     EXPECT_EQ(gstatCount(c.stat), 1);
     EXPECT_EQ(rulesCallCount(), 1);
     EXPECT_TRUE(rulesCallSeen(c.modeEvent));
-    EXPECT_EQ(game.score, 0);
+    EXPECT_EQ(game.score, scoreOf(c.modeScores));
   }
 }
 

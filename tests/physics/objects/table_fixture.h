@@ -23,6 +23,8 @@
 #include "core/calls.h"
 #include "main/tableload.h"
 #include "game/game.h"
+#include "game/mission.h"
+#include "game/mode.h"
 #include "core/nproc.h"
 #include "game/score.h"
 #include "game/stats.h"
@@ -50,6 +52,11 @@ class TableFixture : public ::testing::Test, protected MemScreen {
     memInit();
     gsBuildBlendTable();
     tableResetModules();
+    // What the objects report to the modes is noted beside the other calls
+    // into the rules, as "modeEvent MODE EVENT A" and " obj" with an object.
+    modeSetTap([](int mode, int event, int a, BoardObject* object) {
+      if (event != MEVT_UPDATE) rulesCallNote("modeEvent %d %d %d%s", mode, event, a, object ? " obj" : "");
+    });
     tmTime = 0;
     ASSERT_TRUE(openScreen(W, H));
     params = BoardParams{0.0, 1.0, 0.2};
@@ -62,6 +69,7 @@ class TableFixture : public ::testing::Test, protected MemScreen {
   }
 
   void TearDown() override {
+    modeSetTap(nullptr);
     tableUnload(&table);
     oprSetObjectConf(nullptr);
     conf_free(&conf);
