@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "game/mission.h"
+#include "game/trigger.h"
 #include "sound/fx.h"
 #include "support/live_table.h"
 
@@ -37,6 +38,7 @@ class MissionsInPlay : public ::testing::Test {
   // shown.
   void raiseSymbols() {
     ASSERT_NO_FATAL_FAILURE(shoot("msel_button"));
+    t.removeBalls();
     ASSERT_GT(t.runUntil(300, [] { return missionSymbolsState() == MSYM_SHOWN; }), 0);
   }
   // A shot at the mission point under the symbol of a mission.
@@ -47,6 +49,7 @@ class MissionsInPlay : public ::testing::Test {
     ASSERT_GE(slot, 0) << "no symbol of mission " << mission;
     ASSERT_NO_FATAL_FAILURE(shoot("mpoint" + std::to_string(slot)));
     ASSERT_EQ(game.mission, mission);
+    t.removeBalls();  // it would roll on and score elsewhere, or drain
   }
   // Launch, selection, symbol: the mission runs, its begin title playing.
   void startByPlay(int mission) {
@@ -177,6 +180,158 @@ TEST_F(MissionsInPlay, AQuestionIsAnsweredOnTheYesLane) {
   EXPECT_EQ(*rating, std::max(0, std::min(10, before + value)));
   expectStats("msn:q_begin", 1, "msn:q_complete", 1);
   EXPECT_EQ(t.lamp(LI_QUESTION), LIGHT_OFF);
+}
+
+// The White House won, four passages of its lane raise the tax to the top;
+// the fifth brings its crisis, and the putsch is put down on its three lit
+// lanes.
+TEST_F(MissionsInPlay, TaxAtTheTopBringsThePutschWhichIsPutDownOnItsLanes) {
+  ASSERT_NO_FATAL_FAILURE(startByPlay(MISSION_BD));
+  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T8ARROW));
+  for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t8"));
+  ASSERT_GT(t.runUntil(600, [] { return game.mission < 0; }), 0);
+  for (int level = 1; level <= 4; level++) {
+    ASSERT_NO_FATAL_FAILURE(lane("t8"));
+    EXPECT_EQ(game.tax, level);
+  }
+  EXPECT_EQ(game.bd, 1);
+  const int wealth = game.wealth;
+  ASSERT_NO_FATAL_FAILURE(lane("t8"));
+  EXPECT_EQ(game.tax, 0);
+  EXPECT_EQ(game.bd, 2);
+  EXPECT_EQ(t.stat("obj:bd_crisis"), 1);
+  ASSERT_GT(t.runUntil(600, [] { return game.mission == MISSION_PUTSCH; }), 0);
+  EXPECT_EQ(t.stat("msn:bd_crisis"), 1);
+  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T5ARROW));
+  for (const char* name : {"t5", "t7", "t8"}) ASSERT_NO_FATAL_FAILURE(lane(name));
+  ASSERT_GT(t.runUntil(900, [] { return game.mission < 0; }), 0);
+  EXPECT_EQ(t.stat("msn:bd_crisis_success"), 1);
+  EXPECT_EQ(game.bd, 1);
+  EXPECT_EQ(game.wealth, std::min(10, wealth + 5));
+}
+
+// With the Duma and the zone won, questions are answered so that charisma
+// and power fall: a rating emptied with its feature on brings that
+// feature's crisis (treason in the Duma, the riot in the zone), each put
+// down on its three lit lanes.
+TEST_F(MissionsInPlay, QuestionsThatEmptyARatingBringTreasonAndTheRiot) {
+  ASSERT_NO_FATAL_FAILURE(startByPlay(MISSION_DUMA));
+  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T1ARROW));
+  for (int i = 0; i < 10; i++) {
+    ASSERT_NO_FATAL_FAILURE(shoot("duma_bumper" + std::to_string(i % 3)));
+    t.removeBalls();
+    t.run(40);
+  }
+  ASSERT_EQ(game.duma, 1);
+  ASSERT_NO_FATAL_FAILURE(raiseSymbols());
+  ASSERT_NO_FATAL_FAILURE(select(MISSION_ZONA));
+  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T4ARROW));
+  for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t4"));
+  ASSERT_GT(t.runUntil(300, [] { return game.mission < 0; }), 0);
+  ASSERT_EQ(game.zona, 1);
+  struct Crisis {
+    int mission;
+    const char* lanes[3];
+    const char* begin;
+    const char* success;
+    int* feature;
+  };
+  const Crisis crises[] = {{MISSION_TREASON, {"t1", "t2", "t7"}, "msn:duma_crisis", "msn:duma_crisis_success", &game.duma},
+                           {MISSION_RIOT, {"t1", "t2", "t4"}, "msn:zona_crisis", "msn:zona_crisis_success", &game.zona}};
+  int won[2] = {0, 0};
+  for (int round = 0; round < 40 && !(won[0] && won[1]); round++) {
+    SCOPED_TRACE(round);
+    ASSERT_NO_FATAL_FAILURE(raiseSymbols());
+    ASSERT_NO_FATAL_FAILURE(select(MISSION_QUESTION));
+    ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_QUESTION));
+    // "Yes" raises the rating of a "plus" question: answer so that it falls.
+    const bool plus = t.title(TITLE_BACK) == "question_plus";
+    ASSERT_NO_FATAL_FAILURE(lane(plus ? "t5" : "t4"));
+    ASSERT_GT(t.runUntil(900, [] { return game.mission != MISSION_QUESTION; }), 0);
+    for (int k = 0; k < 2; k++) {
+      const Crisis& c = crises[k];
+      if (game.mission != c.mission) continue;
+      EXPECT_EQ(*c.feature, 2);
+      EXPECT_EQ(t.stat(c.begin), won[k] + 1);
+      ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T1ARROW));
+      for (const char* name : c.lanes) ASSERT_NO_FATAL_FAILURE(lane(name));
+      ASSERT_GT(t.runUntil(900, [] { return game.mission < 0; }), 0);
+      EXPECT_EQ(t.stat(c.success), ++won[k]);
+      EXPECT_EQ(*c.feature, 1);
+    }
+    ASSERT_EQ(game.mission, -1);
+  }
+  EXPECT_GT(won[0], 0) << "no treason in forty questions";
+  EXPECT_GT(won[1], 0) << "no riot in forty questions";
+}
+
+// Five times the three temple flaps: the blessing count is full, and the
+// next mission's begin gives way to the blessing; the yes lane completes
+// the blessing and the mission with it.
+TEST_F(MissionsInPlay, AFullBlessingTakesTheMissionsPlaceAndCompletesIt) {
+  for (int n = 1; n <= 5; n++) {
+    SCOPED_TRACE(n);
+    for (const char* flap : {"amen0", "amen1", "amen2"}) {
+      ASSERT_NO_FATAL_FAILURE(shoot(flap));
+      t.removeBalls();
+      t.run(5);
+    }
+    ASSERT_GT(t.runUntil(900, [&] { return game.amen == n; }), 0);
+    t.run(240);  // the flaps rise again
+  }
+  EXPECT_EQ(t.stat("evt:amen"), 1);
+  // The full count lights every lamp once its blinking ends; the next ball
+  // arms the selection again.
+  ASSERT_NO_FATAL_FAILURE(drain());
+  ASSERT_GT(t.runUntil(1200, [&] { return !t.balls().empty(); }), 0);
+  t.run(60);
+  ASSERT_NO_FATAL_FAILURE(startByPlay(MISSION_DUMA));
+  ASSERT_GT(t.runUntil(900, [] { return game.mission == MISSION_BLESSING; }), 0);
+  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T4ARROW));
+  ASSERT_NO_FATAL_FAILURE(lane("t4"));
+  EXPECT_EQ(game.mission, -1);
+  EXPECT_EQ(game.duma, 1);
+  EXPECT_EQ(game.amen, 0);
+  expectStats("msn:duma_begin", 1, "msn:duma_complete", 1);
+}
+
+// The year runs while the ball waits on the plunger; 2004 calls the
+// elections. The first lane opens the vote; three votes for democracy on
+// the lanes where its candidate stands, and when the time is up the regime
+// changes: its artwork and its music.
+TEST_F(MissionsInPlay, TheElectionsFallDueAndAWinningCandidateChangesTheRegime) {
+  ASSERT_GT(t.runUntil(15000, [] { return game.mission == MISSION_ELECTIONS; }), 0);
+  EXPECT_EQ(game.year, 2004.0);
+  EXPECT_EQ(t.lamp(LI_VYBORY), LIGHT_BLINK);
+  ASSERT_NO_FATAL_FAILURE(lane("t1"));
+  EXPECT_EQ(t.lamp(LI_VYBORY), LIGHT_ON);
+  struct Lane {
+    const char* name;
+    int demo;
+  };
+  const Lane lanes[] = {{"t1", LI_T1ARROW_DEMO}, {"t2", LI_T2ARROW_DEMO}, {"t4", LI_T4ARROW_DEMO},
+                        {"t5", LI_T5ARROW_DEMO}, {"t7", LI_T7ARROW_DEMO}, {"t8", LI_T8ARROW_DEMO}};
+  for (int vote = 0; vote < 3; vote++) {
+    const Lane* at = nullptr;
+    for (const Lane& l : lanes)
+      if (t.lamp(l.demo) == LIGHT_BLINK) at = &l;
+    ASSERT_NE(at, nullptr) << "democracy's candidate stands on no lane";
+    ASSERT_NO_FATAL_FAILURE(lane(at->name));
+    t.run(120);  // the vote's title
+  }
+  const std::vector<uint32_t> before = t.pixels();
+  ASSERT_EQ(game.regime, REGIME_COMM);
+  ASSERT_GT(t.runUntil(60 * 60, [] { return game.regime != REGIME_COMM; }), 0);
+  EXPECT_EQ(game.regime, REGIME_DEMO);
+  EXPECT_EQ(fxCurrentModule(), REGIME_DEMO);
+  EXPECT_EQ(game.presTerm, 1);
+  EXPECT_NE(t.log().find("switching regime 0 -> 1"), std::string::npos);
+  t.run(60);
+  const std::vector<uint32_t> after = t.pixels();
+  size_t changed = 0;
+  for (size_t i = 0; i < after.size() && i < before.size(); i++) changed += after[i] != before[i];
+  EXPECT_GT(changed, after.size() / 2) << "the regimes' pictures differ almost everywhere";
+  EXPECT_EQ(game.mission, -1);
 }
 
 // Each mission the symbols offer, selected in play and cut short by the
