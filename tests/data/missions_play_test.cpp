@@ -334,6 +334,59 @@ TEST_F(MissionsInPlay, TheElectionsFallDueAndAWinningCandidateChangesTheRegime) 
   EXPECT_EQ(game.mission, -1);
 }
 
+// The tax rises one level a passage of the White House's lane while the
+// White House stands, and falls back a level every "tax.decay" (2 s) left
+// alone.
+TEST_F(MissionsInPlay, TheTaxRisesAtTheWhiteHouseAndDecays) {
+  ASSERT_NO_FATAL_FAILURE(launch());
+  ASSERT_NO_FATAL_FAILURE(lane("t8"));
+  EXPECT_EQ(game.tax, 0) << "no tax before the White House stands";
+  ASSERT_NO_FATAL_FAILURE(raiseSymbols());
+  ASSERT_NO_FATAL_FAILURE(select(MISSION_BD));
+  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T8ARROW));
+  for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t8"));
+  ASSERT_GT(t.runUntil(600, [] { return game.mission < 0; }), 0);
+  ASSERT_NO_FATAL_FAILURE(lane("t8"));
+  ASSERT_NO_FATAL_FAILURE(lane("t8"));
+  EXPECT_EQ(game.tax, 2);
+  EXPECT_EQ(game.taxMultiplier, 4);
+  EXPECT_EQ(t.title(TITLE_FORE), "tax");
+  // Two seconds without a passage: one level down; two more: none.
+  t.run(118);
+  EXPECT_EQ(game.tax, 2);
+  t.run(4);
+  EXPECT_EQ(game.tax, 1);
+  ASSERT_GT(t.runUntil(200, [] { return game.tax == 0; }), 0);
+  EXPECT_EQ(game.taxMultiplier, 1);
+}
+
+// The zone won, its two buttons open the magnet; a ball at the prison is
+// caught, lifted and held as a prisoner while a free ball is given; the
+// lane to the tubes steals him and sends him to prison.
+TEST_F(MissionsInPlay, TheZoneButtonsCatchAPrisonerThatTheTubesLaneSteals) {
+  ASSERT_NO_FATAL_FAILURE(startByPlay(MISSION_ZONA));
+  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T4ARROW));
+  for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t4"));
+  ASSERT_GT(t.runUntil(300, [] { return game.mission < 0; }), 0);
+  ASSERT_EQ(game.zona, 1);
+  for (const char* button : {"zonabtn0", "zonabtn1"}) {
+    ASSERT_NO_FATAL_FAILURE(shoot(button));
+    t.removeBalls();
+    t.run(60);
+  }
+  EXPECT_EQ(t.lamp(LI_T3ARROW), LIGHT_BLINK);
+  EXPECT_EQ(game.zonaCapture, 1);
+  ASSERT_GT(t.runUntil(300, [] { return gameZonaState() == GAME_ZONA_MAGNET; }), 0);
+  ASSERT_NO_FATAL_FAILURE(shoot("zona"));
+  ASSERT_GT(t.runUntil(900, [] { return gameZonaState() == GAME_ZONA_PRISONER; }), 0);
+  const int score = game.score;
+  ASSERT_NO_FATAL_FAILURE(lane("t3"));
+  EXPECT_EQ(t.title(TITLE_FORE), "steal");
+  EXPECT_GE(game.score - score, 40000);
+  ASSERT_GT(t.runUntil(900, [&] { return t.title(TITLE_FORE) == "prison"; }), 0);
+  EXPECT_EQ(t.lamp(LI_T3ARROW), LIGHT_OFF);
+}
+
 // Each mission the symbols offer, selected in play and cut short by the
 // last ball draining: no completion and its lamps out.
 struct AbortCase {
