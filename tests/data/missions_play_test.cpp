@@ -7,6 +7,7 @@
 // balls and keys: nothing of the rules is set by hand.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -390,11 +391,13 @@ TEST_F(MissionsInPlay, TheZoneButtonsCatchAPrisonerThatTheTubesLaneSteals) {
 // Each mission the symbols offer, selected in play and cut short by the
 // last ball draining: no completion and its lamps out.
 struct AbortCase {
+  const char* name;
   int mission;
   int goalLamp;
   const char* begin;
   const char* complete;
 };
+void PrintTo(const AbortCase& c, std::ostream* os) { *os << c.name; }
 class MissionAborts : public MissionsInPlay, public ::testing::WithParamInterface<AbortCase> {};
 
 TEST_P(MissionAborts, ADrainedBallAbortsTheRunningMission) {
@@ -410,10 +413,12 @@ TEST_P(MissionAborts, ADrainedBallAbortsTheRunningMission) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachMission, MissionAborts,
-                         ::testing::Values(AbortCase{MISSION_DUMA, LI_T1ARROW, "msn:duma_begin", "msn:duma_complete"},
-                                           AbortCase{MISSION_ZONA, LI_T4ARROW, "msn:zona_begin", "msn:zona_complete"},
-                                           AbortCase{MISSION_GASPROM, LI_T6ARROW, "msn:gp_begin", "msn:gp_complete"},
-                                           AbortCase{MISSION_BD, LI_T8ARROW, "msn:bd_begin", "msn:bd_complete"},
-                                           AbortCase{MISSION_QUESTION, LI_QUESTION, "msn:q_begin", "msn:q_complete"}));
+                         ::testing::Values(
+                             AbortCase{"Duma", MISSION_DUMA, LI_T1ARROW, "msn:duma_begin", "msn:duma_complete"},
+                             AbortCase{"Zone", MISSION_ZONA, LI_T4ARROW, "msn:zona_begin", "msn:zona_complete"},
+                             AbortCase{"GasCompany", MISSION_GASPROM, LI_T6ARROW, "msn:gp_begin", "msn:gp_complete"},
+                             AbortCase{"WhiteHouse", MISSION_BD, LI_T8ARROW, "msn:bd_begin", "msn:bd_complete"},
+                             AbortCase{"Question", MISSION_QUESTION, LI_QUESTION, "msn:q_begin", "msn:q_complete"}),
+                         [](const ::testing::TestParamInfo<AbortCase>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -469,7 +469,7 @@ TEST_F(TablePlay, FlipperPlayReachesEveryLaneRampAndTarget) {
   // who reacts a little later in each game. The player keeps the ball in
   // play for a while.
   int games = 0, played = 0;
-  for (int lag = 0; lag < 6; lag++)
+  for (int lag = 0; lag < 8; lag++)
     for (const Flipper& f : kFlippers) {
       clearTable();
       sim.ballAt(f.feeds[0].x, f.feeds[0].y);
