@@ -264,6 +264,8 @@ TEST_F(MissionsInPlay, QuestionsThatEmptyARatingBringTreasonAndTheRiot) {
   }
   EXPECT_GT(won[0], 0) << "no treason in forty questions";
   EXPECT_GT(won[1], 0) << "no riot in forty questions";
+  EXPECT_GE(t.stat("obj:duma_crisis"), won[0]);
+  EXPECT_GE(t.stat("obj:zona_crisis"), won[1]);
 }
 
 // Five times the three temple flaps: the blessing count is full, and the
