@@ -99,4 +99,77 @@ TEST_F(StatsInPlay, TheTubesAndTheFlippersCountTheirPassagesAndSwings) {
   EXPECT_EQ(t.stat("hit:flipper_left"), 1);
 }
 
+TEST_F(StatsInPlay, TheFourLaneWordsAndTheLightRowAreCountedWhenComplete) {
+  struct Case {
+    const char* prefix;
+    const char* stat;
+  };
+  for (const Case& c : {Case{"duma_lane", "evt:duma"}, Case{"krem_lane", "evt:ukaz"}, Case{"ussr", "evt:ussr"}}) {
+    SCOPED_TRACE(c.prefix);
+    for (int i = 0; i < 4; i++) {
+      shoot(c.prefix + std::to_string(i));
+      t.run(2);
+      if (i < 3) EXPECT_EQ(t.stat(c.stat), 0) << i + 1 << " of 4 made";
+    }
+    // The row's lamps take a few frames to come fully on before it counts.
+    EXPECT_GT(t.runUntil(120, [&] { return t.stat(c.stat) > 0; }), 0);
+    idle(10);
+    EXPECT_EQ(t.stat(c.stat), 1);
+  }
+}
+
+// One fall of a flap group: its three flaps shot down, the fall counted, the
+// title played out (which moves the word on by a letter) and the flaps back
+// up. The frames the title and the rise took.
+int fallOfFlaps(LiveTable& t, const std::string& prefix, const char* stat, const int& word) {
+  const int falls = t.stat(stat), letters = word;
+  for (int i = 0; i < 3; i++) {
+    t.removeBalls();
+    if (t.shootAt(prefix + std::to_string(i)) < 0) {
+      ADD_FAILURE() << prefix << i << " not hit";
+      return -1;
+    }
+  }
+  t.removeBalls();
+  if (t.runUntil(300, [&] { return t.stat(stat) > falls; }) < 0) {
+    ADD_FAILURE() << "the fall of " << prefix << " was not counted";
+    return -1;
+  }
+  const int frames = t.runUntil(1200, [&] { return word > letters; });
+  if (frames < 0) ADD_FAILURE() << "the word did not move on after the fall of " << prefix;
+  // The flaps rise a frame step at a time.
+  t.run(120);
+  return frames;
+}
+
+TEST_F(StatsInPlay, FiveFallsOfTheTempleFlapsSpellTheBlessing) {
+  for (int fall = 1; fall <= 5; fall++) {
+    SCOPED_TRACE(fall);
+    ASSERT_GT(fallOfFlaps(t, "amen", "evt:hflaps", game.amen), 0);
+    EXPECT_EQ(t.stat("evt:hflaps"), fall);
+    EXPECT_EQ(t.stat("evt:amen"), fall == 5 ? 1 : 0);
+  }
+  EXPECT_EQ(game.amen, 5);
+}
+
+TEST_F(StatsInPlay, FiveFallsOfTheMausoleumFlapsSpellItsWordAndOpenItsPrize) {
+  for (int fall = 1; fall <= 5; fall++) {
+    SCOPED_TRACE(fall);
+    // The target inside is shut until the word is spelt.
+    t.removeBalls();
+    ASSERT_TRUE(t.hit("mausoleum"));
+    EXPECT_EQ(t.stat("evt:mumra_prize"), 0);
+    ASSERT_GT(fallOfFlaps(t, "mumra", "evt:mflaps", game.mumra), 0);
+    EXPECT_EQ(t.stat("evt:mflaps"), fall);
+    EXPECT_EQ(t.stat("evt:mumra"), fall == 5 ? 1 : 0);
+  }
+  t.removeBalls();
+  ASSERT_TRUE(t.hit("mausoleum"));
+  EXPECT_EQ(t.stat("evt:mumra_prize"), 1);
+  // Collected once: the target shuts again behind it.
+  t.run(2);
+  ASSERT_TRUE(t.hit("mausoleum"));
+  EXPECT_EQ(t.stat("evt:mumra_prize"), 1);
+}
+
 }  // namespace
