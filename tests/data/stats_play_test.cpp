@@ -172,4 +172,97 @@ TEST_F(StatsInPlay, FiveFallsOfTheMausoleumFlapsSpellItsWordAndOpenItsPrize) {
   EXPECT_EQ(t.stat("evt:mumra_prize"), 1);
 }
 
+// The Kremlin's four lanes spelt four times bring four decrees; the decree
+// button passes them one at a time, and the end of each one's title pays
+// its reward: the small prize, an extra ball, a rise of power and, with the
+// fourth, the mafia (paid off, with no feature on to put in crisis) and the
+// decrees' prize lit on lane T7.
+TEST_F(StatsInPlay, FourDecreesPassedPayTheirPrizesAndAnExtraBall) {
+  // No decree yet: the button scores, and nothing is passed.
+  shoot("ukazy_button");
+  EXPECT_EQ(t.stat("hit:ukazy_button"), 1);
+  EXPECT_EQ(t.stat("evt:ukazy"), 0);
+  for (int word = 1; word <= 4; word++) {
+    for (int i = 0; i < 4; i++) shoot("krem_lane" + std::to_string(i));
+    ASSERT_GT(t.runUntil(60, [&] { return t.stat("evt:ukaz") == word; }), 0) << word;
+    EXPECT_EQ(game.ukazy, word);
+  }
+  idle(600);
+  const int balls = game.ballsLeft;
+  const char* rewards[4] = {"evt:small_prize", "ball:xb", nullptr, nullptr};
+  for (int n = 1; n <= 4; n++) {
+    SCOPED_TRACE(n);
+    shoot("ukazy_button");
+    EXPECT_EQ(t.stat("evt:ukazy"), n);
+    // Lane T7 pays the decrees' prize only once all four have passed.
+    shoot("t7");
+    t.run(2);
+    EXPECT_EQ(t.stat("evt:ukazy_prize"), 0);
+    if (rewards[n - 1]) {
+      EXPECT_GT(t.runUntil(1200, [&] { return t.stat(rewards[n - 1]) > 0; }), 0);
+      EXPECT_EQ(t.stat(rewards[n - 1]), 1);
+    }
+    if (n == 4) {
+      EXPECT_GT(t.runUntil(1200, [&] { return t.lamp(LI_UKAZY_PRIZE) == LIGHT_BLINK; }), 0);
+    }
+    idle(900);
+  }
+  EXPECT_EQ(game.ballsLeft, balls + 1);
+  EXPECT_EQ(game.ukazy, 0);
+  // Every feature is off: the mafia found nothing to put in crisis.
+  for (const char* s : {"obj:duma_crisis", "obj:zona_crisis", "obj:bd_crisis", "obj:gp_crisis"})
+    EXPECT_EQ(t.stat(s), 0) << s;
+  shoot("t7");
+  t.run(2);
+  EXPECT_EQ(t.stat("evt:ukazy_prize"), 1);
+  EXPECT_NE(t.lamp(LI_UKAZY_PRIZE), LIGHT_BLINK);
+  // The prize is collected once.
+  idle(600);
+  shoot("t7");
+  t.run(2);
+  EXPECT_EQ(t.stat("evt:ukazy_prize"), 1);
+  EXPECT_EQ(t.stat("evt:small_prize"), 1);
+  EXPECT_EQ(t.stat("ball:xb"), 1);
+}
+
+// The Duma ramp's top (lane T2) carries a fast enough ball over the left wall
+// into the Duma, where it leaves the table.
+int dumaEntries(LiveTable& t) {
+  const std::string log = t.log(), entry = "TR_LEAVE_DUMA -> MILE3_TRIGGER";
+  int n = 0;
+  for (size_t at = log.find(entry); at != std::string::npos; at = log.find(entry, at + 1)) n++;
+  return n;
+}
+
+void upTheDumaRamp(LiveTable& t) {
+  const int before = dumaEntries(t);
+  t.removeBalls();
+  t.ballAt(235, 380, 0, -16);
+  t.run(90);
+  EXPECT_EQ(dumaEntries(t), before + 1) << "the ball did not reach the Duma";
+}
+
+TEST_F(StatsInPlay, AFullQuorumMakesTheDumaVoteOnTheBallThatEntersIt) {
+  // Short of a quorum the Duma gives the ball straight back: no vote.
+  upTheDumaRamp(t);
+  EXPECT_EQ(t.stat("evt:dumavote"), 0);
+  EXPECT_EQ(t.title(TITLE_FORE).rfind("dumavote", 0), std::string::npos);
+  // Each Duma bumper hit adds to the quorum, which wanes meanwhile; a hot
+  // bumper takes no new hit, so the shots go round the three.
+  // It has to stay full while the ball climbs the ramp.
+  for (int shot = 0; game.quorum < 99.5 && shot < 30; shot++) {
+    const int hits = t.stat("hit:duma_bumper");
+    shoot("duma_bumper" + std::to_string(shot % 3));
+    ASSERT_EQ(t.stat("hit:duma_bumper"), hits + 1) << shot;
+    if (game.quorum < 99.5) idle(20);
+  }
+  ASSERT_GE(game.quorum, 99.5);
+  upTheDumaRamp(t);
+  EXPECT_EQ(t.stat("evt:dumavote"), 1);
+  EXPECT_EQ(t.title(TITLE_FORE).rfind("dumavote", 0), 0u) << t.title(TITLE_FORE);
+  // The vote over, the quorum starts from nothing again.
+  EXPECT_GT(t.runUntil(1200, [&] { return t.title(TITLE_FORE).rfind("dumavote", 0) != 0; }), 0);
+  EXPECT_LT(game.quorum, 1);
+}
+
 }  // namespace
