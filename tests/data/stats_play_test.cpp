@@ -265,4 +265,95 @@ TEST_F(StatsInPlay, AFullQuorumMakesTheDumaVoteOnTheBallThatEntersIt) {
   EXPECT_LT(game.quorum, 1);
 }
 
+// A ball set down between the flippers drains.
+void drain(LiveTable& t) {
+  t.removeBalls();
+  t.ballAt(380, 490);
+}
+
+TEST_F(StatsInPlay, ABallDrainedIsLostWithoutSaveTimeAndSavedWithIt) {
+  ASSERT_EQ(game.saveTime, 0);
+  drain(t);
+  ASSERT_GT(t.runUntil(600, [&] { return t.stat("ball:lost") > 0; }), 0);
+  EXPECT_EQ(t.stat("ball:saved"), 0);
+  // The next ball, launched through the spring door, has save time: drained
+  // now it is saved, not lost.
+  ASSERT_GT(t.runUntil(1500, [&] { return !t.balls().empty(); }), 0);
+  t.run(60);
+  t.hold(KEY_LAUNCH, 60);
+  ASSERT_GT(t.runUntil(300, [&] { return game.saveTime > 0; }), 0);
+  drain(t);
+  ASSERT_GT(t.runUntil(600, [&] { return t.stat("ball:saved") > 0; }), 0);
+  EXPECT_EQ(t.stat("ball:saved"), 1);
+  EXPECT_EQ(t.stat("ball:lost"), 1);
+  EXPECT_EQ(game.ballsLeft, 1);
+}
+
+TEST_F(StatsInPlay, TheLightRowMadeTwiceLightsAnExtraBallThatItsOuterTargetCollects) {
+  auto makeRow = [&] {
+    for (int i = 0; i < 4; i++) shoot("ussr" + std::to_string(i));
+    t.removeBalls();
+    ASSERT_GT(t.runUntil(120, [&] { return t.lamp(LI_USSR0) == LIGHT_BLINK; }), 0);
+    // The row blinks a while, then goes dark to be made again.
+    ASSERT_GT(t.runUntil(600, [&] { return t.lamp(LI_USSR0) == LIGHT_OFF; }), 0);
+  };
+  makeRow();
+  idle(600);
+  EXPECT_EQ(t.stat("evt:ussr"), 1);
+  EXPECT_EQ(t.stat("ball:xb_lit"), 0);
+  EXPECT_EQ(t.stat("ball:xb"), 0) << "the outer target collected an extra ball none had lit";
+  makeRow();
+  EXPECT_GT(t.runUntil(1200, [&] { return t.stat("ball:xb_lit") > 0; }), 0);
+  EXPECT_EQ(t.stat("evt:ussr"), 2);
+  EXPECT_EQ(t.stat("ball:xb_lit"), 1);
+  ASSERT_EQ(t.lamp(LI_XB0), LIGHT_ON);
+  idle(300);
+  shoot("ussr0");
+  t.run(2);
+  EXPECT_EQ(t.stat("ball:xb"), 1);
+  EXPECT_EQ(t.lamp(LI_XB0), LIGHT_OFF);
+  // Collected once.
+  idle(60);
+  shoot("ussr0");
+  t.run(2);
+  EXPECT_EQ(t.stat("ball:xb"), 1);
+}
+
+// The game over puts every feature in crisis; R then begins a new game with
+// all of them off. (The first game of a table begins off without a sample:
+// the table's load sets the game up.)
+TEST_F(StatsInPlay, TheGameOverPutsEveryFeatureInCrisisAndANewGameTurnsThemOff) {
+  const char* features[] = {"duma", "zona", "bd", "gp"};
+  auto count = [&](const char* feature, const char* state) {
+    return t.stat(("obj:" + std::string(feature) + "_" + state).c_str());
+  };
+  for (const char* f : features) {
+    SCOPED_TRACE(f);
+    EXPECT_EQ(count(f, "off"), 0);
+    EXPECT_EQ(count(f, "crisis"), 0);
+  }
+  // Three balls drained: the game is over.
+  for (int ball = 1; ball <= 3; ball++) {
+    SCOPED_TRACE(ball);
+    ASSERT_FALSE(game.over);
+    drain(t);
+    ASSERT_GT(t.runUntil(600, [&] { return t.stat("ball:lost") == ball; }), 0);
+    ASSERT_GT(t.runUntil(1500, [&] { return !t.balls().empty() || game.over; }), 0);
+  }
+  ASSERT_TRUE(game.over);
+  for (const char* f : features) {
+    SCOPED_TRACE(f);
+    EXPECT_EQ(count(f, "crisis"), 1);
+    EXPECT_EQ(count(f, "off"), 0);
+  }
+  t.hold(KEY_R, 2);
+  ASSERT_FALSE(game.over);
+  for (const char* f : features) {
+    SCOPED_TRACE(f);
+    EXPECT_EQ(count(f, "off"), 1);
+    EXPECT_EQ(count(f, "crisis"), 1);
+    EXPECT_EQ(count(f, "on"), 0);
+  }
+}
+
 }  // namespace
