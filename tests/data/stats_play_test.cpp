@@ -116,6 +116,14 @@ TEST_F(StatsInPlay, TheFourLaneWordsAndTheLightRowAreCountedWhenComplete) {
     idle(10);
     EXPECT_EQ(t.stat(c.stat), 1);
   }
+  // With the Duma's feature off (no mission has turned it on) its word
+  // brings no law: the law button has nothing to pass.
+  ASSERT_EQ(game.duma, 0);
+  EXPECT_EQ(game.laws, 0);
+  shoot("law_button");
+  t.run(2);
+  EXPECT_EQ(t.stat("hit:law_button"), 1);
+  EXPECT_EQ(t.stat("evt:law"), 0);
 }
 
 // One fall of a flap group: its three flaps shot down, the fall counted, the
