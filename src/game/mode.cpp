@@ -259,7 +259,7 @@ void MODE_VOTE(int event, int, BoardObject*) {
   switch (event) {
     case MEVT_BEGIN: {
       // The ball that left through the Duma waits for the vote.
-      if (game.quorum < 98) {
+      if (game.quorum < QUORUM_VOTE) {
         gameRequestBall(1);
         break;
       }

@@ -1,4 +1,5 @@
 #include "game/score.h"
+#include "game/stats.h"
 
 #include <cerrno>
 #include <cmath>
@@ -473,6 +474,8 @@ void gameSetYear(double year) {
 void gameSetQuorum(double value) {
   if (value < 0) value = 0;
   if (value > 100) value = 100;
+  // The quorum lamp lights when the gauge comes up to the vote's quorum.
+  if (value >= QUORUM_VOTE && game.quorum < QUORUM_VOTE) gstatSample("evt:quorum");
   game.quorum = value;
 }
 

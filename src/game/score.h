@@ -100,4 +100,7 @@ int scoreSetupYear(ConfSet* gameConf);
 void gameSetYear(double year);
 
 // Stores the Duma quorum gauge, clamped to 0..100.
+// The Duma's quorum gauge, clamped to 0..100; coming up to QUORUM_VOTE it
+// lights the quorum ("evt:quorum"), and the Duma may vote.
+inline constexpr double QUORUM_VOTE = 98;
 void gameSetQuorum(double value);

@@ -109,7 +109,9 @@ TEST_F(StatsInPlay, TheFourLaneWordsAndTheLightRowAreCountedWhenComplete) {
     for (int i = 0; i < 4; i++) {
       shoot(c.prefix + std::to_string(i));
       t.run(2);
-      if (i < 3) EXPECT_EQ(t.stat(c.stat), 0) << i + 1 << " of 4 made";
+      if (i < 3) {
+        EXPECT_EQ(t.stat(c.stat), 0) << i + 1 << " of 4 made";
+      }
     }
     // The row's lamps take a few frames to come fully on before it counts.
     EXPECT_GT(t.runUntil(120, [&] { return t.stat(c.stat) > 0; }), 0);
@@ -254,6 +256,7 @@ TEST_F(StatsInPlay, AFullQuorumMakesTheDumaVoteOnTheBallThatEntersIt) {
   // Short of a quorum the Duma gives the ball straight back: no vote.
   upTheDumaRamp(t);
   EXPECT_EQ(t.stat("evt:dumavote"), 0);
+  EXPECT_EQ(t.stat("evt:quorum"), 0);
   EXPECT_EQ(t.title(TITLE_FORE).rfind("dumavote", 0), std::string::npos);
   // Each Duma bumper hit adds to the quorum, which wanes meanwhile; a hot
   // bumper takes no new hit, so the shots go round the three.
@@ -265,6 +268,7 @@ TEST_F(StatsInPlay, AFullQuorumMakesTheDumaVoteOnTheBallThatEntersIt) {
     if (game.quorum < 99.5) idle(20);
   }
   ASSERT_GE(game.quorum, 99.5);
+  EXPECT_GE(t.stat("evt:quorum"), 1) << "the quorum lamp";
   upTheDumaRamp(t);
   EXPECT_EQ(t.stat("evt:dumavote"), 1);
   // The vote's draw follows the game clock: on this run the Duma votes an

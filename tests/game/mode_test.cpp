@@ -346,6 +346,8 @@ TEST_F(Modes, TheDumaVotesFromAQuorumOf98AndAlwaysLetsTheBallGo) {
     FakeTable::ballRequests.clear();
     rulesCallClear();
     gameSetQuorum(quorum);
+    // The quorum lamp lights as the gauge comes up to the vote's quorum.
+    EXPECT_EQ(gstatCount("evt:quorum"), quorum >= 98 ? 1 : 0);
     send(MODE_VOTE, MEVT_BEGIN);
     EXPECT_EQ(FakeTable::ballRequests, std::vector<int>{1});  // one free ball
     const bool voted = titled("dumavote0") || titled("dumavote1") || titled("dumavote2");
