@@ -96,7 +96,17 @@ class MissionsInPlay : public ::testing::Test {
     t.removeBalls();
     t.run(2);
   }
-  int score() const { return game.score; }
+  // The Duma mission selected and won: ten bumper hits, one shot each in
+  // turn with time for the bumper to cool down.
+  void winDuma() {
+    ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T1ARROW));
+    for (int i = 0; i < 10; i++) {
+      ASSERT_NO_FATAL_FAILURE(shoot("duma_bumper" + std::to_string(i % 3)));
+      t.removeBalls();
+      t.run(40);
+    }
+    ASSERT_EQ(game.duma, 1);
+  }
 
   LiveTable t;
 };
@@ -217,13 +227,7 @@ TEST_F(MissionsInPlay, TaxAtTheTopBringsThePutschWhichIsPutDownOnItsLanes) {
 // down on its three lit lanes.
 TEST_F(MissionsInPlay, QuestionsThatEmptyARatingBringTreasonAndTheRiot) {
   ASSERT_NO_FATAL_FAILURE(startByPlay(MISSION_DUMA));
-  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T1ARROW));
-  for (int i = 0; i < 10; i++) {
-    ASSERT_NO_FATAL_FAILURE(shoot("duma_bumper" + std::to_string(i % 3)));
-    t.removeBalls();
-    t.run(40);
-  }
-  ASSERT_EQ(game.duma, 1);
+  ASSERT_NO_FATAL_FAILURE(winDuma());
   ASSERT_NO_FATAL_FAILURE(raiseSymbols());
   ASSERT_NO_FATAL_FAILURE(select(MISSION_ZONA));
   ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T4ARROW));
@@ -388,6 +392,59 @@ TEST_F(MissionsInPlay, TheZoneButtonsCatchAPrisonerThatTheTubesLaneSteals) {
   EXPECT_GE(game.score - score, 40000);
   ASSERT_GT(t.runUntil(900, [&] { return t.title(TITLE_FORE) == "prison"; }), 0);
   EXPECT_EQ(t.lamp(LI_T3ARROW), LIGHT_OFF);
+}
+
+// With the Duma won, each time its four lanes are made it drafts a law,
+// which the law button passes; the fourth law lights the Duma's prize on
+// lane T2 and queues the oligarch's subgame.
+TEST_F(MissionsInPlay, TheDumaDraftsLawsThatTheLawButtonPassesUpToItsPrize) {
+  ASSERT_NO_FATAL_FAILURE(startByPlay(MISSION_DUMA));
+  ASSERT_NO_FATAL_FAILURE(winDuma());
+  for (int law = 1; law <= 4; law++) {
+    SCOPED_TRACE(law);
+    for (int i = 0; i < 4; i++) ASSERT_NO_FATAL_FAILURE(lane(("duma_lane" + std::to_string(i)).c_str()));
+    EXPECT_EQ(game.laws, law);
+    EXPECT_EQ(game.lawsPassed, law - 1);
+    ASSERT_NO_FATAL_FAILURE(shoot("law_button"));
+    t.removeBalls();
+    EXPECT_EQ(t.stat("evt:law"), law);
+    // The law's title, and the button cooling down.
+    ASSERT_GT(t.runUntil(900, [&] { return t.title(TITLE_FORE) == ""; }), 0);
+    t.run(120);
+  }
+  EXPECT_EQ(game.laws, 0);
+  EXPECT_EQ(game.lawsPassed, 0);
+  EXPECT_EQ(t.lamp(LI_LAW_PRIZE), LIGHT_BLINK);
+  EXPECT_EQ(game.subgames[0], 2) << "the oligarch's subgame is queued";
+  const int score = game.score;
+  ASSERT_NO_FATAL_FAILURE(lane("t2"));
+  EXPECT_EQ(t.stat("evt:law_prize"), 1);
+  EXPECT_EQ(t.lamp(LI_LAW_PRIZE), LIGHT_OFF);
+  EXPECT_GE(game.score - score, 150000);
+}
+
+// The side lanes: the question button opens the yes lane to a question;
+// the spiral's button opens the Kremlin's arches, both of which made in time
+// bring the opponent and queue the boxing.
+TEST_F(MissionsInPlay, TheQuestionAndOpponentButtonsOpenTheirLanes) {
+  ASSERT_NO_FATAL_FAILURE(shoot("question_button"));
+  t.removeBalls();
+  EXPECT_EQ(t.lamp(LI_T4ARROW), LIGHT_BLINK);
+  ASSERT_NO_FATAL_FAILURE(lane("t4"));
+  EXPECT_EQ(game.mission, MISSION_QUESTION);
+  EXPECT_EQ(t.stat("msn:q_begin"), 1);
+  EXPECT_EQ(t.stat("msn:sel"), 0) << "no selection was made";
+  ASSERT_NO_FATAL_FAILURE(drain());
+  ASSERT_NO_FATAL_FAILURE(shoot("spiral_button"));
+  t.removeBalls();
+  EXPECT_EQ(t.lamp(LI_T9ARROW), LIGHT_BLINK);
+  EXPECT_EQ(t.lamp(LI_T10ARROW), LIGHT_BLINK);
+  ASSERT_NO_FATAL_FAILURE(lane("t9"));
+  EXPECT_EQ(t.lamp(LI_T9ARROW), LIGHT_ON);
+  ASSERT_NO_FATAL_FAILURE(lane("t10"));
+  EXPECT_EQ(t.title(TITLE_FORE), "opponent");
+  ASSERT_GT(t.runUntil(900, [] { return game.subgameQueue > 0; }), 0);
+  EXPECT_EQ(game.subgames[0], 0) << "the boxing is queued";
 }
 
 // Each mission the symbols offer, selected in play and cut short by the
