@@ -198,9 +198,7 @@ TEST_F(MissionsInPlay, AQuestionIsAnsweredOnTheYesLane) {
 // lanes.
 TEST_F(MissionsInPlay, TaxAtTheTopBringsThePutschWhichIsPutDownOnItsLanes) {
   ASSERT_NO_FATAL_FAILURE(startByPlay(MISSION_BD));
-  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T8ARROW));
-  for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t8"));
-  ASSERT_GT(t.runUntil(600, [] { return game.mission < 0; }), 0);
+  ASSERT_NO_FATAL_FAILURE(winWhiteHouse());
   for (int level = 1; level <= 4; level++) {
     ASSERT_NO_FATAL_FAILURE(lane("t8"));
     EXPECT_EQ(game.tax, level);
@@ -230,10 +228,7 @@ TEST_F(MissionsInPlay, QuestionsThatEmptyARatingBringTreasonAndTheRiot) {
   ASSERT_NO_FATAL_FAILURE(winDuma());
   ASSERT_NO_FATAL_FAILURE(raiseSymbols());
   ASSERT_NO_FATAL_FAILURE(select(MISSION_ZONA));
-  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T4ARROW));
-  for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t4"));
-  ASSERT_GT(t.runUntil(300, [] { return game.mission < 0; }), 0);
-  ASSERT_EQ(game.zona, 1);
+  ASSERT_NO_FATAL_FAILURE(winZone());
   struct Crisis {
     int mission;
     const char* lanes[3];
@@ -350,9 +345,7 @@ TEST_F(MissionsInPlay, TheTaxRisesAtTheWhiteHouseAndDecays) {
   EXPECT_EQ(game.tax, 0) << "no tax before the White House stands";
   ASSERT_NO_FATAL_FAILURE(raiseSymbols());
   ASSERT_NO_FATAL_FAILURE(select(MISSION_BD));
-  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T8ARROW));
-  for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t8"));
-  ASSERT_GT(t.runUntil(600, [] { return game.mission < 0; }), 0);
+  ASSERT_NO_FATAL_FAILURE(winWhiteHouse());
   ASSERT_NO_FATAL_FAILURE(lane("t8"));
   ASSERT_NO_FATAL_FAILURE(lane("t8"));
   EXPECT_EQ(game.tax, 2);
@@ -372,10 +365,7 @@ TEST_F(MissionsInPlay, TheTaxRisesAtTheWhiteHouseAndDecays) {
 // lane to the tubes steals him and sends him to prison.
 TEST_F(MissionsInPlay, TheZoneButtonsCatchAPrisonerThatTheTubesLaneSteals) {
   ASSERT_NO_FATAL_FAILURE(startByPlay(MISSION_ZONA));
-  ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T4ARROW));
-  for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t4"));
-  ASSERT_GT(t.runUntil(300, [] { return game.mission < 0; }), 0);
-  ASSERT_EQ(game.zona, 1);
+  ASSERT_NO_FATAL_FAILURE(winZone());
   for (const char* button : {"zonabtn0", "zonabtn1"}) {
     ASSERT_NO_FATAL_FAILURE(shoot(button));
     t.removeBalls();
