@@ -107,6 +107,23 @@ class MissionsInPlay : public ::testing::Test {
     }
     ASSERT_EQ(game.duma, 1);
   }
+  // The zone mission selected and won: "zona.increase" 4 makes the first
+  // goal, three passages of the yes lane (T4) raise it to all sixteen
+  // lamps, and the chase climbs to them.
+  void winZone() {
+    ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T4ARROW));
+    for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t4"));
+    ASSERT_GT(t.runUntil(300, [] { return game.mission < 0; }), 0);
+    ASSERT_EQ(game.zona, 1);
+  }
+  // The White House mission selected and won: three passages of its lane;
+  // it completes when the title of its fall ends.
+  void winWhiteHouse() {
+    ASSERT_NO_FATAL_FAILURE(untilBlinking(LI_T8ARROW));
+    for (int i = 0; i < 3; i++) ASSERT_NO_FATAL_FAILURE(lane("t8"));
+    ASSERT_GT(t.runUntil(600, [] { return game.mission < 0; }), 0);
+    ASSERT_EQ(game.bd, 1);
+  }
 
   LiveTable t;
 };
