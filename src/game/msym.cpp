@@ -70,7 +70,7 @@ void drawSlots() {
     if (!objectLive(s)) continue;
     const bool bursting = (Y.state == MSYM_EXPLODING && i == Y.hit) || Y.state == MSYM_EXPLODING_ALL;
     const bool shown = s.visible && s.kind < KINDS &&
-                       (Y.state == MSYM_RISING || Y.state == MSYM_SHOWN || (bursting && Y.state != MSYM_HIDDEN));
+                       (Y.state == MSYM_RISING || Y.state == MSYM_SHOWN || bursting);
     if (!shown) {
       vbSetSprite(s.obj, nullptr);
       continue;
