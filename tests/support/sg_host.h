@@ -7,6 +7,7 @@
 // fault never hangs the suite.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "core/log.h"
@@ -37,6 +38,9 @@ struct ScriptedHost {
   int frame = 0;        // frames ended so far
   int cap = 100000;     // the host asks the run to end after this many frames
   bool capped = false;  // the cap was reached
+  // Called at the start of every frame's input, before the script: a test
+  // player that looks at the subgame's state may add keys for this frame.
+  std::function<void(ScriptedHost&)> react;
 
   void press(int frame, int scan, int ch = 0) { script.push_back({frame, true, scan, ch}); }
   void release(int frame, int scan, int ch = 0) { script.push_back({frame, false, scan, ch}); }
@@ -51,6 +55,7 @@ inline ScriptedHost* gHost = nullptr;
 
 inline int hostEvent(GdevEvent* out) {
   ScriptedHost* h = gHost;
+  if (h && h->react) h->react(*h);
   if (!h || h->next >= h->script.size() || h->script[h->next].frame > h->frame) return 0;
   const KeyAt& k = h->script[h->next++];
   *out = GdevEvent{};
