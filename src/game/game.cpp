@@ -428,10 +428,14 @@ int gameRunAllowedSubgame() {
     if (!game.liftActive) gameSetMagnets(0);
   }
   if (id < 0 || id > 2) return logError(-1, "%s: invalid subgame id %d, SE", "gameRunAllowedSubgame()", id);
-  // DELIBERATE: the subgames are not part of the game yet; the request is
-  // logged and dropped, so that the table goes on.
-  logPrint("%s: subgame %d dropped, no subgames in this version", "gameRunAllowedSubgame()", id);
+  // The session launches it at the top of its next frame, with the regime's
+  // person for boxing and gold catching.
+  game.requestedSubgame = id;
   return id;
+}
+
+void gameSubgameReturned() {
+  for (; game.subgameBall > 0; game.subgameBall--) gameTubeLaunch(1);
 }
 
 void gameClearSubgames() {

@@ -27,6 +27,7 @@ struct GameState {
   int liftActive;    // the ostlift may lock a ball
   int subgameQueue;  // subgames waiting to be played (entries of subgames[])
   int subgames[3];   // the queue: 0 boxing, 1 deputy, 2 oligarch
+  int subgameBall;   // balls the tower took up for a subgame, owed back down its tube
   int charisma, power, wealth;  // levels 0..10
   int laws, lawsPassed;         // 0..4, 0..laws
   int ukazy, ukazyPassed;       // decrees, likewise
@@ -90,6 +91,9 @@ void gameSetLift(int on);               // the lift activity for "lift.activity"
 // gameRunAllowedSubgame takes the first (-1 on an empty queue).
 int gameAllowSubgame(int id);
 int gameRunAllowedSubgame();
+// The session is back from a subgame: a ball the tower took up for it comes
+// back down the right tube.
+void gameSubgameReturned();
 void gameClearSubgames();     // a lost ball
 void gameSaveSubgames();      // around the presidential elections
 void gameRestoreSubgames();

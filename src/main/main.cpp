@@ -99,6 +99,7 @@ constexpr PreloadFn kPreloads[] = {
 StartOptions parseStartOptions(int argc, char** argv) {
   StartOptions o{};
   o.regime = -1;
+  o.subgame = -1;
   int freeArgs = 0;
   for (int i = 1; i < argc && freeArgs < 2; i++) {
     const char* a = argv[i];
@@ -129,6 +130,14 @@ StartOptions parseStartOptions(int argc, char** argv) {
       const long* n = value ? strToLong(value) : nullptr;
       if (n && *n >= 0 && *n <= 2)
         o.regime = static_cast<int>(*n);
+      else
+        o.badValue = a;
+      continue;
+    }
+    if (takeValue("/subgame", "--subgame", argc, argv, &i, &value)) {
+      const long* n = value ? strToLong(value) : nullptr;
+      if (n && *n >= 0 && *n <= 2)
+        o.subgame = static_cast<int>(*n);
       else
         o.badValue = a;
       continue;
@@ -171,6 +180,9 @@ const char* startUsage() {
          "  /screenshot FILE, --screenshot=FILE\n"
          "                           write the screen at the end of each session to FILE (BMP)\n"
          "  /regime N, --regime=N    with /nomenu, play regime N (0 comm, 1 demo, 2 dict)\n"
+         "  /subgame N, --subgame=N  with /nomenu, play subgame N once (0 boxing, 1 shooting\n"
+         "                           gallery, 2 gold catching) on the regime's picture, write\n"
+         "                           its outcome to the log and end (practice and tests)\n"
          "  --help,  -h              show this help and exit\n"
          "\n"
          "RECORDING names a session recording to replay with /nomenu (or a saved game\n"
@@ -216,6 +228,7 @@ int MAIN(int argc, char** argv) {
   sessionSetFrameLimit(opt.frames);
   sessionSetStatDump(opt.statDump);
   sessionSetScreenshot(opt.screenshot);
+  sessionSetSubgame(opt.noMenu ? opt.subgame : -1);
 
   logDebug(1, "at *_preload()");
   bool preloadFailed = false;

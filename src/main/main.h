@@ -24,6 +24,7 @@ struct StartOptions {
   const char* statDump;  // "/statdump FILE": statistics written there too
   const char* screenshot;  // "/screenshot FILE": each session's last frame as a BMP
   int regime;            // "/regime N" with "/nomenu": 0..2, or -1 for "startup.regime"
+  int subgame;           // "/subgame N" with "/nomenu": 0..2 played once, or -1
   const char* playback;  // first free argument, or null
   const char* badValue;  // a switch whose value is missing or wrong, or null
 };

@@ -14,6 +14,8 @@
 #include "game/score.h"
 #include "game/stats.h"
 #include "game/trigger.h"
+#include "gfx/mosaic.h"
+#include "gfx/rda.h"
 #include "gfx/vboard.h"
 #include "main/blackbox.h"
 #include "main/session.h"
@@ -25,6 +27,7 @@
 #include "physics/table.h"
 #include "platform/gdev.h"
 #include "sound/fx.h"
+#include "subgames/sg.h"
 
 namespace {
 
@@ -36,6 +39,9 @@ struct Play {
 };
 
 Play P;
+
+// The outcome records of the subgame being played; the rules read them.
+SgOutcome gOutcome;
 
 enum { CHAR_SPACE = 32 };
 
@@ -132,6 +138,39 @@ void createNewBall(bool credited) {
   if (b) P.currentBall = b;
 }
 
+// The subgames' frames are frames of the recording, like the table's: the
+// frame's user event (recorded, or the recorded one while replaying; the
+// queued event is taken off either way) and its game time.
+int subgameEvent(GdevEvent* out) {
+  GdevEvent system{}, user{};
+  const bool app = systemEventNext(&system) && system.what == GDEV_EVT_USER;
+  const int got = userEventNext(&user);
+  GdevEvent taken;
+  gdevGetEvent(&taken, GDEV_EVT_EVERY, true);
+  if (got) {
+    *out = user;
+    return 1;
+  }
+  // A window event only repaints; it is not recorded and changes nothing.
+  if (app) {
+    *out = system;
+    return 1;
+  }
+  return 0;
+}
+
+void subgameFrameTime() {
+  if (bbIsPlaying()) {
+    if (bbHas(BB_CHANNEL_TIME)) tmTime = bbReadDouble(BB_CHANNEL_TIME, tmTime);
+  } else if (bbIsRecording()) {
+    bbWriteDouble(BB_CHANNEL_TIME, tmTime);
+  }
+}
+
+int subgameQuit() { return gdevQuitRequested() ? 1 : 0; }
+
+constexpr SgHost kSubgameHost = {subgameEvent, subgameFrameTime, bbTick, subgameQuit};
+
 }  // namespace
 
 void playBegin(TableLoad* table, int (*keyHeld)(int scan)) {
@@ -161,6 +200,52 @@ int playSwitchRegime() {
   logDebug(1, "switching regime %d -> %d", game.regime, game.pendingRegime);
   return SWITCH_REGIME(P.table->cfg.rate);
 }
+
+int playSubgame() {
+  const char* fn = "MILE3()";
+  const int id = game.requestedSubgame;
+  if (id < 0) return 1;
+  game.requestedSubgame = -1;
+  gOutcome = SgOutcome{};
+  gOutcome.boxing.left = game.regime;
+  gOutcome.boxing.right = 0;
+  gOutcome.oligarch.person = game.regime;
+  if (SG_REQUEST(id, &gOutcome) < 0) return 1;
+  // The frame's input so far closes its tick of the recording: each of the
+  // subgame's frames is a tick of its own.
+  bbTick();
+  logDebug(1, "launching subgame %d", id);
+  const char* name = "table-i-vorsk.img";
+  GdevDC* picture = rdaGetBitmap(name);
+  if (!picture) {
+    sgClearRequest();
+    logError(1, "%s: bitmap '%s' not found in RDA, breaking main loop", fn, name);
+    return 0;
+  }
+  const TableConfig& cfg = P.table->cfg;
+  tmSetRate(cfg.rate, 1);
+  tmBeginSelfLoop();
+  MOS_ANIM_RUN(picture, 0, 1);
+  sgSetHost(&kSubgameHost);
+  if (SG_SCREEN_IN() < 0) logError(0, "%s: error opening the subgame screen", fn);
+  SG_RUN();
+  SG_SCREEN_OUT();
+  sgSetHost(nullptr);
+  MOS_ANIM_RUN(picture, 1, 0);
+  tmEndSelfLoop();
+  tmSetRate(cfg.rate, cfg.fixed);
+  logDebug(1, "returned from subgame %d", id);
+  logPrint("%s: subgame %d outcome: %s", fn, id, sgOutcomeText(id, &gOutcome));
+  SG_OUTCOME();
+  sgClearRequest();
+  // Keys let go during the subgame went to it: the table starts with none held.
+  userEventClearKeys();
+  P.fullRedraw = true;
+  gameSubgameReturned();
+  return 1;
+}
+
+const SgOutcome* playSubgameOutcome() { return &gOutcome; }
 
 void playFrame() {
   const TableConfig& cfg = P.table->cfg;

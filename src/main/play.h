@@ -32,6 +32,17 @@ TableLoad* playTable();
 // when none was asked for or it is done, 0 after its message when the
 // switch failed (the session ends there).
 int playSwitchRegime();
+// The subgame the rules asked for (game.requestedSubgame), as the loop runs
+// it at the top of a frame: "launching subgame %d", the mosaic into the
+// regime's subgame picture, the subgame screen and the subgame with its
+// frames recorded and replayed like the table's, the way back, "returned
+// from subgame %d", its outcome in the log and scored, and the ball the
+// tower took sent back. 1 when none was asked for or it ran; 0 after its
+// message when the picture is missing (the session ends there).
+int playSubgame();
+// The outcome records of the last subgame.
+struct SgOutcome;
+const SgOutcome* playSubgameOutcome();
 // One playing frame up to the present: the requested new ball, the first
 // frame's set-up, tmBeginFrame, the board step, the lamps, the rules'
 // update outside game over, the scripts, the visual board's restore, the

@@ -76,6 +76,7 @@ void sceneFrame(TableScene*, double dt) {
 }
 
 int sceneStep(TableScene*) {
+  if (!playSubgame()) return 0;
   if (!playSwitchRegime()) return 0;
   playFrame();
   tmEndFrame();

@@ -43,6 +43,7 @@ Session S;
 int gFrameLimit = 0;
 char gStatDump[260] = "";
 char gScreenshot[260] = "";
+int gSubgameOnly = -1;
 
 
 enum { CHAR_ESCAPE = 27 };
@@ -113,6 +114,8 @@ void playingFrame() {
 }  // namespace
 
 void sessionSetFrameLimit(int frames) { gFrameLimit = frames > 0 ? frames : 0; }
+
+void sessionSetSubgame(int id) { gSubgameOnly = id >= 0 && id <= 2 ? id : -1; }
 
 void sessionSetStatDump(const char* path) { strCopyN(gStatDump, path ? path : "", sizeof gStatDump); }
 
@@ -207,7 +210,19 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
 
   gdevFlushEvents(GDEV_EVT_EVERY);
   userEventClearKeys();
-  all_triggers(TR_GAME_BEGIN);
+  if (gSubgameOnly >= 0) {
+    // The subgame alone: it opens over the start regime's picture, and the
+    // session ends when it is over.
+    logPrint("%s: playing subgame %d alone", "MILE3()", gSubgameOnly);
+    if (GdevDC* picture = rdaGetBitmap("table-i-vorsk.img")) {
+      mglCopyDC(gsCurrent->dc, picture);
+      gsDirtyAll();
+      gsUpdate(0);
+    }
+    game.requestedSubgame = gSubgameOnly;
+  } else {
+    all_triggers(TR_GAME_BEGIN);
+  }
   logDebug(1, "at main loop");
 
   while (S.result == 0) {
@@ -231,6 +246,12 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
     userInput();
     GdevEvent taken;
     gdevGetEvent(&taken, GDEV_EVT_EVERY, true);
+
+    if (!playSubgame()) {
+      S.result = 1;
+      break;
+    }
+    if (gSubgameOnly >= 0) break;
 
     if (!playSwitchRegime()) {
       S.result = logError(1, "%s: breaking loop because of severe error", "MILE3()");

@@ -26,6 +26,9 @@ int checkRDABitmaps();
 // statistics are also written to this file at the end of every session.
 void sessionSetFrameLimit(int frames);
 void sessionSetStatDump(const char* path);
+// Practice and tests: a session that plays subgame id (0..2) once instead of
+// the table, writes its outcome to the log and ends; -1: the table as ever.
+void sessionSetSubgame(int id);
 // The screen as it is at the end of every session is written to this BMP
 // file (null or empty: not).
 void sessionSetScreenshot(const char* path);

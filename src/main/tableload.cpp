@@ -32,6 +32,7 @@
 #include "platform/gdev.h"
 #include "platform/sys/sys.h"
 #include "sound/fx.h"
+#include "subgames/sg.h"
 
 namespace {
 
@@ -200,6 +201,8 @@ int phaseShapes(TableLoad* t) {
 }
 
 int phasePreload(TableLoad* t) {
+  if (SG_PRELOAD(t->writeBinary) < 0) return logError(-1, "%s: error preloading subgame data", kFn);
+  LT("sg_preload");
   if (MOS_ANIM_PRELOAD(t->writeBinary) < 0)
     return logError(-1, "%s: error preloading mosaic animation data", kFn);
   LT("mos_anim_preload");
@@ -250,6 +253,7 @@ int phaseRulesConf(TableLoad* t) {
   logDebug(2, "at read_game_conf()");
   if (readConf(&t->gameSet, "READ_GAME_CONF()", "conf/game.conf", "conf/game.bcf", t->writeBinary) < 0)
     return -1;
+  sgSetGameConf(&t->gameSet);
   logDebug(2, "at read_sample_conf()");
   if (readConf(&t->sampleSet, "READ_SAMPLE_CONF()", "conf/sample.conf", "conf/sample.bcf", t->writeBinary) < 0)
     return -1;
@@ -292,6 +296,8 @@ int phaseUserEvents(TableLoad*) {
   logDebug(2, "at initUserEvents()");
   userEventReset();
   for (int scan : {TABLE_KEY_LEFT, TABLE_KEY_RIGHT, TABLE_KEY_LAUNCH}) userEventDeclareScan(scan, 0);
+  // Gold catching's keys: the keypad's corners and the arrows (or keypad 8, 2, 4, 6).
+  for (int scan : {0x47, 0x49, 0x4F, 0x51, 0x48, 0x50, 0x4B, 0x4D}) userEventDeclareScan(scan, 0);
   for (int c : {' ', 'g', 'r', 'R', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}) userEventDeclareKey(c, 0);
   for (int c : {' ', '0', '1', '2', '3', '4', '5', '6', '7', '8', '9'}) userEventDeclareKey(c, 1);
   return 0;
@@ -435,6 +441,8 @@ void tableUnload(TableLoad* t) {
   freeSprite(&t->ruler);
   freeSprite(&t->cursor);
   mosAnimFreeAll();
+  sgSetGameConf(nullptr);
+  sgFree();
   freeTableSamples();
   gameFreeRules();
   missionFree();

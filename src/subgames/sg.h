@@ -43,6 +43,10 @@ int SG_PRELOAD(int writeBinary);
 int SG_REQUEST(int id, SgOutcome* outcome);
 // The requested subgame, or SG_NONE.
 int sgRequested();
+// The game configuration the outcome's values come from ("sg_deputy.*",
+// "sg_oligarch.value"); the table load installs it (null: the defaults).
+struct ConfSet;
+void sgSetGameConf(ConfSet* gameConf);
 // Forgets the request (the session clears it after the outcome).
 void sgClearRequest();
 

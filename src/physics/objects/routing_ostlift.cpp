@@ -170,11 +170,27 @@ void frame(const OstliftParms* p) {
   show(p);
 }
 
-// A ball resting at the lift's centre is locked when the rules let it be.
+// A subgame waits (the video lamp blinks, the magnet pulls balls here): the
+// tower takes the ball up for it, and the rules give it back down the right
+// tube when the subgame is over.
+void takeForSubgame(BoardObject* ball) {
+  ball->kill = 1;
+  playTableSample(SI_OSTLIFT_UP);
+  game.subgameBall++;
+  if (gameRunAllowedSubgame() < 0) gameSubgameReturned();
+}
+
+// A ball resting at the lift's centre is taken for a waiting subgame, or
+// locked when the rules let it be.
 void scratch(BoardObject* o, const OstliftParms* p, BoardObject* ball) {
-  if (gOst.state != OST_IDLE || gOst.stored >= OST_MAX_STORED) return;
+  if (gOst.state != OST_IDLE) return;
   Vec3 d = vSub(ball->u.ball.pos, o->u.shape.outline.pos);
-  if (vLenXY(d) > p->ballMindist || gameSubgamePending() || !game.liftActive) return;
+  if (vLenXY(d) > p->ballMindist) return;
+  if (game.subgameQueue > 0 && game.requestedSubgame < 0) {
+    takeForSubgame(ball);
+    return;
+  }
+  if (gOst.stored >= OST_MAX_STORED || gameSubgamePending() || !game.liftActive) return;
   lock(ball);
 }
 
