@@ -141,7 +141,13 @@ void createNewBall(bool credited) {
 // The subgames' frames are frames of the recording, like the table's: the
 // frame's user event (recorded, or the recorded one while replaying; the
 // queued event is taken off either way) and its game time.
+int (*gSubgameFeed)(int frame) = nullptr;
+int gSubgameFrame = 0;
+bool gSubgameStop = false;
+
 int subgameEvent(GdevEvent* out) {
+  if (gSubgameFeed && gSubgameFeed(gSubgameFrame)) gSubgameStop = true;
+  gSubgameFrame++;
   GdevEvent system{}, user{};
   const bool app = systemEventNext(&system) && system.what == GDEV_EVT_USER;
   const int got = userEventNext(&user);
@@ -167,7 +173,7 @@ void subgameFrameTime() {
   }
 }
 
-int subgameQuit() { return gdevQuitRequested() ? 1 : 0; }
+int subgameQuit() { return gSubgameStop || gdevQuitRequested() ? 1 : 0; }
 
 constexpr SgHost kSubgameHost = {subgameEvent, subgameFrameTime, bbTick, subgameQuit};
 
@@ -226,6 +232,8 @@ int playSubgame() {
   tmSetRate(cfg.rate, 1);
   tmBeginSelfLoop();
   MOS_ANIM_RUN(picture, 0, 1);
+  gSubgameFrame = 0;
+  gSubgameStop = false;
   sgSetHost(&kSubgameHost);
   if (SG_SCREEN_IN() < 0) logError(0, "%s: error opening the subgame screen", fn);
   SG_RUN();
@@ -246,6 +254,8 @@ int playSubgame() {
 }
 
 const SgOutcome* playSubgameOutcome() { return &gOutcome; }
+
+void playSetSubgameFeed(int (*feed)(int frame)) { gSubgameFeed = feed; }
 
 void playFrame() {
   const TableConfig& cfg = P.table->cfg;

@@ -43,6 +43,11 @@ int playSubgame();
 // The outcome records of the last subgame.
 struct SgOutcome;
 const SgOutcome* playSubgameOutcome();
+// Tools and tests: called before each subgame frame takes its input, with
+// the frame's number (from 0); it may post events to the window's queue,
+// which the frame then takes as the player's. A nonzero return ends the
+// subgame as a closed window would. Null: none.
+void playSetSubgameFeed(int (*feed)(int frame));
 // One playing frame up to the present: the requested new ball, the first
 // frame's set-up, tmBeginFrame, the board step, the lamps, the rules'
 // update outside game over, the scripts, the visual board's restore, the

@@ -81,6 +81,7 @@ int sceneStep(TableScene*) {
   playFrame();
   tmEndFrame();
   playFrameTrace();
+  bbTick();
   tmFrame++;
   return 1;
 }

@@ -40,10 +40,11 @@ void sceneFrame(TableScene* scene, double dt);
 // after logging (what was made is freed again).
 int sceneOpenLive(TableScene* scene, int regime);
 // One whole frame of the session's loop on a live scene, without input,
-// pause dialog or present: the regime switch the rules asked for, the
+// pause dialog or present: the subgame and the regime switch the rules asked for, the
 // playing frame, the frame's end (no waiting on the turbo clock), the ball
-// trace and the frame counter. The keys come through playUserEvent. 1, or 0
-// when the regime switch failed (the session's loop ends there).
+// trace, the recording's tick and the frame counter. The keys come through
+// playUserEvent. 1, or 0 when the regime switch failed or a subgame's
+// picture is missing (the session's loop ends there).
 int sceneStep(TableScene* scene);
 
 // Unloads the table (out of play first when live) and frees the screen.
