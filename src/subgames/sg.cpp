@@ -59,6 +59,7 @@ struct SgScreen {
   bool introSelected, gameSelected;
   Rgb colour;          // the surface's colour now
   bool surfaceShown;
+  int step;                        // frames of the animation so far
   int surfL, surfT, surfR, surfB;  // the surface as last painted (inclusive)
 };
 
@@ -200,6 +201,7 @@ void animStep() {
   repaintSurface();
   vbDraw();
   framePresent();
+  sgScreenFrame(S.step++);
 }
 
 void stillSteps(int n) {

@@ -66,4 +66,8 @@ int sgQuit() {
   return gdevQuitRequested() ? 1 : 0;
 }
 
+void sgScreenFrame(int step) {
+  if (gHasHost && gHost.screenFrame) gHost.screenFrame(step);
+}
+
 double sgNow() { return tmTime; }

@@ -20,7 +20,14 @@ struct SgHost {
   void (*frameEnd)();
   // 1 when the program is asked to end: the subgame stops.
   int (*quit)();
+  // After each frame of the screen's own animation (the opening, the
+  // introduction, the closing), which is not a frame of the recording:
+  // step counts those frames from the opening's first. Tools take their
+  // pictures here. May be null.
+  void (*screenFrame)(int step);
 };
+// The host's screenFrame, when there is one.
+void sgScreenFrame(int step);
 // Copies the host (null: none).
 void sgSetHost(const SgHost* host);
 

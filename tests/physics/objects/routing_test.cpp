@@ -884,12 +884,15 @@ class OstliftTest : public RoutingTest {
   std::string drumPath;
 };
 
-TEST_F(OstliftTest, LocksABallOnlyWhenTheRulesLetIt) {
+// A waiting subgame takes the ball (the tower carries it up for the
+// subgame, the rules owe it back); otherwise the lock takes it when the lift
+// is active, and leaves it in the pocket when not.
+TEST_F(OstliftTest, TakesABallForASubgameOrLocksItWhenTheRulesLetIt) {
   struct Case {
     int liftActive, subgameQueue;
-    bool locked;
+    bool gone, locked;
   };
-  const Case cases[] = {{1, 0, true}, {0, 0, false}, {1, 1, false}};
+  const Case cases[] = {{1, 0, true, true}, {0, 0, false, false}, {1, 1, true, false}, {0, 1, true, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "lift " << c.liftActive << " queue " << c.subgameQueue);
     routingReset();
@@ -897,13 +900,21 @@ TEST_F(OstliftTest, LocksABallOnlyWhenTheRulesLetIt) {
     ASSERT_NE(lift, nullptr);
     game.liftActive = c.liftActive;
     game.subgameQueue = c.subgameQueue;
+    game.subgames[0] = 2;
+    game.requestedSubgame = -1;
+    game.subgameBall = 0;
     gNewBalls = 0;
-    EXPECT_EQ(rollIn(), c.locked);
+    EXPECT_EQ(rollIn(), c.gone);
     EXPECT_EQ(ostliftState(), c.locked ? 1 : 0);
     EXPECT_EQ(gNewBalls, c.locked ? 1 : 0);  // "reklama_in" ended: a free ball
+    EXPECT_EQ(game.requestedSubgame, c.subgameQueue ? 2 : -1);
+    EXPECT_EQ(game.subgameBall, c.subgameQueue ? 1 : 0);
+    EXPECT_EQ(game.subgameQueue, 0);
     for (int i = 0; i < board.count; i++)
       if (board.objects[i].id >= 0) BOARD_KILL(i);
   }
+  game.requestedSubgame = -1;
+  game.subgameBall = 0;
 }
 
 TEST_F(OstliftTest, LockedBallsAreStoredAndReleasedLater) {
