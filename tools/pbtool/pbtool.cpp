@@ -32,6 +32,7 @@ int cmdCheckData(char** args);  // check_cmd.cpp
 int cmdTablePreview(char** args);  // table_cmd.cpp
 int cmdImageToPng(char** args);  // image_cmd.cpp
 int cmdScene(char** args);       // scene_cmd.cpp
+int cmdSubgame(char** args);     // subgame_cmd.cpp
 
 namespace {
 
@@ -155,6 +156,10 @@ constexpr Command kCommands[] = {
      "scene GAMEDIR OUT.png [regime=N] [frames=N] [back=TITLE] [fore=TITLE] [fore_at=N] [macro:NAME=VALUE]... "
      "[feature=F:S]... [score=N] [year=Y] [add=SUBJECT@N]... [gameover=1] [progress=P]",
      cmdScene},
+    {"subgame", nullptr, -3,
+     "subgame GAMEDIR ID OUT [regime=N] [open=N] [play=N] [press=SCAN@N]... [release=SCAN@N]... "
+     "[every=SCAN@N/P/H]... [frames=N]",
+     cmdSubgame},
 };
 
 void printUsage(FILE* out) {
