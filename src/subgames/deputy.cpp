@@ -265,8 +265,8 @@ void startRunning(DeputyGallery* g, Deputy* d) {
   d->state = DEPUTY_RUNNING;
   d->count = 0;
   stopSound(g, d);
-  // The running sound is chosen by the kind the figure had before this new
-  // one is drawn, as the gallery has always done.
+  // The running sound goes by the kind the figure had until now; the new
+  // kind is drawn after it.
   const int size = deputyKindSize(d->kind), side = deputyKindSide(d->kind);
   // DELIBERATE: the big runner's sound plays with the "man2" running volume
   // and pannings; taking the "man1" keys for both sounds would leave the
