@@ -12,6 +12,8 @@
 #include "subgames/boxing.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -45,8 +47,23 @@ enum {
   LAYER_CORNERS = 3,
   GREEN_TOP = 70,  // the debugging lines' rows in the window
   GREEN_BOTTOM = 230,
-  DIRTY_MARGIN = 5,  // the ring window presented each frame, grown by this
+  DIRTY_MARGIN = 5,         // the ring window presented each frame, grown by this
+  KEY_LIMIT = 1000000,      // integer keys are held to +-this
+  RESISTANCE_LIMIT = 1000,  // and hit_resistance to +-this
+  DEFAULT_FRAMERATE = 60,
 };
+
+// DELIBERATE: the configuration is data, so its numbers are held to a range
+// in which the ring's arithmetic cannot overflow (every position and blow
+// then fits an int with room to spare); a resistance that is not a number
+// counts as 0. Values in the game's range are not changed.
+int limitKey(int v) { return std::clamp(v, -static_cast<int>(KEY_LIMIT), static_cast<int>(KEY_LIMIT)); }
+double limitResistance(double v) {
+  return std::isnan(v) ? 0.0
+                       : std::clamp(v, -static_cast<double>(RESISTANCE_LIMIT), static_cast<double>(RESISTANCE_LIMIT));
+}
+// A long position on the screen, cut to an int.
+int toInt(long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN, INT_MAX)); }
 
 struct PersonInfo {
   const char* prefix;  // of the person's keys
@@ -269,7 +286,7 @@ int readPerson(const char* prefix, BoxPerson* p, char files[BOX_ANIMS][PATH_SIZE
       logError(0, "%s: integer parameter '%s' is not set", fn, key);
       return;
     }
-    *out = conf_getint(c, key, 0);
+    *out = limitKey(conf_getint(c, key, 0));
   };
   char name[KEY_SIZE];
   for (int a = 0; a < BOX_ANIMS; a++) {
@@ -302,7 +319,7 @@ int readPerson(const char* prefix, BoxPerson* p, char files[BOX_ANIMS][PATH_SIZE
     ok = false;
     logError(0, "%s: floating-point parameter '%s' is not set", fn, key);
   } else {
-    p->hitResistance = conf_getdouble(c, key, 0);
+    p->hitResistance = limitResistance(conf_getdouble(c, key, 0));
   }
   return ok ? 0 : -1;
 }
@@ -372,7 +389,7 @@ int LOAD_SPARK(BoxSpark* spark) {
         ok = false;
         logError(0, "%s: integer parameter '%s' is not set", fn, key);
       } else {
-        *fields[i] = conf_getint(c, key, 0);
+        *fields[i] = limitKey(conf_getint(c, key, 0));
       }
     }
   }
@@ -508,9 +525,9 @@ int setup(const SgBoxingOutcome* outcome) {
 }
 
 int barFrame(int value, int frames, bool health) {
-  int f = value * (frames - 1) / FULL;
+  long long f = static_cast<long long>(value) * (frames - 1) / FULL;
   if (health && value > 0 && f < 1) f = 1;
-  return std::clamp(f, 0, frames - 1);
+  return static_cast<int>(std::clamp<long long>(f, 0, frames - 1));
 }
 
 // Places a boxer's object for the frame: the frame shown by his last tick,
@@ -527,8 +544,9 @@ void placeBoxer(const Boxer* b) {
   const BoxAnim& a = b->p.anim[b->shownAnim];
   const int width = b->obj->sprite->frames[b->shownFrame].width;
   const int anchor = b->side == BOX_LEFT ? width - a.dx : a.dx;
-  const int shift = b->shownAnim != BOX_ANIM_WALK1 ? 0 : b->side == BOX_LEFT ? b->p.walkFdx : -b->p.walkFdx;
-  vbSetXY(b->obj, b->x + s.scrDx - b->shownFrame * shift - R.m.camera - anchor, s.scrDy - a.dy);
+  const long long shift = b->shownAnim != BOX_ANIM_WALK1 ? 0 : b->side == BOX_LEFT ? b->p.walkFdx : -b->p.walkFdx;
+  vbSetXY(b->obj, toInt(static_cast<long long>(b->x) + s.scrDx - b->shownFrame * shift - R.m.camera - anchor),
+          s.scrDy - a.dy);
 }
 
 // The camera keeps both boxers limit_dx inside the window, the player
@@ -554,7 +572,9 @@ void placeBackground() {
     const int travel = R.back.sprite->frames[k].width - s.scrWidth;
     // DELIBERATE: a ring no wider than the window gives the camera no
     // travel; the layers then stand still instead of dividing by zero.
-    const int x = k == 0 ? s.scrDx - camera : travel0 > 0 ? s.scrDx - travel * camera / travel0 : s.scrDx;
+    const int x = k == 0        ? s.scrDx - camera
+                  : travel0 > 0 ? toInt(s.scrDx - static_cast<long long>(travel) * camera / travel0)
+                                : s.scrDx;
     vbSetXY(R.backObj[k], x, s.scrDy + dy[k]);
     if (k == 2) x2 = x;
   }
@@ -575,8 +595,10 @@ void playLoop() {
   sgInputStart(&keys);
   gdevShowCursor(0);
   double lastTick = sgNow(), lastFlag = sgNow();
-  bool first = true;
-  for (;;) {
+  bool first = true, over = false;
+  // The match ends after the frame in which a knockout has finished, and at
+  // once when the program is asked to end.
+  while (!over && !sgQuit()) {
     sgFrameBegin();
     const int in = sgFrameInput(&keys, nullptr);
     const int full = first || (in & SG_INPUT_REDRAW) ? 1 : 0;
@@ -600,7 +622,7 @@ void playLoop() {
       vbNextFrame(R.flagObj);
     }
     for (const Boxer& b : m.boxer) placeBoxer(&b);
-    const bool over = boxMatchOver(&m);
+    over = boxMatchOver(&m);
 
     vbRestore(full);
     vbDraw();
@@ -611,7 +633,6 @@ void playLoop() {
                  s.scrHeight + 2 * DIRTY_MARGIN);
     }
     sgFrameEnd();
-    if (over || sgQuit()) break;
   }
 }
 
@@ -729,7 +750,7 @@ void boxDecide(const BoxRing* r, Boxer* c, const Boxer* player) {
 
 void boxRegainKi(Boxer* b) {
   if (b->state == BOX_STAND || b->state == BOX_WALK_FORWARD || b->state == BOX_WALK_BACK)
-    b->ki = std::min<int>(FULL, b->ki + b->p.kiIncrease);
+    b->ki = std::clamp(b->ki + b->p.kiIncrease, 0, static_cast<int>(FULL));
 }
 
 void boxMatchTick(BoxMatch* m, int forward, int back, int punch) {
@@ -797,7 +818,10 @@ int SG_BOXING_PRELOAD(int writeBinary) {
   R.confRead = true;
   Settings& s = R.s;
   s = Settings{};
-  for (const IntKey& k : kIntKeys) s.*k.field = conf_getint(&R.conf, k.key, k.def);
+  for (const IntKey& k : kIntKeys) s.*k.field = limitKey(conf_getint(&R.conf, k.key, k.def));
+  // DELIBERATE: a frame rate of 0 or less would stop game time; the
+  // default stands in for it.
+  if (s.framerate <= 0) s.framerate = DEFAULT_FRAMERATE;
   for (const StrKey& k : kStrKeys) std::snprintf(s.*k.field, PATH_SIZE, "%s", conf_getstr(&R.conf, k.key, k.def));
   return 0;
 }
