@@ -175,7 +175,7 @@ void subgameFrameTime() {
 
 int subgameQuit() { return gSubgameStop || gdevQuitRequested() ? 1 : 0; }
 
-constexpr SgHost kSubgameHost = {subgameEvent, subgameFrameTime, bbTick, subgameQuit};
+constexpr SgHost kSubgameHost = {subgameEvent, subgameFrameTime, bbTick, subgameQuit, nullptr};
 
 }  // namespace
 

@@ -71,7 +71,7 @@ inline int hostQuit() {
   gHost->capped = true;
   return 1;
 }
-constexpr SgHost kHost = {hostEvent, nullptr, hostFrameEnd, hostQuit};
+constexpr SgHost kHost = {hostEvent, nullptr, hostFrameEnd, hostQuit, nullptr};
 
 // The fixture base: SetUp opens everything, TearDown puts it all back.
 struct SubgameTest : ::testing::Test, MemScreen {
