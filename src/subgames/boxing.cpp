@@ -812,7 +812,7 @@ int SG_BOXING_PRELOAD(int writeBinary) {
   const char* fn = "SG_BOXING_PRELOAD()";
   freeConf();
   if (conf_anyread(&R.conf, fn, "conf/boxing.conf", "conf/boxing.bcf", writeBinary) < 0) {
-    R.conf = ConfSet{};
+    conf_free(&R.conf);  // a file that fails to parse leaves what it read
     return logError(-1, "%s: error reading configuration", fn);
   }
   R.confRead = true;

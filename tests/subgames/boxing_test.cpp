@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/log.h"
@@ -92,6 +94,33 @@ TEST_F(BoxingTick, APunchNeedsKi) {
         EXPECT_EQ(b.state, state);
       }
     }
+  }
+}
+
+// From standing the requests are taken in the order forward, back, punch,
+// and a later one wins: walking back starts from the walk's last frame.
+TEST_F(BoxingTick, FromStandingTheLaterRequestWins) {
+  const int lastWalk = smallPerson().anim[BOX_ANIM_WALK1].frames - 1;
+  const struct {
+    int forward, back, punch;
+    int state, frame;
+  } cases[] = {
+      {0, 0, 0, BOX_STAND, 3},
+      {1, 0, 0, BOX_WALK_FORWARD, 0},
+      {0, 1, 0, BOX_WALK_BACK, lastWalk},
+      {1, 1, 0, BOX_WALK_BACK, lastWalk},
+      {1, 0, 1, BOX_PUNCH, 0},
+      {1, 1, 2, BOX_PUNCH, 0},
+  };
+  for (const auto& c : cases) {
+    Boxer b = makeBoxer(BOX_LEFT, 300, BOX_STAND, 2);
+    Boxer o = makeBoxer(BOX_RIGHT, 700);
+    b.forward = c.forward;
+    b.back = c.back;
+    b.punch = c.punch;
+    boxTick(&kRing, &b, &o, nullptr);
+    EXPECT_EQ(b.state, c.state) << c.forward << c.back << c.punch;
+    EXPECT_EQ(b.frame, c.frame) << c.forward << c.back << c.punch;
   }
 }
 
@@ -281,6 +310,37 @@ TEST_F(BoxingDecide, TheComputerThrowsHit1InsideItsShorterReach) {
   EXPECT_EQ(computer.punch, 0);
 }
 
+// Out of reach with its ki below ai_min_hit_ki, or with the player's
+// health gone, the computer walks at random: forward on an odd number from
+// the generator, back on an even one. With its ki up it walks in.
+TEST_F(BoxingDecide, BelowItsPunchingKiTheComputerWalksAtRandom) {
+  const struct {
+    int ki, playerHealth;
+    bool random;
+  } cases[] = {{79, 100, true}, {80, 100, false}, {80, 0, true}, {80, 1, false}};
+  int odds = 0;  // the seeds give both kinds of number
+  for (uint32_t seed = 1; seed <= 4; seed++) {
+    rndSeed(seed);
+    odds += rndNext() & 1;
+  }
+  ASSERT_GT(odds, 0);
+  ASSERT_LT(odds, 4);
+  for (const auto& c : cases) {
+    for (uint32_t seed = 1; seed <= 4; seed++) {
+      rndSeed(seed);
+      const bool odd = rndNext() & 1;
+      rndSeed(seed);
+      Boxer player = makeBoxer(BOX_LEFT, 400);
+      player.health = c.playerHealth;
+      Boxer computer = makeBoxer(BOX_RIGHT, 700, BOX_STAND, 0, c.ki);
+      boxDecide(&kRing, &computer, &player);
+      const bool forward = !c.random || odd;
+      EXPECT_EQ(computer.forward, forward ? 1 : 0) << "ki " << c.ki << " health " << c.playerHealth << " seed " << seed;
+      EXPECT_EQ(computer.back, forward ? 0 : 1) << "ki " << c.ki << " health " << c.playerHealth << " seed " << seed;
+    }
+  }
+}
+
 // The computer backs off from a punch of the player inside the player's
 // jab reach that would hurt it, and walks in on one that would not.
 TEST_F(BoxingDecide, TheComputerBacksOffOnlyFromAPunchThatHurts) {
@@ -320,6 +380,23 @@ TEST_F(BoxingTick, SoundsPlayAtTheFirstFrameOfTheirAnimation) {
     Boxer o = makeBoxer(BOX_RIGHT, 900);
     boxTick(&kRing, &b, &o, nullptr);
     EXPECT_EQ(b.sound, c.sound) << "state " << c.state << " kind " << c.hitKind << " frame " << c.frame;
+  }
+}
+
+// A spark shows each of its frames for a tick and is gone after the last.
+TEST_F(BoxingTick, ASparkPlaysItsFramesOnce) {
+  BoxMatch m{};
+  m.spark.frames[0] = 5;
+  m.spark.frames[1] = 7;
+  for (int kind : {BOX_SPARK_LIGHT, BOX_SPARK_HEAVY}) {
+    m.spark.kind = kind;
+    m.spark.frame = 0;
+    const int frames = m.spark.frames[kind - 1];
+    for (int t = 0; t < frames; t++) {
+      EXPECT_EQ(m.spark.kind, kind) << "tick " << t;
+      UPDATE_SPARK(&m, &m.spark);
+    }
+    EXPECT_EQ(m.spark.kind, BOX_SPARK_NONE);
   }
 }
 
@@ -449,40 +526,65 @@ TEST_F(BoxingMatch, AScriptedPlayerWins) {
 // it; between two it regains 80 ki at 4 a tick and walks in and punches,
 // some 35 ticks; with the knockout about 400 ticks, and a tick comes every
 // 3 or 4 frames at 60 frames a second: about 1600 frames. 3000 leaves room
-// for the computer's random steps while its ki is low.
-struct BoxingHeldKeys : BoxingMatch, ::testing::WithParamInterface<int> {};
+// for the computer's random steps while its ki is low (over 2000 seeds of the
+// random generator no combination took more than 410 ticks).
+struct BoxingHeldKeys : BoxingMatch, ::testing::WithParamInterface<std::tuple<int, int>> {};
 
-TEST_P(BoxingHeldKeys, EveryCombinationEnds) {
-  const int person = GetParam();
+TEST_P(BoxingHeldKeys, TheMatchEnds) {
+  const auto [person, combo] = GetParam();
   const int scans[3] = {SG_KEY_RIGHT, SG_KEY_LEFT, SG_KEY_LAUNCH};
-  for (int combo = 0; combo < 8; combo++) {
-    SCOPED_TRACE("forward " + std::to_string(combo & 1) + " back " + std::to_string((combo >> 1) & 1) + " punch " +
-                 std::to_string((combo >> 2) & 1));
-    host = sgtest::ScriptedHost{};
-    host.cap = 3000;
-    for (int k = 0; k < 3; k++)
-      if (combo & (1 << k)) host.press(0, scans[k]);
-    SgBoxingOutcome out;
-    ASSERT_EQ(play(person, 0, &out), 1);
-    EXPECT_FALSE(host.capped) << "still boxing after " << host.frame << " frames";
-    EXPECT_TRUE(boxMatchOver(boxCurrentMatch()));
-  }
+  for (int k = 0; k < 3; k++)
+    if (combo & (1 << k)) host.press(0, scans[k]);
+  host.cap = 3000;
+  SgBoxingOutcome out;
+  ASSERT_EQ(play(person, 0, &out), 1);
+  EXPECT_FALSE(host.capped) << "still boxing after " << host.frame << " frames";
+  EXPECT_TRUE(boxMatchOver(boxCurrentMatch()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Persons, BoxingHeldKeys, ::testing::Values(0, 1, 2));
+// Named by the person and the keys held: F forward, B back, P punch.
+std::string heldKeysName(const ::testing::TestParamInfo<std::tuple<int, int>>& info) {
+  const char* const persons[] = {"drol", "vesk", "tarok"};
+  const auto [person, combo] = info.param;
+  std::string name = persons[person];
+  name += combo ? "_" : "_none";
+  if (combo & 1) name += "F";
+  if (combo & 2) name += "B";
+  if (combo & 4) name += "P";
+  return name;
+}
 
-// The match draws and presents nothing outside its ring window (the
-// presented rectangle is the window grown by 5 pixels).
-TEST_F(BoxingMatch, ThePictureStaysInsideTheRingWindow) {
+INSTANTIATE_TEST_SUITE_P(PersonsAndKeys, BoxingHeldKeys,
+                         ::testing::Combine(::testing::Range(0, 3), ::testing::Range(0, 8)), heldKeysName);
+
+// The player backs off to the ring's left end with the computer after him:
+// the camera follows, keeping both boxers limit_dx (90) inside the 608
+// pixels of the window and the window on the 1000 pixels of the ring, and
+// the match draws and presents nothing outside its window (the presented
+// rectangle is the window grown by 5 pixels).
+TEST_F(BoxingMatch, TheCameraFollowsAndThePictureStaysInsideTheRingWindow) {
   gdevMakeCurrent(background);
   gdevSetColorRGB(0, 0, 255);
   gdevFillRect(0, 0, 800, 600);
   gsSelect(&screen);
   const uint32_t blue = gdevReadPixel(background, 0, 0);
-  host.hold(10, 200, SG_KEY_RIGHT);
-  host.cap = 300;
+  host.hold(10, 390, SG_KEY_LEFT);
+  host.cap = 400;
+  int lowest = 1000, wrong = 0;
+  host.react = [&](sgtest::ScriptedHost& h) {
+    const BoxMatch* m = boxCurrentMatch();
+    if (h.frame == 0) return;  // before the first frame's camera
+    const int c = m->camera;
+    lowest = std::min(lowest, c);
+    const bool ok =
+        c >= 0 && c <= 1000 - 608 && m->boxer[BOX_LEFT].x - c >= 90 && m->boxer[BOX_RIGHT].x - c <= 608 - 90;
+    if (!ok && wrong++ == 0)
+      ADD_FAILURE() << "frame " << h.frame << ": camera " << c << ", boxers at " << m->boxer[BOX_LEFT].x << " and "
+                    << m->boxer[BOX_RIGHT].x;
+  };
   SgBoxingOutcome out;
   ASSERT_EQ(play(1, 0, &out), 1);
+  EXPECT_EQ(lowest, 0) << "the camera never reached the ring's left end";
   const int x0 = 96 - 5, y0 = 106 - 5, x1 = 96 + 608 + 5, y1 = 106 + 388 + 5;  // conf/boxing.conf
   int outside = 0, inside = 0;
   for (int y = 0; y < 600; y++) {
