@@ -243,6 +243,7 @@ int playSubgame() {
   tmEndSelfLoop();
   tmSetRate(cfg.rate, cfg.fixed);
   logDebug(1, "returned from subgame %d", id);
+  logDebug(1, "subgame %d played %d frames", id, gSubgameFrame);
   logPrint("%s: subgame %d outcome: %s", fn, id, sgOutcomeText(id, &gOutcome));
   SG_OUTCOME();
   sgClearRequest();

@@ -3,6 +3,9 @@
 // where it stopped; a session recorded through a subgame replays exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,7 @@
 #include "main/blackbox.h"
 #include "main/play.h"
 #include "subgames/sg.h"
+#include "support/gamecopy.h"
 #include "support/live_table.h"
 #include "support/testutil.h"
 
@@ -146,6 +150,109 @@ TEST(SubgameInPlay, ARecordedSubgameReplaysToTheSameTracesAndStatistics) {
   EXPECT_EQ(second.stats, first.stats);
   EXPECT_EQ(second.frames, first.frames);
   EXPECT_GE(first.traces.size(), 3u);
+}
+
+// ---- A subgame alone: the program with "/subgame N" ----
+
+// Key scripts as pbtool rec make reads them. The session's first frame
+// takes its input before the subgame starts: subgame frame k is frame k + 1
+// of the recording. One event a frame.
+struct KeyScript {
+  std::string text;
+  int last = 0;
+  void key(int subgameFrame, bool down, int scan) {
+    int f = std::max(subgameFrame + 1, last + 1);
+    last = f;
+    text += std::to_string(f) + (down ? " 1 0 " : " 4 0 ") + std::to_string(scan) + " 0\n";
+  }
+  // The key tapped (held `held` frames) at from, then every period frames, until to.
+  void every(int from, int to, int period, int held, int scan) {
+    for (int f = from; f < to; f += period) {
+      key(f, true, scan);
+      key(f + held, false, scan);
+    }
+  }
+  std::string end() const { return text + "END " + std::to_string(last + 2) + "\n"; }
+};
+
+struct Alone {
+  TempDir dir;
+  std::string log, outcome;
+  int frames = -1;
+
+  void play(int id, int regime, const KeyScript& keys) {
+    makeGameCopy(dir.path);
+    writeFile(dir.file("script.txt"), keys.end());
+    const std::string make = "'" + std::string(PB_BIN_DIR) + "/pbtool' rec make '" + dir.file("play.rec") + "' < '" +
+                             dir.file("script.txt") + "' > /dev/null";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    RunResult run = runProgram(dir.file("pinball"), {"/nomenu", "/w", "/nosnd", "/turbo", "/log", "/debug", "/subgame",
+                                                     std::to_string(id), "/regime", std::to_string(regime), "play.rec"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    log = readFile(dir.file("#report.txt"));
+    const std::string head = "MILE3(): subgame " + std::to_string(id) + " outcome: ";
+    const std::vector<std::string> lines = linesFrom(log, head);
+    ASSERT_EQ(lines.size(), 1u) << log.substr(log.size() > 2000 ? log.size() - 2000 : 0);
+    outcome = lines[0].substr(head.size());
+    const std::string played = "D1: subgame " + std::to_string(id) + " played ";
+    const std::vector<std::string> count = linesFrom(log, played);
+    ASSERT_EQ(count.size(), 1u);
+    frames = std::atoi(count[0].c_str() + played.size());
+    EXPECT_TRUE(has(log, "\nGAME EXITS SUCCESSFULLY\n"));
+  }
+};
+
+enum { SCAN_Z = 0x2C, SCAN_SLASH = 0x35, SCAN_CTRL = 0x1D };
+
+// Boxing ends in a knockout either way. The third regime's boxer, jabbing
+// with full ki every 70 frames, beats the computer's; one who holds the
+// punch key from the first frame to the last throws blows of no strength
+// and is knocked out, in bounded time.
+TEST(SubgameAlone, BoxingIsWonByTimedJabsAndLostByAHeldPunch) {
+  KeyScript jabs;
+  jabs.every(1, 3000, 70, 3, SCAN_CTRL);
+  Alone win;
+  win.play(SG_BOXING, 2, jabs);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_EQ(win.outcome, "boxing won 1");
+  EXPECT_LT(win.frames, 3000);
+
+  KeyScript held;
+  held.key(0, true, SCAN_CTRL);
+  Alone loss;
+  loss.play(SG_BOXING, 0, held);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_EQ(loss.outcome, "boxing won 0");
+  EXPECT_LT(loss.frames, 3000);
+}
+
+// The gallery ends with the twelfth bullet: aimed shots, a rifle at a time
+// with the figures' pace, hit more than the bullets fired off blind at the
+// start.
+TEST(SubgameAlone, TheGalleryEndsWithTheLastBulletAndPaysAimedShots) {
+  auto kills = [](const std::string& outcome) {
+    int small = -1, big = -1;
+    std::sscanf(outcome.c_str(), "deputy small %d big %d", &small, &big);
+    return small + big;
+  };
+  KeyScript aimed;
+  for (int k = 0; k < 12; k++) {
+    aimed.key(1 + 45 * k, true, k % 2 ? SCAN_SLASH : SCAN_Z);
+    aimed.key(3 + 45 * k, false, k % 2 ? SCAN_SLASH : SCAN_Z);
+  }
+  Alone good;
+  good.play(SG_DEPUTY, 0, aimed);
+  ASSERT_FALSE(HasFatalFailure());
+  KeyScript blind;
+  blind.every(1, 400, 4, 2, SCAN_Z);
+  Alone poor;
+  poor.play(SG_DEPUTY, 0, blind);
+  ASSERT_FALSE(HasFatalFailure());
+  EXPECT_GT(kills(good.outcome), kills(poor.outcome)) << good.outcome << " / " << poor.outcome;
+  EXPECT_GE(kills(poor.outcome), 0) << poor.outcome;
+  // The last shot of each ends the round: the blind one well before the aimed.
+  EXPECT_LT(good.frames, 45 * 12 + 60);
+  EXPECT_LT(poor.frames, good.frames);
 }
 
 }  // namespace
