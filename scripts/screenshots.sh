@@ -60,3 +60,19 @@ scene mission-symbols.png frames=100 symbols=10
 scene mission-call.png regime=2 frames=100 mission=0@5
 scene mission-question.png regime=1 frames=180 mission=4@5
 scene mission-crisis.png frames=16 feature=1:2 mission=8@5
+# The subgames, played headless by "pbtool subgame" in two regimes (the
+# screen's picture, the boxer and the gold catcher are the regime's):
+# subgame-NAME-REGIME-open.png (the introduction), -play.png and -end.png.
+subgame() {
+  local id="$1" name="$2" r="$3"
+  shift 3
+  "$pbtool" subgame "$game" "$id" "$pics/subgame-$name-${names[$r]}" regime="$r" "$@"
+}
+for r in 0 2; do
+  # Boxing: walk in now and then, jab every 70 frames.
+  subgame 0 boxing "$r" play=500 every=0x35@1/200/40 every=0x1D@60/70/3
+  # The gallery: the left and the right rifle in turn.
+  subgame 1 gallery "$r" play=200 every=0x2C@1/90/2 every=0x35@46/90/2
+  # Gold catching: round the four chute ends.
+  subgame 2 gold "$r" play=400 every=0x47@1/100/2 every=0x49@26/100/2 every=0x51@51/100/2 every=0x4F@76/100/2
+done
