@@ -6,6 +6,7 @@
 #include "anim/tv.h"
 #include "core/log.h"
 #include "core/nproc.h"
+#include "core/random.h"
 #include "core/text.h"
 #include "core/time.h"
 #include "game/game.h"
@@ -140,7 +141,7 @@ void createNewBall(bool credited) {
 
 // The subgames' frames are frames of the recording, like the table's: the
 // frame's user event (recorded, or the recorded one while replaying; the
-// queued event is taken off either way) and its game time.
+// queued event is taken off either way).
 int (*gSubgameFeed)(int frame) = nullptr;
 int gSubgameFrame = 0;
 bool gSubgameStop = false;
@@ -165,17 +166,11 @@ int subgameEvent(GdevEvent* out) {
   return 0;
 }
 
-void subgameFrameTime() {
-  if (bbIsPlaying()) {
-    if (bbHas(BB_CHANNEL_TIME)) tmTime = bbReadDouble(BB_CHANNEL_TIME, tmTime);
-  } else if (bbIsRecording()) {
-    bbWriteDouble(BB_CHANNEL_TIME, tmTime);
-  }
-}
-
 int subgameQuit() { return gSubgameStop || gdevQuitRequested() ? 1 : 0; }
 
-constexpr SgHost kSubgameHost = {subgameEvent, subgameFrameTime, bbTick, subgameQuit, nullptr};
+// The subgames keep their own clock of nominal frames (sgNow): their frames
+// record input only.
+constexpr SgHost kSubgameHost = {subgameEvent, nullptr, bbTick, subgameQuit, nullptr};
 
 }  // namespace
 
@@ -229,6 +224,9 @@ int playSubgame() {
     return 0;
   }
   const TableConfig& cfg = P.table->cfg;
+  // The subgame draws its chances from the game clock, as the rules do:
+  // the same moment of a replay draws the same.
+  rndSeed(static_cast<uint32_t>(static_cast<int64_t>(tmTime)));
   tmSetRate(cfg.rate, 1);
   tmBeginSelfLoop();
   MOS_ANIM_RUN(picture, 0, 1);

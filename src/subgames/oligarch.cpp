@@ -206,10 +206,15 @@ bool chuteHasBarsToMove(const OlGame* g, int chute) {
   return false;
 }
 
+// The frame of the run, for the debug lines.
+int gFrame = 0;
+
 // A bar at the end of its chute: caught when the figure stands there.
 void arrive(OlGame* g, int slot, double now) {
   OlBar& b = g->bars[slot];
   b.done = 1;
+  logDebug(2, "OLIGARCH: frame %d: a bar at chute %d, the figure at %d: %s", gFrame, b.chute, g->position,
+           g->position == b.chute ? "caught" : "broken");
   if (g->scene) hide(g->scene->barObj[slot]);
   if (g->position == b.chute) {
     g->caught++;
@@ -589,6 +594,7 @@ int SG_OLIGARCH_RUN(SgOligarchOutcome* outcome) {
   oligarchShowScore(g);
 
   bool full = true;
+  gFrame = 0;
   while (!sgQuit()) {
     sgFrameBegin();
     GdevEvent event;
@@ -606,6 +612,7 @@ int SG_OLIGARCH_RUN(SgOligarchOutcome* outcome) {
                  s.scrHeight + 2 * DIRTY_MARGIN);
     }
     sgFrameEnd();
+    gFrame++;
     full = false;
     if (leave) break;
   }

@@ -484,6 +484,7 @@ int SG_RUN() {
     case SG_OLIGARCH: result = SG_OLIGARCH_RUN(&out->oligarch); break;
     default: result = logError(-1, "%s: subgame %d is invalid, SE", fn, G.requested); break;
   }
+  sgClockStop();
   MUSIC_TRIGGER(TR_SG_END);
   if (screen) {
     screen->clipX = clipX;

@@ -11,6 +11,12 @@ namespace {
 SgHost gHost{};
 bool gHasHost = false;
 
+// The subgame's clock: nominal frames of the set rate since the subgame
+// began (sgInputStart), so that a subgame runs the same in every replay,
+// whatever the wall clock did.
+bool gClockRunning = false;
+double gClock = 0;
+
 enum { CHAR_SPACE = ' ' };
 
 }  // namespace
@@ -23,6 +29,8 @@ void sgSetHost(const SgHost* host) {
 void sgInputStart(SgKeys* keys) {
   gdevFlushEvents(GDEV_EVT_EVERY);
   std::memset(keys, 0, sizeof *keys);
+  gClockRunning = true;
+  gClock = 0;
 }
 
 int sgFrameInput(SgKeys* keys, GdevEvent* event) {
@@ -52,6 +60,8 @@ int sgFrameInput(SgKeys* keys, GdevEvent* event) {
 
 void sgFrameBegin() {
   tmBeginFrame();
+  const double rate = tmGetRate();
+  if (gClockRunning && rate > 0) gClock += 1000.0 / rate;
   if (gHasHost && gHost.frameTime) gHost.frameTime();
   tmMarkFrame();
 }
@@ -70,4 +80,6 @@ void sgScreenFrame(int step) {
   if (gHasHost && gHost.screenFrame) gHost.screenFrame(step);
 }
 
-double sgNow() { return tmTime; }
+double sgNow() { return gClockRunning ? gClock : tmTime; }
+
+void sgClockStop() { gClockRunning = false; }

@@ -43,8 +43,8 @@ enum {
   SG_KEY_LAUNCH = 0x1D,  // the give-ball key (left Ctrl)
 };
 
-// Flushes the queued input events and clears the key state (the start of
-// every subgame).
+// Flushes the queued input events and clears the key state, and starts the
+// subgame's clock at 0 (the start of every subgame).
 void sgInputStart(SgKeys* keys);
 
 // What the frame's input asked for.
@@ -57,12 +57,19 @@ enum {
 // clears them) and returns SG_INPUT_* bits. *event gets the event when
 // not null (what = 0 when there was none).
 int sgFrameInput(SgKeys* keys, GdevEvent* event);
-// tmBeginFrame, the host's frame time, tmMarkFrame.
+// tmBeginFrame, one nominal frame of the set rate on the subgame's clock,
+// the host's frame time, tmMarkFrame.
 void sgFrameBegin();
 // Presents the frame (framePresent) and ends it for the host.
 void sgFrameEnd();
 // 1 when the program is asked to end.
 int sgQuit();
 
-// The time of the game clock (tmTime) as subgames read it.
+// The subgame's clock in ms: nominal frames of the set rate (tmSetRate)
+// since sgInputStart. A subgame's timing then depends on its frames and
+// input only: it plays the same live, replayed or on the turbo clock, as a
+// fixed-rate loop does when the machine keeps up. Before sgInputStart and
+// after sgClockStop: the game clock, tmTime.
 double sgNow();
+// The subgame is over: sgNow is the game clock again.
+void sgClockStop();
