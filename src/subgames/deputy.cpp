@@ -456,11 +456,13 @@ int SG_DEPUTY_PRELOAD(int writeBinary) {
       return logError(-1, "%s: error loading sprites", fn);
     }
   }
-  int result = 0;
+  // DELIBERATE: a sample that does not load leaves its sound silent; the
+  // table still loads and the gallery still plays (the table's own samples
+  // are handled the same way).
   for (int i = 0; i < kSamples; i++)
-    if (!fxLoadSampleWav(SI_DEPUTY_MAN1_DIE + i, kSampleFiles[i])) result = -1;
-  if (result < 0) logDebug(1, "at %s", "fxLoadSampleWav()");
-  return result;
+    if (!fxLoadSampleWav(SI_DEPUTY_MAN1_DIE + i, kSampleFiles[i]))
+      logError(0, "%s: error loading sample '%s'", fn, kSampleFiles[i]);
+  return 0;
 }
 
 void sgDeputyFree() {

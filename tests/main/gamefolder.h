@@ -89,6 +89,15 @@ struct GameFolder {
       bitmap(d + "/table-i-vorsk.img", 800, 600, 10, 10, 10);
     }
     bitmap("table/table-alpha.img", 800, 600, 0, 0, 0);
+    // The subgames' settings, with one picture for the gallery's figures.
+    write("conf/sg.conf", "INTRO_DELAY = 100\n");
+    write("conf/boxing.conf", "framerate = 60\n");
+    write("conf/oligarch.conf", "framerate = 40\n");
+    std::string deputy;
+    for (const char* kind : {"rdeputy1", "rdeputy2", "ldeputy1", "ldeputy2"})
+      deputy += std::string("[") + kind + "]\nrun_file = \"data/deputy.gsp\"\ndie_file = \"data/deputy.gsp\"\n";
+    write("conf/deputy.conf", deputy);
+    sprite("data/deputy.gsp", 2, 8, 8);
     sprite("data/ball.gsp", 1, 15, 15);
     sprite("data/ballshadow.gsp", 1, 15, 15);
     sprite("data/ruler.gsp", 1, 4, 4, 2, 2);

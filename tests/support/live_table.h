@@ -356,18 +356,7 @@ struct LiveTable {
   }
 
   // The memory screen as a PNG picture; false when it could not be written.
-  bool screenshot(const std::string& path) const {
-    const GdevDC* dc = scene.screen.dc;
-    std::vector<uint8_t> rgba(static_cast<size_t>(dc->width) * dc->height * 4);
-    for (int y = 0; y < dc->height; y++)
-      for (int x = 0; x < dc->width; x++) {
-        int r, g, b;
-        gdevUnpackRGB(&dc->format, gdevReadPixel(dc, x, y), &r, &g, &b);
-        uint8_t* p = &rgba[(static_cast<size_t>(y) * dc->width + x) * 4];
-        p[0] = static_cast<uint8_t>(r), p[1] = static_cast<uint8_t>(g), p[2] = static_cast<uint8_t>(b), p[3] = 255;
-      }
-    return pngWriteRGBA(path.c_str(), dc->width, dc->height, rgba.data());
-  }
+  bool screenshot(const std::string& path) const { return pngWriteDC(path.c_str(), scene.screen.dc); }
 
   TempDir dir;  // HOME, XDG_DATA_HOME and the game folder
   TableScene scene{};

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "platform/gdev.h"
 
 bool pngReadRGBA(const char* path, int* width, int* height, std::vector<uint8_t>* rgba) {
   png_image image;
@@ -39,4 +40,16 @@ bool pngWriteRGBA(const char* path, int width, int height, const uint8_t* rgba) 
   if (!png_image_write_to_file(&image, path, 0, rgba, 0, nullptr))
     return logError(0, "%s: can't write '%s': %s", "pngWriteRGBA()", path, image.message) != 0;
   return true;
+}
+
+bool pngWriteDC(const char* path, const GdevDC* dc) {
+  std::vector<uint8_t> rgba(static_cast<size_t>(dc->width) * dc->height * 4);
+  for (int y = 0; y < dc->height; y++)
+    for (int x = 0; x < dc->width; x++) {
+      int r, g, b;
+      gdevUnpackRGB(&dc->format, gdevReadPixel(dc, x, y), &r, &g, &b);
+      uint8_t* p = &rgba[(static_cast<size_t>(y) * dc->width + x) * 4];
+      p[0] = static_cast<uint8_t>(r), p[1] = static_cast<uint8_t>(g), p[2] = static_cast<uint8_t>(b), p[3] = 255;
+    }
+  return pngWriteRGBA(path, dc->width, dc->height, rgba.data());
 }

@@ -9,3 +9,6 @@ enum { PNG_MAX_SIDE = 16384 };
 // message on standard error through the log.
 bool pngReadRGBA(const char* path, int* width, int* height, std::vector<uint8_t>* rgba);
 bool pngWriteRGBA(const char* path, int width, int height, const uint8_t* rgba);
+// A drawing surface of the engine (any pixel format) as an opaque picture.
+struct GdevDC;
+bool pngWriteDC(const char* path, const GdevDC* dc);

@@ -59,18 +59,7 @@ struct Run {
 
 Run R;
 
-bool writeScreen(const char* path) {
-  const GdevDC* dc = gsCurrent->dc;
-  std::vector<uint8_t> rgba(static_cast<size_t>(dc->width) * dc->height * 4);
-  for (int y = 0; y < dc->height; y++)
-    for (int x = 0; x < dc->width; x++) {
-      int r, g, b;
-      gdevUnpackRGB(&dc->format, gdevReadPixel(dc, x, y), &r, &g, &b);
-      uint8_t* p = &rgba[(static_cast<size_t>(y) * dc->width + x) * 4];
-      p[0] = static_cast<uint8_t>(r), p[1] = static_cast<uint8_t>(g), p[2] = static_cast<uint8_t>(b), p[3] = 255;
-    }
-  return pngWriteRGBA(path, dc->width, dc->height, rgba.data());
-}
+bool writeScreen(const char* path) { return pngWriteDC(path, gsCurrent->dc); }
 
 void picture(const char* which) {
   const std::string path = R.out + "-" + which + ".png";
