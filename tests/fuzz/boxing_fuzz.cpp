@@ -68,7 +68,7 @@ int hostEvent(GdevEvent* out) {
 }
 void hostFrameEnd() { gFrame++; }
 int hostQuit() { return gFrame >= FRAMES ? 1 : 0; }
-constexpr SgHost kHost = {hostEvent, nullptr, hostFrameEnd, hostQuit};
+constexpr SgHost kHost = {hostEvent, nullptr, hostFrameEnd, hostQuit, nullptr};
 
 struct World {
   FuzzBoard board;
