@@ -123,6 +123,8 @@ void BM_SubgameFrame(benchmark::State& state) {
     run.last = Clock::now();
     gRun = &run;
     SgOutcome outcome{};
+    // As before every subgame in the game: the settings are read again.
+    SG_PRELOAD(0);
     SG_REQUEST(run.id, &outcome);
     if (SG_RUN() < 0 || run.counted == 0) {
       state.SkipWithError("the subgame did not run");
