@@ -61,6 +61,13 @@ bool gdevInit(const char* appName) {
     gdev::fail("gdevInit()", "can't start the video subsystem: %s", SDL_GetError());
     return false;
   }
+  // Game controllers are extra input: without them the game plays on.
+  if (SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
+    logPrint("%s: no game controllers: %s", "gdevInit()", SDL_GetError());
+  } else {
+    for (int i = 0; i < SDL_NumJoysticks(); i++)
+      if (SDL_IsGameController(i)) SDL_GameControllerOpen(i);
+  }
   gdev::installSignals();
   gdev::resetEvents();
   gInitialised = true;
@@ -71,6 +78,7 @@ void gdevExit() {
   if (!gInitialised) return;
   if (GdevDevice* device = gdevCurrentDevice()) gdevRestoreMode(device);
   gdev::restoreSignals();
+  if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
   gInitialised = false;
 }

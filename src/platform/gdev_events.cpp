@@ -184,9 +184,62 @@ bool fullscreenKey(const SDL_KeyboardEvent& key) {
   return true;
 }
 
+// Game controllers stand in for the table's keys: the shoulder buttons are
+// the flipper keys, A (or the right trigger pressed past half way) the
+// launch key, Start the pause key. They arrive as those keys' events, so
+// that everything downstream (key maps, recordings) sees a keyboard.
+struct PadKey {
+  int scan;
+  int ch;
+};
+constexpr PadKey kPadLeftFlipper = {0x2C, 'z'};
+constexpr PadKey kPadRightFlipper = {0x35, '/'};
+constexpr PadKey kPadLaunch = {0x1D, 0};
+constexpr PadKey kPadPause = {0x01, 27};
+// A trigger counts as pressed from half way on (SDL axes run 0..32767).
+constexpr int kTriggerPressed = 16384;
+bool gTriggerDown = false;
+
+bool padButton(int button, PadKey* out) {
+  switch (button) {
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: *out = kPadLeftFlipper; return true;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: *out = kPadRightFlipper; return true;
+    case SDL_CONTROLLER_BUTTON_A: *out = kPadLaunch; return true;
+    case SDL_CONTROLLER_BUTTON_START: *out = kPadPause; return true;
+    default: return false;
+  }
+}
+
+void postPadKey(PadKey key, bool down, Uint32 when) {
+  GdevEvent ev{};
+  ev.what = down ? GDEV_EVT_KEYDOWN : GDEV_EVT_KEYUP;
+  ev.message = static_cast<uint32_t>(key.ch) | static_cast<uint32_t>(key.scan) << 8;
+  ev.modifiers = gButtons;
+  ev.when = when;
+  ev.x = gMouseX;
+  ev.y = gMouseY;
+  gdevPostEvent(&ev);
+}
+
 void translate(const SDL_Event& e) {
   GdevEvent ev{};
   switch (e.type) {
+    case SDL_CONTROLLERDEVICEADDED:
+      // Opened for its events; SDL closes it when the subsystem quits.
+      SDL_GameControllerOpen(e.cdevice.which);
+      return;
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP: {
+      PadKey key;
+      if (padButton(e.cbutton.button, &key)) postPadKey(key, e.type == SDL_CONTROLLERBUTTONDOWN, e.cbutton.timestamp);
+      return;
+    }
+    case SDL_CONTROLLERAXISMOTION:
+      if (e.caxis.axis == SDL_CONTROLLER_AXIS_TRIGGERRIGHT && (e.caxis.value >= kTriggerPressed) != gTriggerDown) {
+        gTriggerDown = !gTriggerDown;
+        postPadKey(kPadLaunch, gTriggerDown, e.caxis.timestamp);
+      }
+      return;
     case SDL_QUIT: requestQuit(); return;
     case SDL_APP_WILLENTERBACKGROUND: setSuspended(true); return;
     case SDL_APP_DIDENTERFOREGROUND: setSuspended(false); return;
@@ -272,6 +325,7 @@ void restoreSignals() {
 
 void resetEvents() {
   gCount = 0;
+  gTriggerDown = false;
   gButtons = 0;
   gMouseX = gMouseY = 0;
   gSuspended = false;

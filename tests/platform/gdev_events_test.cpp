@@ -279,3 +279,58 @@ TEST_F(EventQueueTest, TermAndIntSignalsRequestQuit) {
 }
 
 }  // namespace
+
+// A game controller plays with the table's keys: the shoulders are the
+// flipper keys, A and the right trigger (from half way) the launch key,
+// Start the pause key; other buttons give nothing.
+TEST_F(EventQueueTest, GameControllerButtonsArriveAsTheTableKeys) {
+  struct Case {
+    Uint8 button;
+    int scan, ch;
+  };
+  for (const Case& c : {Case{SDL_CONTROLLER_BUTTON_LEFTSHOULDER, 0x2C, 'z'},
+                        Case{SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, 0x35, '/'}, Case{SDL_CONTROLLER_BUTTON_A, 0x1D, 0},
+                        Case{SDL_CONTROLLER_BUTTON_START, 0x01, 27}}) {
+    for (Uint32 type : {Uint32{SDL_CONTROLLERBUTTONDOWN}, Uint32{SDL_CONTROLLERBUTTONUP}}) {
+      SDL_Event e{};
+      e.type = type;
+      e.cbutton.button = c.button;
+      push(e);
+      GdevEvent got;
+      ASSERT_TRUE(gdevGetEvent(&got, GDEV_EVT_EVERY, true)) << int{c.button};
+      EXPECT_EQ(got.what, type == SDL_CONTROLLERBUTTONDOWN ? GDEV_EVT_KEYDOWN : GDEV_EVT_KEYUP);
+      EXPECT_EQ(gdevEventScan(&got), c.scan);
+      EXPECT_EQ(gdevEventChar(&got), c.ch);
+    }
+  }
+  SDL_Event other{};
+  other.type = SDL_CONTROLLERBUTTONDOWN;
+  other.cbutton.button = SDL_CONTROLLER_BUTTON_Y;
+  push(other);
+  GdevEvent none;
+  EXPECT_FALSE(gdevGetEvent(&none, GDEV_EVT_EVERY, true));
+}
+
+TEST_F(EventQueueTest, TheRightTriggerPullsThePlungerFromHalfWay) {
+  auto trigger = [](Sint16 value, Uint8 axis = SDL_CONTROLLER_AXIS_TRIGGERRIGHT) {
+    SDL_Event e{};
+    e.type = SDL_CONTROLLERAXISMOTION;
+    e.caxis.axis = axis;
+    e.caxis.value = value;
+    push(e);
+  };
+  GdevEvent got;
+  trigger(16383);  // just short of half way: nothing
+  trigger(32767, SDL_CONTROLLER_AXIS_TRIGGERLEFT);
+  EXPECT_FALSE(gdevGetEvent(&got, GDEV_EVT_EVERY, true));
+  trigger(16384);  // half way: the launch key goes down, once
+  trigger(30000);
+  ASSERT_TRUE(gdevGetEvent(&got, GDEV_EVT_EVERY, true));
+  EXPECT_EQ(got.what, GDEV_EVT_KEYDOWN);
+  EXPECT_EQ(gdevEventScan(&got), 0x1D);
+  EXPECT_FALSE(gdevGetEvent(&got, GDEV_EVT_EVERY, true));
+  trigger(16383);  // let go below half way: the key comes up
+  ASSERT_TRUE(gdevGetEvent(&got, GDEV_EVT_EVERY, true));
+  EXPECT_EQ(got.what, GDEV_EVT_KEYUP);
+  EXPECT_EQ(gdevEventScan(&got), 0x1D);
+}
