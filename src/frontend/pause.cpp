@@ -47,7 +47,11 @@ void spriteRect(const Sprite* s, int* left, int* top, int* right, int* bottom) {
 int areaHandler(HotArea* area, const HaMessage* m) {
   switch (m->code) {
     case HM_MOUSEIN: gHighlighted = area->id; break;
-    case HM_MOUSEOUT: gHighlighted = -1; break;
+    // The pointer may enter the other choice before it is told it left
+    // this one: only the choice still lit goes dark.
+    case HM_MOUSEOUT:
+      if (gHighlighted == area->id) gHighlighted = -1;
+      break;
     case HM_MOUSECLICK: gChosen = area->id; break;
     default: break;
   }

@@ -93,6 +93,9 @@ bool openScreen(Screen* s, const char* title, int width, int height, int bitsPer
     fail("gdevSetMode()", "can't create the window: %s", SDL_GetError());
     return false;
   }
+  // The game draws its own pointer where it wants one (the pause dialog, the
+  // menu): the system's stays hidden over the window.
+  SDL_ShowCursor(SDL_DISABLE);
   // Headless drivers get the software renderer, which always works and reads
   // back exactly what it was given.
   Uint32 rendererFlags = headlessDriver() ? SDL_RENDERER_SOFTWARE : 0;

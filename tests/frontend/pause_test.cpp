@@ -130,6 +130,15 @@ TEST_F(PauseTest, MousePaths) {
                  mouse(GDEV_EVT_MOUSEDOWN, 340, 320, true), mouse(GDEV_EVT_MOUSEUP, 340, 320, false)}),
             0);
   EXPECT_EQ(pauseChosen(), 0);
+  // From continue straight onto exit: exit is lit (Enter takes it), and a
+  // move off both leaves neither lit (Enter does nothing, Escape continues).
+  EXPECT_EQ(run({mouse(GDEV_EVT_MOUSEMOVE, 10, 10, false), mouse(GDEV_EVT_MOUSEMOVE, 330, 310, false),
+                 mouse(GDEV_EVT_MOUSEMOVE, 430, 310, false), kEnter, kEscape}),
+            1);
+  EXPECT_EQ(run({mouse(GDEV_EVT_MOUSEMOVE, 330, 310, false), mouse(GDEV_EVT_MOUSEMOVE, 430, 310, false),
+                 mouse(GDEV_EVT_MOUSEMOVE, 10, 10, false), kEnter, kEscape}),
+            0);
+  EXPECT_EQ(pauseChosen(), -1);
 }
 
 TEST_F(PauseTest, DialogObjectsAreRemovedAfterwards) {

@@ -181,6 +181,16 @@ TEST_F(WindowTest, OneModeAtATime) {
   EXPECT_EQ(gdevSetMode(&eightBit, 1), nullptr);
 }
 
+// The system's pointer is hidden over the game's window: the game draws its
+// own.
+TEST_F(WindowTest, TheSystemPointerIsHiddenOverTheWindow) {
+  SDL_ShowCursor(SDL_ENABLE);
+  GdevDevice* dev = gdevSetMode(findMode("FDIB", 640, 480, 16), 1);
+  ASSERT_NE(dev, nullptr) << gdevErrorText();
+  EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_DISABLE);
+  gdevRestoreMode(dev);
+}
+
 // Mouse positions come back in screen pixels whatever the window's size.
 TEST_F(WindowTest, MousePositionsMapToScreenPixels) {
   GdevDevice* dev = gdevSetMode(findMode("FDIB", 800, 600, 16), 1);
