@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev zlib1g-dev libminizip-dev libpng-dev libopenmpt-dev
   libfreetype-dev libcairo2-dev fonts-dejavu-core fonts-dejavu-extra
+  desktop-file-utils appstream-util
 )
 
 missing=()
