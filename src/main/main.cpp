@@ -11,6 +11,7 @@
 #include "core/mem.h"
 #include "core/text.h"
 #include "core/time.h"
+#include "frontend/hof.h"
 #include "frontend/menu.h"
 #include "game/stats.h"
 #include "gfx/screen.h"
@@ -196,6 +197,12 @@ void COMMON_INIT(int soundOn) {
   tmInit();
   tmSetTime(0);
   tmSetRate(60, 0);
+  // A missing, damaged or edited hall of fame is replaced by the defaults at once.
+  logDebug(2, "at read_results()");
+  if (!READ_RESULTS()) {
+    hofDefaults();
+    SAVE_RESULTS();
+  }
   gsBuildBlendTable();
   logDebug(2, "at fxInit()");
   fxInit(!soundOn);

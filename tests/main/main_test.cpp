@@ -2,13 +2,17 @@
 // line, the working directory.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "frontend/hof.h"
 #include "gfx/vid.h"
 #include "main/main.h"
 #include "platform/gdev.h"
+#include "platform/sys/registry.h"
 #include "main/gamefolder.h"
 #include "support/testutil.h"
 
@@ -267,3 +271,46 @@ TEST(PinballProgram, ScreenshotOfTheLastFrameInTheChosenRegime) {
 }
 
 }  // namespace
+
+// Start-up reads the hall of fame; a table edited by hand is logged and
+// replaced by the defaults before anything else is set up.
+class HallOfFameProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* v = std::getenv("QEL_DATA_DIR")) saved = v;
+    setenv("QEL_DATA_DIR", data.path.c_str(), 1);
+  }
+  void TearDown() override {
+    if (saved)
+      setenv("QEL_DATA_DIR", saved->c_str(), 1);
+    else
+      unsetenv("QEL_DATA_DIR");
+    hofDefaults();
+  }
+  TempDir data;
+  std::optional<std::string> saved;
+};
+
+TEST_F(HallOfFameProgram, StartUpReplacesAnEditedTable) {
+  for (int n = 0; n < HOF_ENTRIES; n++) hofSetEntry(n, "someone", 100 - n);
+  ASSERT_EQ(SAVE_RESULTS(), 1);
+  hofDefaults();
+  std::string file = data.file("hall-of-fame.reg");
+  RegKey key{};
+  RegError err{};
+  ASSERT_TRUE(regLoad(&key, file.c_str(), &err));
+  ASSERT_TRUE(regSetDword(&key, "score3", 5000, &err));
+  ASSERT_TRUE(regSave(&key, file.c_str(), &err));
+
+  GameFolder g;
+  writeFile(g.dir.file("conf/vidmode.conf"), "[default]\nwidth = 123\n");  // ends right after start-up
+  RunResult r = g.run({"/log"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(g.report().find("READ_RESULTS(): invalid modeflags"), std::string::npos) << g.report();
+
+  ASSERT_EQ(READ_RESULTS(), 1) << "the program stored the defaults";
+  for (int n = 0; n < HOF_ENTRIES; n++) {
+    EXPECT_STREQ(hofName(n), "---");
+    EXPECT_EQ(hofScore(n), 0);
+  }
+}

@@ -17,6 +17,16 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 
+namespace {
+// A test program run by hand, outside CTest, still keeps the game's data
+// folder (the hall of fame) in the build tree, never in the real home; the
+// programs it runs inherit the setting.
+const bool kDataHomeSet = [] {
+  setenv("QEL_DATA_DIR", PB_TEST_DATA_HOME, 0);
+  return true;
+}();
+}  // namespace
+
 TempDir::TempDir() {
   std::string tmpl = (fs::temp_directory_path() / "pbtest-XXXXXX").string();
   if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
