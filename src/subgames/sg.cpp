@@ -367,9 +367,6 @@ void freeSprites() {
   S.elem = S.rota = nullptr;
 }
 
-// Grouped thousands as the titles show scores ("%d", "%d.%03d", "%d.%03d.%03d").
-const char* grouped(int value) { return scoreFormat(value); }
-
 int gameValue(const char* key, int fallback) {
   return G.gameConf ? conf_getint(G.gameConf, key, fallback) : fallback;
 }
@@ -378,11 +375,7 @@ void boxingWon() { gameChangeCpw('c', 2); }
 void boxingLost() { gameChangeCpw('c', -2); }
 
 int gDeputyScore = 0;
-void deputyScore() {
-  titleSetMacro("big_score", grouped(gDeputyScore));
-  startForeTitle("big_score");
-  scoreAddBig(gDeputyScore);
-}
+void deputyScore() { gameBigScore(gDeputyScore); }
 
 }  // namespace
 
@@ -560,7 +553,7 @@ void SG_OUTCOME() {
     }
     case SG_OLIGARCH: {
       const int score = gameValue("sg_oligarch.value", 0) * o.oligarch.goldCaught;
-      titleSetMacro("oligarch_score", grouped(score));
+      titleSetMacro("oligarch_score", scoreFormat(score));
       startForeTitle("oligarch_outcome");
       scoreAddBig(score);
       break;
