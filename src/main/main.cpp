@@ -214,7 +214,10 @@ void COMMON_INIT(int soundOn) {
 
 int MAIN(int argc, char** argv) {
   enterProgramDir(argc > 0 ? argv[0] : nullptr);
+  return mainInFolder(argc, argv);
+}
 
+int mainInFolder(int argc, char** argv) {
   StartOptions opt = parseStartOptions(argc, argv);
   if (opt.help) {
     std::fputs(startUsage(), stdout);

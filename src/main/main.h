@@ -4,6 +4,9 @@
 // Runs the game; the result is the process exit code (0 after a session, 1
 // when start-up failed with a message box).
 int MAIN(int argc, char** argv);
+// MAIN without the change of directory: the whole program in the working
+// directory as it is (tests run it in a game folder of their own).
+int mainInFolder(int argc, char** argv);
 
 // Shared-service set-up.
 void COMMON_INIT(int soundOn);

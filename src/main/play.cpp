@@ -9,6 +9,7 @@
 #include "core/random.h"
 #include "core/text.h"
 #include "core/time.h"
+#include "frontend/hof.h"
 #include "game/game.h"
 #include "game/mission.h"
 #include "game/mode.h"
@@ -61,6 +62,19 @@ int ballsInPlay() {
   return n;
 }
 
+// The finished game's score goes to the hall of fame: a score that enters
+// the table asks for the player's name in a modal dialog over the frozen
+// table, with game time stopped. A replay only shows a game that was
+// played already, so it never enters the table (nor waits for a name).
+void enterHallOfFame() {
+  if (bbIsPlaying()) return;
+  tmPause();
+  tmBeginSelfLoop();
+  hofEnter(game.score);
+  tmEndSelfLoop();
+  tmResume();
+}
+
 // The actions MILE3_TRIGGER takes for the session; 1 when handled.
 int sessionTrigger(int trigger) {
   switch (trigger) {
@@ -91,10 +105,12 @@ int sessionTrigger(int trigger) {
       all_triggers(TR_BALL_LOST);
       // The next ball (or the end) comes at once when no title plays.
       titleEndCallbackOrNow(startForeTitle("ball_lost"), [] {
-        if (game.ballsLeft <= 0)
+        if (game.ballsLeft <= 0) {
+          enterHallOfFame();
           gameOver();
-        else
+        } else {
           requestNewBall(0);
+        }
       });
       return 1;
     case TR_LEAVE_GASPROM:

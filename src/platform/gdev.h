@@ -353,6 +353,10 @@ inline bool gdevPeekEvent(GdevEvent* out, uint32_t mask) { return gdevGetEvent(o
 bool gdevPostEvent(const GdevEvent* event);
 // Drops every queued event whose type is in mask.
 void gdevFlushEvents(uint32_t mask);
+// Tests and tools that drive a whole program feed their input through this:
+// the hook runs at the start of every gdevGetEvent, before the window
+// system's input is pumped, and may post events. Null removes it.
+void gdevSetInputHook(void (*hook)(void* user), void* user);
 
 // The one table from SDL scancodes to PC set-1 scan codes (keys that share a
 // set-1 code with an extended prefix, like the arrows and the keypad's

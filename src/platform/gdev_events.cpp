@@ -17,6 +17,8 @@ int gMouseX, gMouseY;
 bool gSuspended;
 void (*gActivate)(int active);
 void (*gSuspend)(int suspended);
+void (*gInputHook)(void* user);
+void* gInputHookUser;
 
 volatile std::sig_atomic_t gSignalled;
 bool gQuit;
@@ -408,7 +410,18 @@ void gdevPumpEvents() {
   if (gSignalled) requestQuit();
 }
 
+void gdevSetInputHook(void (*hook)(void* user), void* user) {
+  gInputHook = hook;
+  gInputHookUser = user;
+}
+
 bool gdevGetEvent(GdevEvent* out, uint32_t mask, bool remove) {
+  static bool inHook = false;  // a hook that reads events itself does not recurse
+  if (gInputHook && !inHook) {
+    inHook = true;
+    gInputHook(gInputHookUser);
+    inHook = false;
+  }
   gdevPumpEvents();
   for (int i = 0; i < gCount; ++i) {
     if (!(gQueue[i].what & mask)) continue;
