@@ -1,6 +1,6 @@
 #pragma once
 // A game folder of its own for a test: the real program, the shipped video
-// mode configuration, and on request a small table made on the spot with the
+// mode and menu configuration, and on request a small table made on the spot with the
 // data writers (backgrounds, planes, sprites, configuration). The window
 // opens on SDL's dummy video driver; sound uses the dummy audio driver.
 #include <cstdlib>
@@ -23,7 +23,11 @@ struct GameFolder {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     copyFile(std::string(PB_GAME_DIR) + "/pinball", exe);
     mkdirs("conf");
-    copyFile(std::string(PB_GAME_DIR) + "/conf/vidmode.conf", dir.file("conf/vidmode.conf"));
+    // The video mode and the menu's configuration, which the start-up reads
+    // before anything else. The menu's pictures are not here: a start without
+    // /nomenu ends when the menu finds none.
+    for (const char* conf : {"conf/vidmode.conf", "conf/menu.conf", "conf/credits.conf"})
+      copyFile(std::string(PB_GAME_DIR) + "/" + conf, dir.file(conf));
   }
 
   RunResult run(const std::vector<std::string>& args) { return runProgram(exe, args, elsewhere.path); }

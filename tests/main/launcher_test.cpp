@@ -62,7 +62,8 @@ TEST(Launcher, StartsTheRealGame) {
   copyFile(std::string(PB_GAME_DIR) + "/launcher", game.file("launcher"));
   copyFile(std::string(PB_GAME_DIR) + "/pinball", game.file("pinball-real"));
   std::filesystem::create_directories(game.file("conf"));
-  copyFile(std::string(PB_GAME_DIR) + "/conf/vidmode.conf", game.file("conf/vidmode.conf"));
+  for (const char* conf : {"conf/vidmode.conf", "conf/menu.conf", "conf/credits.conf"})
+    copyFile(std::string(PB_GAME_DIR) + "/" + conf, game.file(conf));
   writeFile(game.file("pinball"),
             "#!/bin/sh\n"
             "./pinball-real /log\n"
@@ -71,10 +72,11 @@ TEST(Launcher, StartsTheRealGame) {
   RunResult r = runProgram(game.file("launcher"), {}, elsewhere.path);
   EXPECT_EQ(r.exitCode, 0);
   ASSERT_TRUE(waitForFile(game.file("exitcode")));
-  // The folder holds no table: the game starts, finds its configuration
-  // missing in its own folder, and says so.
+  // The folder holds no pictures: the game starts, reads the menu's
+  // configuration in its own folder, finds the menu's background missing
+  // there, and says so.
   EXPECT_EQ(readFile(game.file("exitcode")), "1\n");
-  EXPECT_NE(readFile(game.file("#report.txt")).find("READ_GLOBAL_CONF(): configuration file"), std::string::npos);
+  EXPECT_NE(readFile(game.file("#report.txt")).find("MENU(): error loading main background"), std::string::npos);
 }
 
 }  // namespace
