@@ -28,6 +28,7 @@ struct PauseInterface {
 
 int gHighlighted = -1;
 int gChosen = -1;
+int gShowing = 0;
 
 Sprite* load(const char* path) {
   Sprite* s = SPR_CREATE(path);
@@ -81,6 +82,7 @@ int setupInterface() {
 
 int pauseHighlighted() { return gHighlighted; }
 int pauseChosen() { return gChosen; }
+int pauseShowing() { return gShowing; }
 
 int showPauseDialog() {
   if (!ui.cursor || !ui.window || !ui.choice[0] || !ui.choice[1])
@@ -107,6 +109,7 @@ int showPauseDialog() {
 
   int result = 0;
   bool redraw = true, done = false;
+  gShowing = 1;
   while (!done) {
     GdevEvent e;
     if (gdevQuitRequested()) {
@@ -149,6 +152,7 @@ int showPauseDialog() {
     fxUpdate();
     framePresent();
   }
+  gShowing = 0;
   vbDelObject(window);
   vbDelObject(highlight);
   vbDelObject(cursor);

@@ -14,3 +14,5 @@ int showPauseDialog();
 // The choice highlighted and the choice made (-1 none), for tests.
 int pauseHighlighted();
 int pauseChosen();
+// 1 while the dialog is on the screen.
+int pauseShowing();

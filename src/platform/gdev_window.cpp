@@ -16,6 +16,7 @@ struct GdevWindow {
   gdev::Screen screen;
   GdevDC* ownDisplay;
   GdevDC* ownBack;
+  int windowedW, windowedH;  // the window's size before it went full screen
 };
 
 namespace {
@@ -313,7 +314,12 @@ void gdevToggleFullscreen(GdevDevice* device) {
   if (!device || !device->window || !device->window->screen.window) return;
   SDL_Window* w = device->window->screen.window;
   bool full = (SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN) != 0;
+  GdevWindow* win = device->window;
+  if (!full) SDL_GetWindowSize(w, &win->windowedW, &win->windowedH);
   SDL_SetWindowFullscreen(w, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+  // Back in a window, the window gets the size it had (not every video
+  // driver restores it by itself).
+  if (full && win->windowedW > 0 && win->windowedH > 0) SDL_SetWindowSize(w, win->windowedW, win->windowedH);
   device->windowed = full ? 1 : 0;
   gdev::renderScreen(&device->window->screen, 0);
 }

@@ -233,7 +233,7 @@ TEST_F(WindowTest, MousePositionsMapToScreenPixels) {
   gdevRestoreMode(dev);
 }
 
-TEST_F(WindowTest, AltEnterTogglesFullScreenAndStaysOutOfTheQueue) {
+TEST_F(WindowTest, AltEnterGoesFullScreenAndBackAndStaysOutOfTheQueue) {
   GdevDevice* dev = gdevSetMode(findMode("FDIB", 640, 480, 16), 1);
   ASSERT_NE(dev, nullptr) << gdevErrorText();
   for (Uint32 type : {SDL_KEYDOWN, SDL_KEYUP}) {
@@ -244,11 +244,36 @@ TEST_F(WindowTest, AltEnterTogglesFullScreenAndStaysOutOfTheQueue) {
     e.key.keysym.mod = KMOD_LALT;
     ASSERT_EQ(SDL_PushEvent(&e), 1);
   }
+  int w0 = 0, h0 = 0;
+  ASSERT_TRUE(gdevGetWindowSize(dev, &w0, &h0));
   GdevEvent got;
   EXPECT_FALSE(gdevGetEvent(&got, GDEV_EVT_KEYEVT, true));
   EXPECT_EQ(dev->windowed, 0);
+  SDL_Window* window = SDL_GetWindowFromID(1);
+  for (Uint32 id = 1; !window && id < 16; id++) window = SDL_GetWindowFromID(id);
+  ASSERT_NE(window, nullptr);
+  EXPECT_NE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+  // Full screen, the picture keeps 4:3 in a whole multiple of its size.
+  int fw = 0, fh = 0;
+  ASSERT_TRUE(gdevGetWindowSize(dev, &fw, &fh));
+  GdevRect full = gdevLetterbox(fw, fh, 640, 480, 1);
+  EXPECT_EQ((full.right - full.left) * 3, (full.bottom - full.top) * 4);
+  EXPECT_EQ((full.right - full.left) % 640, 0);
+
+  // And back: a window of the size it had, the pointer mapped as before.
   gdevToggleFullscreen(dev);
   EXPECT_EQ(dev->windowed, 1);
+  EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN, 0u);
+  int w1 = 0, h1 = 0;
+  ASSERT_TRUE(gdevGetWindowSize(dev, &w1, &h1));
+  EXPECT_EQ(w1, w0);
+  EXPECT_EQ(h1, h0);
+  gdevFlushEvents(GDEV_EVT_EVERY);
+  gdevMoveCursor(321, 123);
+  GdevEvent moved;
+  ASSERT_TRUE(gdevGetEvent(&moved, GDEV_EVT_MOUSEMOVE, true));
+  EXPECT_EQ(moved.x, 321);
+  EXPECT_EQ(moved.y, 123);
   gdevRestoreMode(dev);
 }
 
