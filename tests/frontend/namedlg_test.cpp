@@ -202,7 +202,7 @@ TEST_F(NameDialogTest, TypingAndKeys) {
        x30 + "y"},
       {"a full field takes nothing more", "", {typed(x31.c_str()), typed("y"), kEnter}, 1, x31},
       {"a 40-character proposal is cut to 31", x40.c_str(), {kEnter}, 1, x31},
-      {"a small buffer holds size - 1", "Player", {typed("s"), kEnter}, 1, "Play", 5},
+      {"a small buffer: the field holds size - 1", "Player", {typed("s"), kBackspace, kEnter}, 1, "Pla", 5},
       {"Enter with an empty field is still OK", "", {kEnter}, 1, ""},
   };
   for (const Case& c : cases) {
