@@ -38,8 +38,9 @@ struct Box {
   bool contains(int px, int py) const { return px >= x && px < x + w && py >= y && py < y + h; }
 };
 
-// The layout: the dialog's controls in proportion to the program's dialog
-// resource (three pixels per unit across, two down), below a caption bar.
+// The layout: a classic small dialog of 123 x 47 dialog units (an edit
+// field over two buttons) at three pixels per unit across and two down,
+// below a caption bar.
 constexpr Box kWindow = {NAMEDLG_LEFT, NAMEDLG_TOP, NAMEDLG_WIDTH, NAMEDLG_HEIGHT};
 constexpr Box kCaption = {NAMEDLG_LEFT, NAMEDLG_TOP, NAMEDLG_WIDTH, NAMEDLG_CAPTION_HEIGHT};
 constexpr int kClientTop = NAMEDLG_TOP + NAMEDLG_CAPTION_HEIGHT;
