@@ -60,6 +60,8 @@ scene mission-symbols.png frames=100 symbols=10
 scene mission-call.png regime=2 frames=100 mission=0@5
 scene mission-question.png regime=1 frames=180 mission=4@5
 scene mission-crisis.png frames=16 feature=1:2 mission=8@5
+# The name dialog of the hall of fame over the table, a name typed into it.
+scene name-dialog.png frames=200 "macro:score=1.250.000" "namedlg=Иван Петров"
 # The subgames, played headless by "pbtool subgame" in two regimes (the
 # screen's picture, the boxer and the gold catcher are the regime's):
 # subgame-NAME-REGIME-open.png (the introduction), -play.png and -end.png.

@@ -549,3 +549,14 @@ std::string utf8ToCp1251(std::string_view text) {
   for (size_t pos = 0; pos < text.size();) out.push_back(cp1251Code(decodeUtf8(text, &pos)));
   return out;
 }
+
+std::string utf8ToCp1251Strict(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    const char32_t u = decodeUtf8(text, &pos);
+    const char c = cp1251Code(u);
+    if (c != '?' || u == U'?') out.push_back(c);
+  }
+  return out;
+}

@@ -60,3 +60,7 @@ bool wildMatch(const char* text, const char* pattern);
 std::string cp1251ToUtf8(std::string_view text);
 // Characters without a Windows-1251 code become '?'.
 std::string utf8ToCp1251(std::string_view text);
+// The same, but characters without a code (and invalid UTF-8) are dropped,
+// for text a player types, where a '?' in place of a refused character
+// would be a character the player never typed.
+std::string utf8ToCp1251Strict(std::string_view text);

@@ -366,6 +366,25 @@ int gdevScanFromSdl(int sdlScancode);
 // Shift for capitals; Enter 13, Escape 27, Space 32, Backspace 8, Tab 9), or 0.
 int gdevCharFromSdl(int sdlKeycode, int sdlModifiers);
 
+// Text input. While it is on, the text the player types (through the
+// keyboard layout and any input method) collects in the layer, converted to
+// Windows-1251; characters that code page lacks, and control characters, are
+// dropped. Key events keep coming as before (Backspace 8, Enter 13 and Escape
+// 27 arrive only as key events). Off after gdevInit; turning it off drops
+// the text not taken yet.
+void gdevStartTextInput();
+void gdevStopTextInput();
+bool gdevTextInputActive();
+// Takes the text typed before the oldest event still queued (all of it when
+// the queue is empty), at most size - 1 characters, NUL-terminated; returns
+// the count. A loop that takes the text before each event it takes sees
+// text and keys in the order they were typed. Pumps first.
+int gdevTakeText(char* out, int size);
+// Hands UTF-8 text to the layer as typed text arrives from the window
+// system (ignored while text input is off); for tests and tools that type
+// without a keyboard.
+void gdevFeedText(const char* utf8);
+
 // Callbacks for the window gaining or losing the input focus (active 1/0) and
 // the application being suspended or resumed (minimised or restored;
 // suspended 1/0). The engine posts its own events from them.

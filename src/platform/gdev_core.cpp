@@ -68,6 +68,9 @@ bool gdevInit(const char* appName) {
     for (int i = 0; i < SDL_NumJoysticks(); i++)
       if (SDL_IsGameController(i)) SDL_GameControllerOpen(i);
   }
+  // SDL starts with text input on; the layer turns it on only for the
+  // moments that ask for typed text (gdevStartTextInput).
+  SDL_StopTextInput();
   gdev::installSignals();
   gdev::resetEvents();
   gInitialised = true;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/bytes.h"
+#include "core/text.h"
 #include "platform/gdev_internal.h"
 
 namespace {
@@ -11,7 +12,23 @@ namespace {
 constexpr int kQueueSize = 256;
 
 GdevEvent gQueue[kQueueSize];  // oldest first
+// The serial number of each queued event (its place in the order of all
+// events posted), kept beside the records so that their layout stays the
+// recorded one; typed text is ordered against the events by it.
+uint32_t gSerial[kQueueSize];
+uint32_t gNextSerial;
 int gCount;
+
+// Typed text not taken yet, each character with the serial the next event
+// posted would get (it was typed before that event).
+constexpr int kTextSize = 256;
+struct TypedChar {
+  char ch;
+  uint32_t serial;
+};
+TypedChar gText[kTextSize];
+int gTextCount;
+bool gTextOn;
 uint32_t gButtons;  // mouse buttons held
 int gMouseX, gMouseY;
 bool gSuspended;
@@ -243,6 +260,7 @@ void translate(const SDL_Event& e) {
       }
       return;
     case SDL_QUIT: requestQuit(); return;
+    case SDL_TEXTINPUT: gdevFeedText(e.text.text); return;
     case SDL_APP_WILLENTERBACKGROUND: setSuspended(true); return;
     case SDL_APP_DIDENTERFOREGROUND: setSuspended(false); return;
     case SDL_WINDOWEVENT:
@@ -327,6 +345,8 @@ void restoreSignals() {
 
 void resetEvents() {
   gCount = 0;
+  gTextCount = 0;
+  gTextOn = false;
   gTriggerDown = false;
   gButtons = 0;
   gMouseX = gMouseY = 0;
@@ -429,6 +449,7 @@ bool gdevGetEvent(GdevEvent* out, uint32_t mask, bool remove) {
     if (remove) {
       std::memmove(gQueue + i, gQueue + i + 1,
                    static_cast<size_t>(gCount - i - 1) * sizeof(GdevEvent));
+      std::memmove(gSerial + i, gSerial + i + 1, static_cast<size_t>(gCount - i - 1) * sizeof(uint32_t));
       --gCount;
     }
     return true;
@@ -442,6 +463,7 @@ bool gdevPostEvent(const GdevEvent* event) {
   e.reserved0 = 0;
   e.reserved1[0] = e.reserved1[1] = 0;
   if (e.when == 0) e.when = SDL_GetTicks();
+  gSerial[gCount] = gNextSerial++;
   gQueue[gCount++] = e;
   return true;
 }
@@ -450,9 +472,54 @@ void gdevFlushEvents(uint32_t mask) {
   gdevPumpEvents();
   int kept = 0;
   for (int i = 0; i < gCount; ++i) {
-    if (!(gQueue[i].what & mask)) gQueue[kept++] = gQueue[i];
+    if (!(gQueue[i].what & mask)) {
+      gSerial[kept] = gSerial[i];
+      gQueue[kept++] = gQueue[i];
+    }
   }
   gCount = kept;
+}
+
+void gdevStartTextInput() {
+  // Text the window system holds from before was typed while input was off.
+  gdevPumpEvents();
+  gTextOn = true;
+  if (gdevIsInitialised()) SDL_StartTextInput();
+}
+
+void gdevStopTextInput() {
+  gTextOn = false;
+  gTextCount = 0;
+  if (gdevIsInitialised()) SDL_StopTextInput();
+}
+
+bool gdevTextInputActive() { return gTextOn; }
+
+void gdevFeedText(const char* utf8) {
+  if (!gTextOn || !utf8) return;
+  for (char c : utf8ToCp1251Strict(utf8)) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u < 0x20 || u == 0x7F) continue;
+    if (gTextCount == kTextSize) return;  // full until the text is taken
+    gText[gTextCount++] = TypedChar{c, gNextSerial};
+  }
+}
+
+int gdevTakeText(char* out, int size) {
+  gdevPumpEvents();
+  if (!out || size <= 0) return 0;
+  // Serials wrap after four billion events; the distance to the next serial
+  // orders them all the same.
+  const uint32_t limit = gCount ? gNextSerial - gSerial[0] : 0;
+  int n = 0;
+  while (n < gTextCount && n < size - 1 && gNextSerial - gText[n].serial >= limit) {
+    out[n] = gText[n].ch;
+    n++;
+  }
+  out[n] = '\0';
+  std::memmove(gText, gText + n, static_cast<size_t>(gTextCount - n) * sizeof(TypedChar));
+  gTextCount -= n;
+  return n;
 }
 
 void gdevSetActivateCallback(void (*callback)(int active)) { gActivate = callback; }

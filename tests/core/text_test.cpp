@@ -302,6 +302,20 @@ TEST(TextCodePageTest, Utf8ToCp1251) {
   for (const Case& c : invalid) EXPECT_EQ(utf8ToCp1251(c.utf8), c.expected);
 }
 
+TEST(TextCodePageTest, StrictConversionDropsWhatThePageLacks) {
+  struct Case {
+    std::string utf8;
+    std::string expected;
+  } cases[] = {
+      {"Ёж €5?", "\xA8\xE6 \x88" "5?"},  // a real question mark stays
+      {"a☃b日c", "abc"},                   // no code in the page
+      {"\xF0\x9F\x98\x80x", "x"},          // outside the BMP
+      {"\xD0" "A\x80", "A"},                // broken UTF-8
+      {"", ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(utf8ToCp1251Strict(c.utf8), c.expected) << c.utf8;
+}
+
 TEST(TextCodePageTest, EveryDefinedCodeSurvivesARoundTrip) {
   std::string all;
   for (int c = 1; c < 256; ++c)

@@ -3,7 +3,9 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "core/log.h"
@@ -117,6 +119,7 @@ class EventQueueTest : public ::testing::Test {
     gdevFlushEvents(GDEV_EVT_EVERY);
   }
   void TearDown() override {
+    gdevStopTextInput();
     gdevSetActivateCallback(nullptr);
     gdevSetSuspendCallback(nullptr);
     gdevFlushEvents(GDEV_EVT_EVERY);
@@ -134,6 +137,21 @@ class EventQueueTest : public ::testing::Test {
     e.key.repeat = repeat;
     e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
     return e;
+  }
+  // Typed text as the window system delivers it; SDL itself refuses the
+  // event while its text input is off, so the result is not asserted.
+  static void typed(const char* utf8) {
+    SDL_Event e{};
+    e.type = SDL_TEXTINPUT;
+    e.text.type = SDL_TEXTINPUT;
+    std::snprintf(e.text.text, sizeof e.text.text, "%s", utf8);
+    SDL_PushEvent(&e);
+  }
+  static std::string take(int size = 64) {
+    std::vector<char> out(static_cast<size_t>(size));
+    const int n = gdevTakeText(out.data(), size);
+    EXPECT_EQ(n, static_cast<int>(std::strlen(out.data())));
+    return std::string(out.data());
   }
   static SDL_Event button(Uint32 type, Uint8 which, int x, int y) {
     SDL_Event e{};
@@ -333,4 +351,47 @@ TEST_F(EventQueueTest, TheRightTriggerPullsThePlungerFromHalfWay) {
   ASSERT_TRUE(gdevGetEvent(&got, GDEV_EVT_EVERY, true));
   EXPECT_EQ(got.what, GDEV_EVT_KEYUP);
   EXPECT_EQ(gdevEventScan(&got), 0x1D);
+}
+
+TEST_F(EventQueueTest, TypedTextArrivesInWindows1251OnlyWhileTextInputIsOn) {
+  EXPECT_FALSE(gdevTextInputActive());
+  EXPECT_FALSE(SDL_IsTextInputActive());  // SDL's own default is turned off
+  typed("off");
+  EXPECT_EQ(take(), "");
+
+  gdevStartTextInput();
+  EXPECT_TRUE(SDL_IsTextInputActive());
+  typed("Жук €5");
+  typed("☃日?");  // no code in the page, but the question mark has one
+  EXPECT_EQ(take(), "\xC6\xF3\xEA \x88" "5?");
+  EXPECT_EQ(take(), "");  // taken once
+
+  typed("abcdef");
+  EXPECT_EQ(take(4), "abc");  // the rest waits
+  EXPECT_EQ(take(), "def");
+
+  typed("lost");
+  gdevStopTextInput();  // drops what was not taken
+  EXPECT_FALSE(SDL_IsTextInputActive());
+  typed("late");
+  gdevStartTextInput();
+  EXPECT_EQ(take(), "");
+}
+
+TEST_F(EventQueueTest, TextIsTakenInOrderWithTheKeys) {
+  gdevStartTextInput();
+  // SDL sends a key's text after its key event; Backspace types nothing.
+  push(key(SDL_KEYDOWN, SDL_SCANCODE_A, SDLK_a, 0, 0));
+  typed("a");
+  push(key(SDL_KEYDOWN, SDL_SCANCODE_BACKSPACE, SDLK_BACKSPACE, 0, 0));
+  push(key(SDL_KEYDOWN, SDL_SCANCODE_B, SDLK_b, 0, 0));
+  typed("b");
+  std::string order;
+  for (;;) {
+    order += take();
+    GdevEvent e;
+    if (!gdevGetEvent(&e, GDEV_EVT_EVERY, true)) break;
+    order += "<" + std::to_string(gdevEventChar(&e)) + ">";
+  }
+  EXPECT_EQ(order, "<97>a<8><98>b");
 }

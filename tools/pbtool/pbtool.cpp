@@ -154,7 +154,7 @@ constexpr Command kCommands[] = {
     {"image", "topng", 2, "image topng IN.bmp OUT.png", cmdImageToPng},
     {"scene", nullptr, -2,
      "scene GAMEDIR OUT.png [regime=N] [frames=N] [back=TITLE] [fore=TITLE] [fore_at=N] [macro:NAME=VALUE]... "
-     "[feature=F:S]... [score=N] [year=Y] [add=SUBJECT@N]... [gameover=1] [progress=P]",
+     "[feature=F:S]... [score=N] [year=Y] [add=SUBJECT@N]... [gameover=1] [progress=P] [namedlg=TEXT]",
      cmdScene},
     {"subgame", nullptr, -3,
      "subgame GAMEDIR ID OUT [regime=N] [open=N] [play=N] [press=SCAN@N]... [release=SCAN@N]... "

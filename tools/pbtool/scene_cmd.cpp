@@ -21,6 +21,10 @@
 //                       frame N
 //   progress=P          instead of the table: the load progress bar at the
 //                       fraction P (0..1) of the load, on a black screen
+//   namedlg=TEXT        after the frames the name dialog opens over the
+//                       table with an empty field, TEXT (UTF-8) is typed
+//                       into it and the pointer rests on OK; the picture
+//                       shows the dialog
 #include <unistd.h>
 
 #include <cstdio>
@@ -34,6 +38,7 @@
 #include "core/log.h"
 #include "core/mem.h"
 #include "core/text.h"
+#include "frontend/namedlg.h"
 #include "game/game.h"
 #include "game/mission.h"
 #include "game/mode.h"
@@ -64,6 +69,8 @@ struct SceneOptions {
   int gameOver = 0;
   int symbolsAt = -1;
   std::vector<std::pair<int, int>> missions;
+  bool nameDialog = false;
+  std::string typed;  // UTF-8
 };
 
 bool intValue(const char* text, int lo, int hi, int* out) {
@@ -119,6 +126,9 @@ bool parseOptions(char** a, SceneOptions* o) {
       if (ok) o->missions.emplace_back(m, frame);
     } else if (key == "gameover") {
       ok = intValue(value.c_str(), 0, 1, &o->gameOver);
+    } else if (key == "namedlg") {
+      o->nameDialog = true;
+      o->typed = value;
     } else if (key == "progress") {
       const double* p = strToDouble(value.c_str());
       ok = p && *p >= 0 && *p <= 1;
@@ -133,6 +143,28 @@ bool parseOptions(char** a, SceneOptions* o) {
 }
 
 bool writeScreen(const gscr* screen, const char* path) { return pngWriteDC(path, screen->dc); }
+
+// The name dialog over the table as the game opens it, with text typed
+// through the device layer's text input and the pointer on OK; pictured
+// after a few of its frames, then closed.
+int nameDialogPicture(const SceneOptions& o, const gscr* screen, const char* out) {
+  if (!nameDialogOpen("", NAMEDLG_MAX_CHARS + 1)) return logError(1, "%s: the name dialog did not open", kFn);
+  gdevFeedText(o.typed.c_str());
+  int l, t, r, b;
+  nameDialogButtonBox(NAMEDLG_BUTTON_OK, &l, &t, &r, &b);
+  GdevEvent move{};
+  move.what = GDEV_EVT_MOUSEMOVE;
+  move.x = (l + r) / 2 + 30;
+  move.y = (t + b) / 2;
+  gdevPostEvent(&move);
+  int rc = 0;
+  for (int frame = 0; frame < 3 && rc == 0; frame++)
+    if (nameDialogFrame() != 0) rc = logError(1, "%s: the name dialog closed by itself", kFn);
+  std::printf("name\t%s\n", cp1251ToUtf8(nameDialogText()).c_str());
+  if (rc == 0 && !writeScreen(screen, out)) rc = logError(1, "%s: error writing '%s'", kFn, out);
+  nameDialogClose();
+  return rc;
+}
 
 // The progress bar's sprite runs from empty to full: the frame for the
 // fraction, drawn where its frames place it.
@@ -206,7 +238,11 @@ int cmdScene(char** a) {
     sceneFrame(&scene, 1000.0 / 60);
     missionSymbolsStep();
   }
-  if (rc == 0 && !writeScreen(&scene.screen, out.c_str())) rc = logError(1, "%s: error writing '%s'", kFn, out.c_str());
+  if (rc == 0 && o.nameDialog) {
+    rc = nameDialogPicture(o, &scene.screen, out.c_str());
+  } else if (rc == 0 && !writeScreen(&scene.screen, out.c_str())) {
+    rc = logError(1, "%s: error writing '%s'", kFn, out.c_str());
+  }
   sceneClose(&scene);
   fxShutdown();
   return rc;
