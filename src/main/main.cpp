@@ -13,6 +13,7 @@
 #include "core/time.h"
 #include "frontend/hof.h"
 #include "frontend/menu.h"
+#include "frontend/namedlg.h"
 #include "game/stats.h"
 #include "gfx/screen.h"
 #include "main/session.h"
@@ -259,6 +260,9 @@ int mainInFolder(int argc, char** argv) {
     errorBox("Ошибка инициализации графики. Обратитесь в службу техподдержки");
     return 1;
   }
+
+  // A finished game whose score enters the hall of fame asks for the name.
+  hofSetNameDialog(nameDialog);
 
   int result = 0;
   if (opt.noMenu) {

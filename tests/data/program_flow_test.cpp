@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -15,15 +17,17 @@
 #include <string>
 #include <vector>
 
+#include "core/conf.h"
 #include "core/log.h"
 #include "core/text.h"
 #include "core/time.h"
 #include "frontend/hof.h"
 #include "frontend/menu_internal.h"
-#include "frontend/namedlg.h"
 #include "frontend/pause.h"
 #include "game/game.h"
+#include "gfx/font.h"
 #include "gfx/hotarea.h"
+#include "gfx/vboard.h"
 #include "main/main.h"
 #include "main/session.h"
 #include "platform/gdev.h"
@@ -101,7 +105,7 @@ struct ScopedEnv {
 
 // What the player does and what the player saw.
 struct Player {
-  std::vector<std::string> names;  // typed at the end of each game
+  std::vector<std::string> names;  // typed at the end of each game (UTF-8)
   int games = 0;                   // games started
   bool logosSkipped = false;
   bool wantChampions = false;      // after the games: the champions page
@@ -120,8 +124,26 @@ Player* gPlayer = nullptr;
 // hall of fame the page was made from is the one in memory, and the page
 // shows each row of it.
 void noteChampions(Player* p) {
+  ConfSet conf{};
+  ASSERT_EQ(CONF_READ(&conf, "conf/menu.conf"), 0);
+  const int firstY = conf_getint(&conf, "champ.firstname_y", -1), step = conf_getint(&conf, "champ.name_ystep", -1);
+  const std::string fontName = conf_getstr(&conf, "champ.name_font", "");
+  conf_free(&conf);
+  const Sprite* glyphs = nullptr;
+  for (int i = 0; i < FNT_MAX; i++)
+    if (FONTS[i].inUse && fontName == FONTS[i].name) glyphs = FONTS[i].chars;
+  ASSERT_NE(glyphs, nullptr);
   p->champions.clear();
-  for (int n = 0; n < HOF_ENTRIES; n++) p->champions.push_back(hofName(n));
+  for (int n = 0; n < HOF_ENTRIES; n++) {
+    // The row on the page holds one glyph object for each letter of the name.
+    int letters = 0;
+    for (int i = 0; i < vbCurrent->used; i++) {
+      const VBOBJ& o = vbCurrent->objects[i];
+      if (o.inUse && !o.dead && o.sprite == glyphs && o.y == firstY + n * step) letters++;
+    }
+    EXPECT_EQ(letters, static_cast<int>(std::strlen(hofName(n)))) << "row " << n;
+    p->champions.push_back(hofName(n));
+  }
   p->sawChampions = true;
 }
 
@@ -138,7 +160,7 @@ void playerHook(void*) {
     p->logosSkipped = true;
     return;
   }
-  if (nameDialogShowing()) {
+  if (gdevTextInputActive()) {  // the name dialog
     if (!p->typed) {
       // The proposal is erased and the name typed.
       for (int i = 0; i < 12; i++) press(SCAN_BACKSPACE, 8);
@@ -252,7 +274,7 @@ struct ProgramFlow : ::testing::Test {
 
 TEST_F(ProgramFlow, LogosMenuAGameInEachRegimeNamesAndTheChampionsPage) {
   Player p;
-  p.names = {"Ivan", utf8ToCp1251("Маша"), "Petr"};
+  p.names = {"Ivan", "Маша", "Petr"};
   p.wantChampions = true;
   ASSERT_EQ(start(&p), 0) << log();
   const std::string report = log();
@@ -263,9 +285,11 @@ TEST_F(ProgramFlow, LogosMenuAGameInEachRegimeNamesAndTheChampionsPage) {
   std::vector<std::pair<int, std::string>> expected;
   for (size_t i = 0; i < 3; i++) {
     ASSERT_GT(p.scores[i], 0);
-    expected.push_back({p.scores[i], p.names[i]});
+    expected.push_back({p.scores[i], utf8ToCp1251(p.names[i])});
   }
   std::stable_sort(expected.begin(), expected.end(), [](auto& a, auto& b) { return a.first > b.first; });
+  for (size_t i = 0; i < 3; i++)
+    std::printf("game %zu: regime %d, score %d, name %s\n", i, p.regimes[i], p.scores[i], p.names[i].c_str());
   ASSERT_TRUE(p.sawChampions);
   for (size_t i = 0; i < 3; i++) {
     EXPECT_EQ(p.champions[i], expected[i].second) << i;
