@@ -6,6 +6,8 @@
 #   docs/pictures/display-*.png, features-*.png, mission-*.png, load-progress-half.png
 #       the table drawn by "pbtool scene": titles in the display and the
 #       features' animations (see the list below)
+#   docs/pictures/name-dialog.png, menu-*.png
+#       the name dialog over the table; the menu's pages drawn by "pbtool menu"
 # Needs a built tree (bash scripts/play.sh or scripts/test.sh builds one).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -78,3 +80,17 @@ for r in 0 2; do
   # Gold catching: round the four chute ends.
   subgame 2 gold "$r" play=400 every=0x47@1/100/2 every=0x49@26/100/2 every=0x51@51/100/2 every=0x4F@76/100/2
 done
+
+# The menu's pages: the main page with its logo and video, the regime page
+# with the keys, the champions with a filled hall of fame, a credits screen.
+menu() {
+  local out="$1"
+  shift
+  "$pbtool" menu "$game" "$pics/$out" "$@"
+  echo "$pics/$out"
+}
+menu menu-main.png page=main
+menu menu-regime.png page=regime
+menu menu-champions.png page=champ entry=Иван:1250000 "entry=Маша Петрова:980500" entry=Petr:455000 \
+  entry=Tester:12000
+menu menu-credits.png page=credits screen=1

@@ -286,6 +286,36 @@ TEST(MenuCredits, ScreensFitAboveTheBackButton) {
   }
 }
 
+// The keys shown on the regime page: a loaded font with a glyph for every
+// character, each line on the screen right of the video and below the last
+// regime button.
+TEST(MenuPages, KeyHelpFitsUnderTheRegimeButtons) {
+  Quiet quiet;
+  Conf menu("menu");
+  ASSERT_EQ(menu.status, 0);
+  LoadedFont f(menu.str("help.font"));
+  ASSERT_NE(f.f, nullptr);
+  LoadedSprite dict(menuSprite("re_btn_dict", "appnpass"));
+  ASSERT_NE(dict.s, nullptr);
+  const int buttonsEnd = spriteBox(dict.s, menu.num("re_btn_dict.dx"), menu.num("re_btn_dict.dy")).y1;
+  VidClip clip;
+  ASSERT_EQ(vidOpen(&clip, (kGame + "/" + menu.str("video_file")).c_str()), 1);
+  const int videoRight = menu.num("video_dx") + clip.width;
+  vidClose(&clip);
+  int lines = 0;
+  for (; const char* line = conf_getstrf(&menu.set, "help.line%d", nullptr, lines); lines++) {
+    SCOPED_TRACE(line);
+    EXPECT_EQ(unmapped(f.f, line), "");
+    const int w = textWidth(f.f, line), x = menu.num("help.x") - w / 2;
+    const int y = menu.num("help.y") + lines * menu.num("help.ystep");
+    EXPECT_GT(x, videoRight);
+    EXPECT_LE(x + w, kScreenW);
+    EXPECT_GE(y, buttonsEnd);
+    EXPECT_LE(y + fntLineHeight(f.f), kScreenH);
+  }
+  EXPECT_GE(lines, 3);  // the flippers, the launch and the pause keys at least
+}
+
 struct Rgb3 {
   int c[3];
   bool ok;

@@ -33,6 +33,7 @@ int cmdTablePreview(char** args);  // table_cmd.cpp
 int cmdImageToPng(char** args);  // image_cmd.cpp
 int cmdScene(char** args);       // scene_cmd.cpp
 int cmdSubgame(char** args);     // subgame_cmd.cpp
+int cmdMenu(char** args);        // menu_cmd.cpp
 
 namespace {
 
@@ -160,6 +161,9 @@ constexpr Command kCommands[] = {
      "subgame GAMEDIR ID OUT [regime=N] [open=N] [play=N] [press=SCAN@N]... [release=SCAN@N]... "
      "[every=SCAN@N/P/H]... [frames=N]",
      cmdSubgame},
+    {"menu", nullptr, -2,
+     "menu GAMEDIR OUT.png [page=main|regime|champ|credits] [after=N] [screen=N] [entry=NAME:SCORE]...",
+     cmdMenu},
 };
 
 void printUsage(FILE* out) {
