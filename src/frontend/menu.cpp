@@ -711,6 +711,25 @@ bool menuBusy() {
   return false;
 }
 
+bool menuPageSettled() {
+  if (!gMenuPage.running || menuBusy() || gMenuPage.result != CTL_NONE) return false;
+  for (int i = 0; i < gMenuPage.count; i++)
+    if (gMenuPage.elements[i].state != MS_IDLE && gMenuPage.elements[i].state != MS_LIT) return false;
+  return true;
+}
+
+bool menuElementCentre(const char* name, int* x, int* y) {
+  for (int i = 0; i < gMenuPage.count; i++) {
+    if (std::strcmp(gMenuPage.elements[i].name, name) != 0) continue;
+    const HotArea* a = haGet(i);
+    if (!a) return false;
+    *x = a->x + a->width / 2;
+    *y = a->y + a->height / 2;
+    return true;
+  }
+  return false;
+}
+
 int SETSTATE(MenuElement* e, int state) {
   if (state != MS_HIDDEN && (state < 0 || state >= MS_STATES || !e->sprites[state]))
     return logError(0, "%s: can't assign state %d to element '%s' because sprite is NULL, SE", "SETSTATE()", state,

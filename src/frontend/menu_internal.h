@@ -73,6 +73,12 @@ int CREATE_LABEL(int index, const char* name);
 int SETSTATE(MenuElement* e, int state);
 // Any element appearing or disappearing (or waiting to).
 bool menuBusy();
+// A page is on, every element of it shown and still, nothing chosen yet:
+// the moment a player's click or key is taken.
+bool menuPageSettled();
+// The middle of the named element's hot area on the page; false when the
+// page has no such element.
+bool menuElementCentre(const char* name, int* x, int* y);
 
 // One step of the menu's dispatch: runs the page or the game the control
 // value selects and returns the next control value (CTL_QUIT to leave,

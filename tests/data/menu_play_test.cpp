@@ -28,56 +28,12 @@
 #include "platform/gdev.h"
 #include "sound/fx.h"
 #include "support/gamecopy.h"
+#include "support/menu_player.h"
 #include "support/testutil.h"
 
 namespace {
 
-enum { SCAN_ESC = 0x01, SCAN_ENTER = 0x1C, SCAN_DOWN = 0x50, SCAN_SPACE = 0x39 };
-
-GdevEvent keyEvent(int scan, int ch) {
-  GdevEvent e{};
-  e.what = GDEV_EVT_KEYDOWN;
-  e.message = static_cast<uint32_t>(ch | scan << 8);
-  return e;
-}
-
-void post(const GdevEvent& e) { ASSERT_TRUE(gdevPostEvent(&e)); }
-void pressEscape() { post(keyEvent(SCAN_ESC, 27)); }
-void pressEnter() { post(keyEvent(SCAN_ENTER, 13)); }
-void pressDown() { post(keyEvent(SCAN_DOWN, 0)); }
-
-// A click in the middle of an element's hot area: the pointer moves there,
-// the left button goes down and up.
-void clickElement(int index) {
-  const HotArea* a = haGet(index);
-  ASSERT_NE(a, nullptr);
-  GdevEvent e{};
-  e.x = a->x + a->width / 2;
-  e.y = a->y + a->height / 2;
-  e.what = GDEV_EVT_MOUSEMOVE;
-  post(e);
-  e.what = GDEV_EVT_MOUSEDOWN;
-  e.message = GDEV_MOD_LEFTBUT;
-  e.modifiers = GDEV_MOD_LEFTBUT;
-  post(e);
-  e.what = GDEV_EVT_MOUSEUP;
-  e.modifiers = 0;
-  post(e);
-}
-
-int elementIndex(const char* name) {
-  for (int i = 0; i < gMenuPage.count; i++)
-    if (std::strcmp(gMenuPage.elements[i].name, name) == 0) return i;
-  return -1;
-}
-
-// Every element shown and still.
-bool pageSettled() {
-  if (!gMenuPage.running || menuBusy() || gMenuPage.result != CTL_NONE) return false;
-  for (int i = 0; i < gMenuPage.count; i++)
-    if (gMenuPage.elements[i].state != MS_IDLE && gMenuPage.elements[i].state != MS_LIT) return false;
-  return true;
-}
+using namespace menuplayer;
 
 struct MenuPlay : ::testing::Test {
   TempDir dir;
@@ -212,7 +168,7 @@ TEST_F(MenuPlay, MainPageButtonsAppearOneShiftApart) {
       if (menuCurrentPage() != CTL_MAIN) return;
       for (int i = 0; i < 4 && i < gMenuPage.count; i++)
         if (shown[i] < 0 && gMenuPage.elements[i].state != MS_HIDDEN) shown[i] = tmTime;
-      if (pageSettled()) pressEscape();
+      if (menuPageSettled()) pressEscape();
     };
     ASSERT_EQ(runMenu(), 0);
     for (int i = 1; i < 4; i++) EXPECT_NEAR(shown[i] - shown[i - 1], c.expected, 1e-6) << "button " << i;
@@ -227,15 +183,15 @@ TEST_F(MenuPlay, ClickWhileOthersAppearDoesNothing) {
     if (menuCurrentPage() != CTL_MAIN) return;
     const MenuElement& first = gMenuPage.elements[0];
     if (phase == 0 && first.state == MS_IDLE && menuBusy()) {
-      clickElement(0);
+      clickElement(gMenuPage.elements[0].name);
       phase = 1;
     } else if (phase == 1) {
       // The three events of the click are read over the next frames.
       EXPECT_NE(first.state, MS_DIS_ACTIVE);
       EXPECT_EQ(gMenuPage.result, CTL_NONE);
       if (++quiet == 4) phase = 2;
-    } else if (phase == 2 && pageSettled()) {
-      clickElement(elementIndex("ma_btn_quit"));
+    } else if (phase == 2 && menuPageSettled()) {
+      clickElement("ma_btn_quit");
       phase = 3;
     }
   };
@@ -254,7 +210,7 @@ TEST_F(MenuPlay, EscapeReturnsFromRegimePageAndQuitsFromMainPage) {
     int page = menuCurrentPage();
     if (page != lastPage && page == CTL_MAIN) mainVisits++;
     lastPage = page;
-    if (!pageSettled()) return;
+    if (!menuPageSettled()) return;
     if (page == CTL_MAIN && mainVisits == 1) {
       if (gMenuPage.elements[0].state != MS_LIT) {
         pressDown();
@@ -274,11 +230,11 @@ TEST_F(MenuPlay, EscapeReturnsFromRegimePageAndQuitsFromMainPage) {
 // data again and shows the main page.
 TEST_F(MenuPlay, GameFromRegimePageReturnsToMainPageWithDataReloaded) {
   drive = [&] {
-    if (!pageSettled()) return;
+    if (!menuPageSettled()) return;
     if (menuCurrentPage() == CTL_MAIN && sessions.empty())
-      clickElement(elementIndex("ma_btn_start"));
+      clickElement("ma_btn_start");
     else if (menuCurrentPage() == CTL_REGIME)
-      clickElement(elementIndex("re_btn_demo"));
+      clickElement("re_btn_demo");
     else
       pressEscape();
   };
@@ -360,9 +316,9 @@ TEST_F(MenuPlay, ChampionsPageShowsTheHallOfFame) {
   Row name0, score0, name1, score1;
   bool seen = false;
   drive = [&] {
-    if (!pageSettled()) return;
+    if (!menuPageSettled()) return;
     if (menuCurrentPage() == CTL_MAIN && !seen) {
-      clickElement(elementIndex("ma_btn_top"));
+      clickElement("ma_btn_top");
     } else if (menuCurrentPage() == CTL_CHAMP) {
       for (int i = 0; i < FNT_MAX; i++) {
         if (!FONTS[i].inUse) continue;
@@ -408,15 +364,15 @@ TEST_F(MenuPlay, CreditsTurnAfterTheirDelayOnSpaceAndStartOver) {
       int screen = menuCreditsScreen();
       if (shown.empty() || shown.back().first != screen) shown.push_back({screen, tmTime});
       if (screen == 1 && !spaced) {
-        post(keyEvent(SCAN_SPACE, 32));
+        press(SCAN_SPACE, 32);
         spaced = true;
       }
       if (shown.size() >= 2 && shown.back().first == 0 && !menuBusy()) pressEscape();
       return;
     }
-    if (page == CTL_MAIN && pageSettled()) {
+    if (page == CTL_MAIN && menuPageSettled()) {
       if (shown.empty())
-        clickElement(elementIndex("ma_btn_cred"));
+        clickElement("ma_btn_cred");
       else
         pressEscape();
     }

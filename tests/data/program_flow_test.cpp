@@ -32,76 +32,12 @@
 #include "main/session.h"
 #include "platform/gdev.h"
 #include "support/gamecopy.h"
+#include "support/menu_player.h"
 #include "support/testutil.h"
 
 namespace {
 
-enum {
-  SCAN_ESC = 0x01,
-  SCAN_ENTER = 0x1C,
-  SCAN_LCTRL = 0x1D,
-  SCAN_DOWN = 0x50,
-  SCAN_RIGHT = 0x4D,
-  SCAN_BACKSPACE = 0x0E,
-};
-
-void post(uint32_t what, int scan, int ch) {
-  GdevEvent e{};
-  e.what = what;
-  e.message = static_cast<uint32_t>(ch | scan << 8);
-  ASSERT_TRUE(gdevPostEvent(&e));
-}
-void press(int scan, int ch) { post(GDEV_EVT_KEYDOWN, scan, ch); }
-
-void clickAt(int x, int y) {
-  GdevEvent e{};
-  e.x = x;
-  e.y = y;
-  e.what = GDEV_EVT_MOUSEMOVE;
-  ASSERT_TRUE(gdevPostEvent(&e));
-  e.what = GDEV_EVT_MOUSEDOWN;
-  e.message = GDEV_MOD_LEFTBUT;
-  e.modifiers = GDEV_MOD_LEFTBUT;
-  ASSERT_TRUE(gdevPostEvent(&e));
-  e.what = GDEV_EVT_MOUSEUP;
-  e.modifiers = 0;
-  ASSERT_TRUE(gdevPostEvent(&e));
-}
-
-void clickElement(const char* name) {
-  for (int i = 0; i < gMenuPage.count; i++) {
-    if (std::strcmp(gMenuPage.elements[i].name, name) != 0) continue;
-    const HotArea* a = haGet(i);
-    ASSERT_NE(a, nullptr);
-    clickAt(a->x + a->width / 2, a->y + a->height / 2);
-    return;
-  }
-  ADD_FAILURE() << "no element " << name;
-}
-
-bool pageSettled() {
-  if (!gMenuPage.running || menuBusy() || gMenuPage.result != CTL_NONE) return false;
-  for (int i = 0; i < gMenuPage.count; i++)
-    if (gMenuPage.elements[i].state != MS_IDLE && gMenuPage.elements[i].state != MS_LIT) return false;
-  return true;
-}
-
-struct ScopedEnv {
-  std::string name, old;
-  bool had;
-  ScopedEnv(const char* n, const std::string& value) : name(n) {
-    const char* v = std::getenv(n);
-    had = v != nullptr;
-    if (had) old = v;
-    setenv(n, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (had)
-      setenv(name.c_str(), old.c_str(), 1);
-    else
-      unsetenv(name.c_str());
-  }
-};
+using namespace menuplayer;
 
 // What the player does and what the player saw.
 struct Player {
@@ -181,7 +117,7 @@ void playerHook(void*) {
   const int page = menuCurrentPage();
   if (page != CTL_NONE) {
     p->inGame = false;
-    if (!pageSettled()) return;
+    if (!menuPageSettled()) return;
     if (page == CTL_MAIN) {
       if (p->games < static_cast<int>(p->names.size()))
         clickElement("ma_btn_start");

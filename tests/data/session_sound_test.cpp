@@ -51,12 +51,6 @@ TEST(SessionLog, FailureLinesAreFoundInAnyCase) {
   EXPECT_EQ(failureLines("ball:lost\t3\nGAME EXITS SUCCESSFULLY\nnot foun d\n"), "");
 }
 
-struct ScopedEnv {
-  std::string name;
-  ScopedEnv(const char* n, const std::string& value) : name(n) { setenv(n, value.c_str(), 1); }
-  ~ScopedEnv() { unsetenv(name.c_str()); }
-};
-
 TEST(SessionSound, TheTableSoundsOverTheRegimeMusic) {
   TempDir dir;
   makeGameCopy(dir.path);

@@ -78,22 +78,6 @@ Point insideOf(int button) {
   return {l + 3, t + 3};
 }
 
-// Sets an environment variable for a scope and puts back what was there.
-struct ScopedEnv {
-  ScopedEnv(const char* name, const char* value) : name(name) {
-    if (const char* v = std::getenv(name)) saved = v;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (saved)
-      setenv(name, saved->c_str(), 1);
-    else
-      unsetenv(name);
-  }
-  const char* name;
-  std::optional<std::string> saved;
-};
-
 void solidImage(std::vector<uint8_t>* px, int w, int h, uint8_t alpha) {
   px->assign(static_cast<size_t>(w) * h * 4, 255);
   for (size_t i = 3; i < px->size(); i += 4) (*px)[i] = alpha;

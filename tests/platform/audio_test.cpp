@@ -16,26 +16,6 @@
 
 namespace {
 
-// Sets an environment variable for a scope.
-struct ScopedEnv {
-  ScopedEnv(const char* name, const char* value) : name(name) {
-    const char* old = std::getenv(name);
-    had = old != nullptr;
-    if (had) previous = old;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (had) {
-      setenv(name.c_str(), previous.c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
-  }
-  std::string name;
-  std::string previous;
-  bool had = false;
-};
-
 std::vector<int16_t> render(int frames) {
   std::vector<int16_t> out(static_cast<size_t>(frames) * 2, 12345);
   EXPECT_TRUE(audioRender(out.data(), frames));

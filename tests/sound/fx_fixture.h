@@ -19,26 +19,6 @@
 
 namespace fxtest {
 
-// Sets an environment variable for a scope.
-struct ScopedEnv {
-  ScopedEnv(const char* name, const char* value) : name(name) {
-    const char* old = std::getenv(name);
-    had = old != nullptr;
-    if (had) previous = old;
-    setenv(name, value, 1);
-  }
-  ~ScopedEnv() {
-    if (had) {
-      setenv(name.c_str(), previous.c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
-  }
-  std::string name;
-  std::string previous;
-  bool had = false;
-};
-
 // What a call writes to standard error (the console side of the log).
 inline std::string stderrOf(const std::function<void()>& call) {
   StderrCapture err;

@@ -112,7 +112,7 @@ TEST_F(FxTest, StartingOpensTheOutputAndWritesItsDebugLines) {
 TEST_F(FxTest, AnOutputThatCannotOpenLeavesSoundDisabled) {
   fxShutdown();
   audioSetOutput(AUDIO_OUTPUT_DEVICE);
-  fxtest::ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
+  ScopedEnv driver("SDL_AUDIODRIVER", "no-such-driver");
   int result = -1;
   EXPECT_EQ(stderrOf([&] { result = fxInit(0); }),
             "fxInit(): BASS_Init() returned error: can't find a free/valid driver\n");
@@ -125,7 +125,7 @@ TEST_F(FxTest, AnOutputThatCannotOpenLeavesSoundDisabled) {
 TEST_F(FxTest, StartsOnTheDummyDeviceAndShutsItDown) {
   fxShutdown();
   audioSetOutput(AUDIO_OUTPUT_DEVICE);
-  fxtest::ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
+  ScopedEnv driver("SDL_AUDIODRIVER", "dummy");
   ASSERT_EQ(fxInit(0), 1);
   EXPECT_TRUE(audioIsOpen());
   wav("a.wav", {1000, 1000, 2000, 2000});

@@ -362,24 +362,6 @@ struct LiveTable {
   TableScene scene{};
 
  private:
-  // An environment variable set for the fixture's life, then as it was.
-  struct ScopedEnv {
-    std::string name, old;
-    bool had;
-    ScopedEnv(const char* n, const std::string& value) : name(n) {
-      const char* v = std::getenv(n);
-      had = v != nullptr;
-      if (had) old = v;
-      setenv(n, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-      if (had)
-        setenv(name.c_str(), old.c_str(), 1);
-      else
-        unsetenv(name.c_str());
-    }
-  };
-
   void key(int scan, bool down) {
     if (scan < 0 || scan > 255) return;
     GdevEvent e{};

@@ -120,3 +120,17 @@ std::string StderrCapture::finish() {
 }
 
 StderrCapture::~StderrCapture() { finish(); }
+
+ScopedEnv::ScopedEnv(const char* n, const std::string& value) : name(n) {
+  const char* v = std::getenv(n);
+  had = v != nullptr;
+  if (had) old = v;
+  setenv(n, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (had)
+    setenv(name.c_str(), old.c_str(), 1);
+  else
+    unsetenv(name.c_str());
+}

@@ -22,6 +22,17 @@ struct ScopedChdir {
   std::string previous;
 };
 
+// Sets an environment variable for the lifetime of the object, then puts
+// back what it was (or unsets it).
+struct ScopedEnv {
+  ScopedEnv(const char* name, const std::string& value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+  std::string name, old;
+  bool had;
+};
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 bool pathExists(const std::string& path);

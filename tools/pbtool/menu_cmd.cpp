@@ -22,7 +22,6 @@
 #include "frontend/hof.h"
 #include "frontend/menu.h"
 #include "frontend/menu_internal.h"
-#include "gfx/hotarea.h"
 #include "gfx/screen.h"
 #include "platform/audio.h"
 #include "platform/gdev.h"
@@ -63,30 +62,18 @@ void escape() {
   post(e);
 }
 
+// The pointer moves to the element's middle, the left button goes down and up.
 void click(const char* name) {
-  for (int i = 0; i < gMenuPage.count; i++) {
-    if (std::strcmp(gMenuPage.elements[i].name, name) != 0) continue;
-    const HotArea* a = haGet(i);
-    if (!a) return;
-    GdevEvent e{};
-    e.x = a->x + a->width / 2;
-    e.y = a->y + a->height / 2;
-    e.what = GDEV_EVT_MOUSEMOVE;
-    post(e);
-    e.what = GDEV_EVT_MOUSEDOWN;
-    e.message = e.modifiers = GDEV_MOD_LEFTBUT;
-    post(e);
-    e.what = GDEV_EVT_MOUSEUP;
-    e.modifiers = 0;
-    post(e);
-  }
-}
-
-bool settled() {
-  if (!gMenuPage.running || menuBusy() || gMenuPage.result != CTL_NONE) return false;
-  for (int i = 0; i < gMenuPage.count; i++)
-    if (gMenuPage.elements[i].state != MS_IDLE && gMenuPage.elements[i].state != MS_LIT) return false;
-  return true;
+  GdevEvent e{};
+  if (!menuElementCentre(name, &e.x, &e.y)) return;
+  e.what = GDEV_EVT_MOUSEMOVE;
+  post(e);
+  e.what = GDEV_EVT_MOUSEDOWN;
+  e.message = e.modifiers = GDEV_MOD_LEFTBUT;
+  post(e);
+  e.what = GDEV_EVT_MOUSEUP;
+  e.modifiers = 0;
+  post(e);
 }
 
 // Runs at every read of the event queue: once a frame in the menu's pages.
@@ -97,13 +84,13 @@ void player(void*) {
   }
   const int page = menuCurrentPage();
   if (page == CTL_MAIN && R.page->button && !R.clicked) {
-    if (settled()) {
+    if (menuPageSettled()) {
       click(R.page->button);
       R.clicked = true;
     }
     return;
   }
-  if (page != R.page->ctl || !settled()) return;
+  if (page != R.page->ctl || !menuPageSettled()) return;
   if (page == CTL_CREDITS && menuCreditsScreen() != R.screen) return;
   if (R.waited++ < R.after) return;
   R.written = pngWriteDC(R.out.c_str(), gsCurrent->dc);
