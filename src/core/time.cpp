@@ -71,6 +71,29 @@ double readClock() {
 // Frame delta of a frame running at the set rate.
 double nominalDelta() { return gTimer.rate > 0 ? 1000.0 / gTimer.rate : 0.0; }
 
+// Sleeping overshoots by up to about this much; the rest of a wait is spun
+// when it must end on time.
+constexpr double kSleepSlackMs = 1.0;
+
+// Waits until the clock reads `until` (ms). Exact: sleeps while more than
+// the slack is left, then spins (a clock that can't sleep is spun all the
+// way). Not exact: one sleep for what is left (none on a clock that can't
+// sleep); waking a little late only makes the frame a little longer.
+void waitUntil(double until, bool exact) {
+  void (*sleep)(double) = sysClock()->sleepMs;
+  if (!exact) {
+    tmUpdate();
+    if (sleep && until > gTimer.now) sleep(until - gTimer.now);
+    return;
+  }
+  while (true) {
+    tmUpdate();
+    const double left = until - gTimer.now;
+    if (left <= 0) return;
+    if (sleep && left > kSleepSlackMs) sleep(left - kSleepSlackMs);
+  }
+}
+
 }  // namespace
 
 void tmInit() {
@@ -155,6 +178,11 @@ void tmEndFrame() {
   if (gTimer.turbo) return;  // no pacing: the virtual clock already moved one frame
 
   if (!gTimer.fixed) {
+    // Variable rate: game time follows the clock, and a frame done early
+    // sleeps out the rest of its nominal length rather than running the
+    // next one at once (more frames than the rate would only burn the
+    // processor).
+    if (gTimer.rate > 0) waitUntil(gTimer.frameStart + 1000.0 / gTimer.rate, false);
     gTimer.fpsAccumulated += gTimer.rawDelta;
     if (gTimer.fpsAccumulated > 333.0) {
       gTimer.fpsAccumulated = 0;
@@ -167,9 +195,9 @@ void tmEndFrame() {
   if (gTimer.rate <= 0) return;
 
   gTimer.busyTime += gTimer.now - gTimer.frameStart;
-  // Busy spin: frame boundaries are exact to the clock's resolution.
-  const double frameMs = 1000.0 / gTimer.rate;
-  while (gTimer.now - gTimer.frameStart < frameMs) tmUpdate();
+  // Frame boundaries exact to the clock's resolution: sleep through most of
+  // the wait, spin only its last millisecond.
+  waitUntil(gTimer.frameStart + 1000.0 / gTimer.rate, true);
 
   ++gTimer.framesCounted;
   int every = toInt(gTimer.rate / 3);

@@ -6,11 +6,14 @@
 FramePacing gFramePacing = {0, 0};
 
 void framePresent() {
+  // Turbo frames run back to back: waiting for the display's retrace would
+  // pace them again.
+  const int sync = gFramePacing.sync && !tmIsTurbo() ? 1 : 0;
   if (gFramePacing.slowSwap) {
     tmEndFrame();
-    gsUpdate(gFramePacing.sync);
+    gsUpdate(sync);
   } else {
-    gsUpdate(gFramePacing.sync);
+    gsUpdate(sync);
     tmEndFrame();
   }
 }

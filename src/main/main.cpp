@@ -16,6 +16,7 @@
 #include "frontend/namedlg.h"
 #include "game/stats.h"
 #include "gfx/screen.h"
+#include "main/autoplay.h"
 #include "main/session.h"
 #include "sound/fx.h"
 #include "main/graphics.h"
@@ -46,6 +47,7 @@ constexpr SwitchDesc kSwitches[] = {
     {"/record", "--record", &StartOptions::record},
     {"--help", "-h", &StartOptions::help},
     {"/turbo", "--turbo", &StartOptions::turbo},
+    {"/autoplay", "--autoplay", &StartOptions::autoplay},
 };
 
 // Switches with a value: "/frames N" and "--frames=N", "/statdump FILE" and
@@ -175,6 +177,9 @@ const char* startUsage() {
          "  /frames N, --frames=N    end each table session after N frames (for tests)\n"
          "  /turbo,  --turbo         run frames back to back, each one nominal frame of\n"
          "                           game time (deterministic and as fast as possible)\n"
+         "  /autoplay, --autoplay    the built-in player plays (launches, flips, plays the\n"
+         "                           subgames, takes the proposed name); with /record its\n"
+         "                           keys are recorded like a person's\n"
          "  /statdump FILE, --statdump=FILE\n"
          "                           also write the statistics of each session to FILE,\n"
          "                           then its end state: score, year, balls_left,\n"
@@ -263,6 +268,8 @@ int mainInFolder(int argc, char** argv) {
 
   // A finished game whose score enters the hall of fame asks for the name.
   hofSetNameDialog(nameDialog);
+  // The built-in player plays live sessions (a replay plays itself).
+  if (opt.autoplay && !opt.playback) autoplayStart(1);
 
   int result = 0;
   if (opt.noMenu) {
@@ -288,6 +295,7 @@ int mainInFolder(int argc, char** argv) {
     logPrint("UNKNOWN EXIT RESULT %d", result);
   }
 
+  autoplayStop();
   fxShutdown();
   memMute();
   SHUTDOWN_GRAPHICS();

@@ -159,6 +159,7 @@ void createNewBall(bool credited) {
 // frame's user event (recorded, or the recorded one while replaying; the
 // queued event is taken off either way).
 int (*gSubgameFeed)(int frame) = nullptr;
+int gSubgameRunning = -1;  // the subgame on the screen, -1 none
 int gSubgameFrame = 0;
 bool gSubgameStop = false;
 
@@ -248,11 +249,13 @@ int playSubgame() {
   MOS_ANIM_RUN(picture, 0, 1);
   gSubgameFrame = 0;
   gSubgameStop = false;
+  gSubgameRunning = id;
   sgSetHost(&kSubgameHost);
   if (SG_SCREEN_IN() < 0) logError(0, "%s: error opening the subgame screen", fn);
   SG_RUN();
   SG_SCREEN_OUT();
   sgSetHost(nullptr);
+  gSubgameRunning = -1;
   MOS_ANIM_RUN(picture, 1, 0);
   tmEndSelfLoop();
   tmSetRate(cfg.rate, cfg.fixed);
@@ -269,6 +272,8 @@ int playSubgame() {
 }
 
 const SgOutcome* playSubgameOutcome() { return &gOutcome; }
+
+int playSubgameRunning() { return gSubgameRunning; }
 
 void playSetSubgameFeed(int (*feed)(int frame)) { gSubgameFeed = feed; }
 

@@ -40,6 +40,8 @@ int playSwitchRegime();
 // tower took sent back. 1 when none was asked for or it ran; 0 after its
 // message when the picture is missing (the session ends there).
 int playSubgame();
+// The subgame on the screen (from its opening to its closing), or -1.
+int playSubgameRunning();
 // The outcome records of the last subgame.
 struct SgOutcome;
 const SgOutcome* playSubgameOutcome();

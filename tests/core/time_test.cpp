@@ -52,7 +52,21 @@ uint32_t fakeMilliseconds() {
   gFake.ms = static_cast<uint32_t>(v);
   return gFake.ms;
 }
-const SysClock kFakeClock = {fakeFrequency, fakeTicks, fakeMilliseconds};
+const SysClock kFakeClock = {fakeFrequency, fakeTicks, fakeMilliseconds, nullptr};  // spins its waits
+
+// The same clock able to sleep: a sleep moves it on by the time asked for
+// and counts the sleeps and the time slept.
+struct Sleeps {
+  int count = 0;
+  double ms = 0;
+} gSleeps;
+void advanceMs(double ms);
+void fakeSleep(double ms) {
+  gSleeps.count++;
+  gSleeps.ms += ms;
+  advanceMs(ms);
+}
+const SysClock kSleepingClock = {fakeFrequency, fakeTicks, fakeMilliseconds, fakeSleep};
 
 void advanceMs(double ms) {
   if (gFake.hasCounter)
@@ -186,6 +200,38 @@ TEST_F(TimeTest, FixedModeWaitsUntilTheFrameLastedOneNominalFrame) {
     double expected = work > 20 ? work : 20.0;
     EXPECT_GE(lasted, expected);
     EXPECT_LT(lasted, expected + 0.05);
+  }
+}
+
+// Waits sleep instead of spinning: a fixed-rate frame sleeps all but the
+// last millisecond of its wait and still ends on the boundary; a
+// variable-rate frame done early sleeps out the rest of its nominal length;
+// a frame done late does not wait at all. Reads of the clock stay few.
+TEST_F(TimeTest, FramesDoneEarlySleepOutTheirLength) {
+  sysSetClock(&kSleepingClock);
+  restart(1'000'000, 10);  // microsecond ticks; every read costs 10 us
+  struct Case {
+    int fixed;
+    double work, expected, slept;  // ms
+  };
+  for (Case c : {Case{1, 5.0, 20.0, 14.0}, Case{0, 5.0, 20.0, 15.0}, Case{0, 25.0, 25.0, 0.0},
+                 Case{1, 25.0, 25.0, 0.0}}) {
+    SCOPED_TRACE(testing::Message() << "fixed " << c.fixed << " work " << c.work);
+    tmSetRate(50, c.fixed);
+    tmBeginFrame();
+    tmMarkFrame();
+    const double start = tmTime;
+    advanceMs(c.work);
+    gSleeps = Sleeps{};
+    const long reads = gFake.reads;
+    tmEndFrame();
+    tmBeginFrame();
+    const double lasted = tmTime - start;
+    EXPECT_GE(lasted, c.expected);
+    EXPECT_LT(lasted, c.expected + 0.05);
+    EXPECT_NEAR(gSleeps.ms, c.slept, 0.05);
+    // A spun wait of a millisecond takes about a hundred reads here.
+    EXPECT_LT(gFake.reads - reads, 200);
   }
 }
 

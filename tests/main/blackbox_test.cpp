@@ -31,7 +31,7 @@ bool fakeFrequency(uint64_t* hz) {
 }
 uint64_t fakeTicks() { return gTicks; }
 uint32_t fakeMs() { return static_cast<uint32_t>(gTicks / 1000); }
-constexpr SysClock kFakeClock = {fakeFrequency, fakeTicks, fakeMs};
+constexpr SysClock kFakeClock = {fakeFrequency, fakeTicks, fakeMs, nullptr};
 void advance(double ms) { gTicks += static_cast<uint64_t>(std::llround(ms * 1000.0)); }
 
 // ---- Recording bytes built by hand

@@ -21,7 +21,7 @@ bool fakeFrequency(uint64_t* hz) {
 }
 uint64_t fakeTicks() { return gNow; }
 uint32_t fakeMs() { return gNow; }
-constexpr SysClock kFakeClock = {fakeFrequency, fakeTicks, fakeMs};
+constexpr SysClock kFakeClock = {fakeFrequency, fakeTicks, fakeMs, nullptr};
 
 // Records which frames the bar showed.
 std::vector<int> gShown;

@@ -28,7 +28,16 @@ uint64_t systemTicks() { return monotonicNs(); }
 
 uint32_t systemMilliseconds() { return static_cast<uint32_t>(monotonicNs() / 1000000ull); }
 
-constexpr SysClock kSystemClock = {systemFrequency, systemTicks, systemMilliseconds};
+void systemSleep(double ms) {
+  if (!(ms > 0)) return;
+  timespec ts{};
+  const double ns = ms * 1e6;
+  ts.tv_sec = static_cast<time_t>(ns / 1e9);
+  ts.tv_nsec = static_cast<long>(ns - static_cast<double>(ts.tv_sec) * 1e9);
+  nanosleep(&ts, nullptr);
+}
+
+constexpr SysClock kSystemClock = {systemFrequency, systemTicks, systemMilliseconds, systemSleep};
 const SysClock* gClock = &kSystemClock;
 
 }  // namespace

@@ -11,6 +11,9 @@ struct SysClock {
   bool (*counterFrequency)(uint64_t* ticksPerSecond);  // false: no counter
   uint64_t (*counterTicks)();
   uint32_t (*milliseconds)();  // the coarse system millisecond clock
+  // Gives the processor away for about ms milliseconds (it may wake a little
+  // later); null: the clock can't sleep and waits are spun.
+  void (*sleepMs)(double ms);
 };
 const SysClock* sysClock();
 // Installs another clock; null restores the system clock.
