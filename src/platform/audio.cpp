@@ -6,6 +6,7 @@
 #include <libopenmpt/libopenmpt.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -141,6 +142,22 @@ void setGains(Voice* v, int volume, int panning) {
 
 // --- The mixer (runs in the callback, or in audioRender) -------------------
 
+}  // namespace
+
+int16_t audio::limit(int32_t sum) {
+  const int64_t wide = sum;
+  const int64_t magnitude = wide < 0 ? -wide : wide;
+  if (magnitude <= LIMIT_KNEE) return static_cast<int16_t>(sum);
+  // Above the knee: knee + room * tanh(excess / room), which approaches the
+  // top of the range (32766) and never passes it.
+  const double knee = LIMIT_KNEE, room = 32766.0 - knee;
+  const double bent = knee + room * std::tanh(static_cast<double>(magnitude - LIMIT_KNEE) / room);
+  const int32_t out = static_cast<int32_t>(bent);
+  return static_cast<int16_t>(sum < 0 ? -out : out);
+}
+
+namespace {
+
 void mixVoice(const SampleSlot& s, Voice* v, int32_t* acc, int frames) {
   const int16_t* pcm = s.pcm.data();
   for (int i = 0; i < frames; ++i) {
@@ -162,11 +179,15 @@ void mixVoice(const SampleSlot& s, Voice* v, int32_t* acc, int frames) {
 int32_t gAccumulator[kChunk * 2];
 int16_t gMusic[kChunk * 2];
 
+// The music plays this much below the samples (in percent of its level), so
+// that the table's effects stay audible over it and the sum has headroom.
+constexpr int kMusicLevel = 70;
+
 void mixModule(ModuleSlot* m, int32_t* acc, int frames) {
   int16_t* music = gMusic;
   size_t got = openmpt_module_read_interleaved_stereo(m->module, AUDIO_RATE, static_cast<size_t>(frames),
                                                       music);
-  for (size_t i = 0; i < got * 2; ++i) acc[i] += music[i] * gLayer.musicVolume / 100;
+  for (size_t i = 0; i < got * 2; ++i) acc[i] += music[i] * gLayer.musicVolume * kMusicLevel / 10000;
   if (got < static_cast<size_t>(frames)) m->playing = false;  // only a module that doesn't loop ends
 }
 
@@ -184,7 +205,7 @@ void mix(int16_t* out, int frames) {
     for (ModuleSlot& m : gModules) {
       if (m.used && m.playing) mixModule(&m, acc, n);
     }
-    for (int i = 0; i < n * 2; ++i) out[i] = static_cast<int16_t>(std::clamp(acc[i], -32768, 32767));
+    for (int i = 0; i < n * 2; ++i) out[i] = audio::limit(acc[i]);
     out += n * 2;
     frames -= n;
   }

@@ -76,8 +76,8 @@ TEST(SessionSound, TheTableSoundsOverTheRegimeMusic) {
   for (const char* sample : {"SI_SPRING", "SI_LFLIPPER_PRESS", "SI_LFLIPPER_RLS", "SI_RFLIPPER_PRESS",
                              "SI_RFLIPPER_RLS"})
     EXPECT_TRUE(has(log, std::string(" ") + sample + " volume")) << sample;
-  // What the device got: 16-bit stereo at 44.1 kHz, not silent and not
-  // clipped.
+  // What the device got: 16-bit stereo at 44.1 kHz, not silent, and never
+  // at full scale (the mixer's limiter bends loud sums below it).
   std::string raw = readFile(dir.file("audio.raw"));
   ASSERT_GT(raw.size(), 44100u);  // at least a quarter of a second
   size_t n = raw.size() / 2;
@@ -90,7 +90,7 @@ TEST(SessionSound, TheTableSoundsOverTheRegimeMusic) {
   }
   double rms = std::sqrt(sum / static_cast<double>(n));
   EXPECT_GT(rms, 300.0);
-  EXPECT_LT(static_cast<double>(clipped) / static_cast<double>(n), 0.001);
+  EXPECT_EQ(clipped, 0u);
 }
 
 }  // namespace
