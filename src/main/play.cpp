@@ -1,5 +1,7 @@
 #include "main/play.h"
 
+#include <chrono>
+
 #include "anim/gnm.h"
 #include "anim/lights.h"
 #include "anim/title.h"
@@ -160,6 +162,24 @@ void createNewBall(bool credited) {
 // queued event is taken off either way).
 int (*gSubgameFeed)(int frame) = nullptr;
 int gSubgameRunning = -1;  // the subgame on the screen, -1 none
+
+// Where the stages of the playing frame add their time, when measured.
+PlayFrameCost* gCost = nullptr;
+
+// Adds the time since the previous lap to a stage of gCost; without gCost
+// it reads no clock.
+struct Stopwatch {
+  std::chrono::steady_clock::time_point last;
+  Stopwatch() {
+    if (gCost) last = std::chrono::steady_clock::now();
+  }
+  void lap(double PlayFrameCost::*stage) {
+    if (!gCost) return;
+    const auto now = std::chrono::steady_clock::now();
+    gCost->*stage += std::chrono::duration<double, std::micro>(now - last).count();
+    last = now;
+  }
+};
 int gSubgameFrame = 0;
 bool gSubgameStop = false;
 
@@ -296,23 +316,34 @@ void playFrame() {
   }
   tmBeginFrame();
   tmMarkFrame();
+  Stopwatch watch;
   BOARD_STEP(tmFrameStep * cfg.boardTimescale);
+  watch.lap(&PlayFrameCost::physics);
   synlightUpdate();
   lightUpdate(tmFrameDelta);
+  watch.lap(&PlayFrameCost::lamps);
   if (!game.over) {
     modeEvent(0, MEVT_UPDATE, 0, nullptr);
     missionEvent(MEVT_UPDATE, 0, 0);
     gameTick(tmFrameDelta);
   }
+  watch.lap(&PlayFrameCost::rules);
   gnmUpdate(tmFrameDelta);
+  watch.lap(&PlayFrameCost::scripts);
   vbRestore(P.fullRedraw ? 1 : 0);
   P.fullRedraw = false;
+  watch.lap(&PlayFrameCost::draw);
   tvFrame(tmFrameDelta);
   scoreUpdateTips();
+  watch.lap(&PlayFrameCost::titles);
   vbDraw();
+  watch.lap(&PlayFrameCost::draw);
   fxFadeUpdate(tmFrameDelta);
   fxUpdate();
+  watch.lap(&PlayFrameCost::sound);
 }
+
+void playMeasureFrames(PlayFrameCost* cost) { gCost = cost; }
 
 void playFrameTrace() {
   if (tmFrame % 300 == 0) ballTrace();

@@ -55,6 +55,18 @@ void playSetSubgameFeed(int (*feed)(int frame));
 // update outside game over, the scripts, the visual board's restore, the
 // titles, the tips, the board's draw and the sound.
 void playFrame();
+// The time the playing frames' stages took, in microseconds, added up
+// while a record is installed (benchmarks); null stops measuring.
+struct PlayFrameCost {
+  double physics;  // the board step
+  double lamps;    // the lamp programs and the synchronised lamps
+  double rules;    // modes, missions and the game's clock
+  double scripts;  // the animation scripts
+  double titles;   // the title display and the score tips
+  double draw;     // the visual board's restore and draw
+  double sound;    // the music's fade and the sound update
+};
+void playMeasureFrames(PlayFrameCost* cost);
 // After the present: the ball trace of every 300th frame.
 void playFrameTrace();
 
