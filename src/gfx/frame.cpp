@@ -4,13 +4,39 @@
 #include "gfx/screen.h"
 
 FramePacing gFramePacing = {0, 0};
+FrameCounts gFrameCounts = {0, 0};
+
+namespace {
+
+int gPresentEveryFrame = 0;
+
+// Presenting only copies pixels the frame has already drawn to the window:
+// nothing the game computes reads them back, so a turbo run that skips it
+// plays exactly as one that presents every frame.
+void presentOrSkip(int sync) {
+  if (tmIsTurbo() && !gPresentEveryFrame) {
+    gsSkipUpdate();
+    ++gFrameCounts.skipped;
+  } else {
+    gsUpdate(sync);
+    ++gFrameCounts.presented;
+  }
+}
+
+}  // namespace
 
 void framePresent() {
   if (gFramePacing.slowSwap) {
     tmEndFrame();
-    gsUpdate(gFramePacing.sync);
+    presentOrSkip(gFramePacing.sync);
   } else {
-    gsUpdate(gFramePacing.sync);
+    presentOrSkip(gFramePacing.sync);
     tmEndFrame();
   }
+}
+
+void frameSetPresentEveryFrame(int on) { gPresentEveryFrame = on ? 1 : 0; }
+
+void frameShowLast() {
+  if (gsCurrent && gsCurrent->presentPending) gsUpdate(0);
 }

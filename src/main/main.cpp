@@ -15,6 +15,7 @@
 #include "frontend/menu.h"
 #include "frontend/namedlg.h"
 #include "game/stats.h"
+#include "gfx/frame.h"
 #include "gfx/screen.h"
 #include "main/session.h"
 #include "sound/fx.h"
@@ -46,6 +47,7 @@ constexpr SwitchDesc kSwitches[] = {
     {"/record", "--record", &StartOptions::record},
     {"--help", "-h", &StartOptions::help},
     {"/turbo", "--turbo", &StartOptions::turbo},
+    {"/presentall", "--present-every-frame", &StartOptions::presentAll},
 };
 
 // Switches with a value: "/frames N" and "--frames=N", "/statdump FILE" and
@@ -174,7 +176,11 @@ const char* startUsage() {
          "  /record, --record        record the session's input to '#session.rec'\n"
          "  /frames N, --frames=N    end each table session after N frames (for tests)\n"
          "  /turbo,  --turbo         run frames back to back, each one nominal frame of\n"
-         "                           game time (deterministic and as fast as possible)\n"
+         "                           game time (deterministic and as fast as possible);\n"
+         "                           only a session's last frame is shown\n"
+         "  /presentall, --present-every-frame\n"
+         "                           with /turbo, show every frame all the same (for\n"
+         "                           tests: the game plays the same either way)\n"
          "  /statdump FILE, --statdump=FILE\n"
          "                           also write the statistics of each session to FILE,\n"
          "                           then its end state: score, year, balls_left,\n"
@@ -236,6 +242,7 @@ int mainInFolder(int argc, char** argv) {
   logDebug(1, "at common_init()");
   COMMON_INIT(!opt.noSound);
   if (opt.turbo) tmSetTurbo(1);
+  frameSetPresentEveryFrame(opt.presentAll ? 1 : 0);
   sessionSetFrameLimit(opt.frames);
   sessionSetStatDump(opt.statDump);
   sessionSetScreenshot(opt.screenshot);
