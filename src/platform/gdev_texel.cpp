@@ -4,12 +4,20 @@
 #include "platform/gdev_texel.h"
 
 #include <cstddef>
+#include <cstring>
 
 namespace gdev {
 
 namespace {
 
 constexpr uint32_t kOpaque = 0xFF000000u;
+
+// The 16-bit pixel x of a row (surfaces are little-endian, as is the host).
+inline uint32_t pixel16(const uint8_t* row, int x) {
+  uint16_t p;
+  std::memcpy(&p, row + 2 * x, sizeof p);
+  return p;
+}
 
 // The texel of 8-bit channels in the given order.
 template <int Order>
@@ -25,7 +33,7 @@ void convert555(const uint8_t* from, int fromPitch, uint8_t* to, int toPitch, in
     const uint8_t* src = from + static_cast<std::ptrdiff_t>(y) * fromPitch;
     auto* dst = reinterpret_cast<uint32_t*>(to + static_cast<std::ptrdiff_t>(y) * toPitch);
     for (int x = 0; x < width; ++x) {
-      uint32_t p = static_cast<uint32_t>(src[2 * x]) | static_cast<uint32_t>(src[2 * x + 1]) << 8;
+      uint32_t p = pixel16(src, x);
       dst[x] = texel<Order>((p >> 10 & 0x1F) << 3, (p >> 5 & 0x1F) << 3, (p & 0x1F) << 3);
     }
   }
@@ -38,7 +46,7 @@ void convert565(const uint8_t* from, int fromPitch, uint8_t* to, int toPitch, in
     const uint8_t* src = from + static_cast<std::ptrdiff_t>(y) * fromPitch;
     auto* dst = reinterpret_cast<uint32_t*>(to + static_cast<std::ptrdiff_t>(y) * toPitch);
     for (int x = 0; x < width; ++x) {
-      uint32_t p = static_cast<uint32_t>(src[2 * x]) | static_cast<uint32_t>(src[2 * x + 1]) << 8;
+      uint32_t p = pixel16(src, x);
       dst[x] = texel<Order>((p >> 11 & 0x1F) << 3, (p >> 5 & 0x3F) << 2, (p & 0x1F) << 3);
     }
   }

@@ -214,8 +214,13 @@ void renderScreen(Screen* s, int waitRetrace, const GdevRegion* changed) {
   } else {
     GdevRect box = gdevLetterbox(outW, outH, s->width, s->height, gIntegerScale);
     SDL_Rect dst{box.left, box.top, box.right - box.left, box.bottom - box.top};
-    SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
-    SDL_RenderClear(s->renderer);
+    // The bars are cleared; a software renderer whose picture covers the
+    // whole output has none and skips the pass over every pixel.
+    bool covered = dst.x == 0 && dst.y == 0 && dst.w == outW && dst.h == outH;
+    if (!s->software || !covered) {
+      SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
+      SDL_RenderClear(s->renderer);
+    }
     SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
     s->wholeW = outW;
     s->wholeH = outH;
