@@ -52,15 +52,22 @@ void convert565(const uint8_t* from, int fromPitch, uint8_t* to, int toPitch, in
   }
 }
 
-// 24 bits: the bytes blue, green, red, taken as they are.
+// 24 bits: the bytes blue, green, red, taken as they are. Four bytes read at
+// once hold a pixel in their low three (blue lowest); the last pixel of a row
+// is read byte by byte so that no read passes the row's end.
 template <int Order>
 void convert888(const uint8_t* from, int fromPitch, uint8_t* to, int toPitch, int width, int height) {
+  if (width < 1) return;
   for (int y = 0; y < height; ++y) {
     const uint8_t* src = from + static_cast<std::ptrdiff_t>(y) * fromPitch;
     auto* dst = reinterpret_cast<uint32_t*>(to + static_cast<std::ptrdiff_t>(y) * toPitch);
-    for (int x = 0; x < width; ++x) {
-      dst[x] = texel<Order>(src[3 * x + 2], src[3 * x + 1], src[3 * x]);
+    for (int x = 0; x < width - 1; ++x) {
+      uint32_t p;
+      std::memcpy(&p, src + 3 * x, sizeof p);
+      dst[x] = texel<Order>(p >> 16 & 0xFF, p >> 8 & 0xFF, p & 0xFF);
     }
+    const uint8_t* last = src + 3 * (width - 1);
+    dst[width - 1] = texel<Order>(last[2], last[1], last[0]);
   }
 }
 
