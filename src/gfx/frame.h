@@ -9,5 +9,20 @@ struct FramePacing {
 
 extern FramePacing gFramePacing;
 
-// gsUpdate and tmEndFrame in the selected order.
+// Frames framePresent presented and left unpresented; the session zeroes
+// them and logs them when it ends.
+struct FrameCounts {
+  int presented;
+  int skipped;
+};
+extern FrameCounts gFrameCounts;
+
+// gsUpdate and tmEndFrame in the selected order. On the turbo clock the
+// frame is not presented (gsSkipUpdate) unless every frame is asked for;
+// frameShowLast presents what such frames left.
 void framePresent();
+// Turbo frames are presented one by one too (for tests that compare runs).
+void frameSetPresentEveryFrame(int on);
+// Presents the current screen when frames went unpresented: the last frame
+// of a turbo session.
+void frameShowLast();

@@ -289,6 +289,11 @@ void gsUpdate(int waitRetrace) {
   gscr* s = gsCurrent;
   if (!s || !s->dirty || !s->device) return;
   GdevDevice* device = s->device;
+  if (s->presentPending) {
+    // What the skipped frames changed is no longer known piece by piece.
+    s->presentPending = 0;
+    gsDirtyAll();
+  }
   gdevOptimizeRegion(s->dirty);
   if (s->ownsBackBuffer) {
     for (int i = 0; i < s->dirty->count; ++i) {
@@ -300,6 +305,14 @@ void gsUpdate(int waitRetrace) {
   } else {
     gdevCopyRegionToDisplay(device, s->dirty, waitRetrace);
   }
+  gdevClearRegion(s->dirty);
+  clearTileMarks(s);
+}
+
+void gsSkipUpdate() {
+  gscr* s = gsCurrent;
+  if (!s || !s->dirty || !s->device) return;
+  if (!gdevRegionIsEmpty(s->dirty)) s->presentPending = 1;
   gdevClearRegion(s->dirty);
   clearTileMarks(s);
 }

@@ -27,6 +27,7 @@ struct gscr {
   int ownsBackBuffer;
   GdevDevice* device;
   GdevRegion* dirty;
+  int presentPending;  // frames went unpresented: the next gsUpdate shows the whole screen
 };
 
 extern gscr* gsCurrent;
@@ -73,6 +74,9 @@ void gsDirtyAll();
 void gsClearDirty();
 // Presents gsCurrent's dirty set, then empties it.
 void gsUpdate(int waitRetrace);
+// Leaves the frame unpresented: empties the dirty set as gsUpdate would, and
+// the next gsUpdate presents the whole screen instead of its dirty set.
+void gsSkipUpdate();
 
 // Surface utilities; surfaces are recorded on heap 2 and freed by mglFreeDC.
 GdevDC* mglCreateBitmapDC(const char* file);

@@ -15,6 +15,7 @@
 #include "frontend/menu.h"
 #include "frontend/namedlg.h"
 #include "game/stats.h"
+#include "gfx/frame.h"
 #include "gfx/screen.h"
 #include "main/autoplay.h"
 #include "main/session.h"
@@ -48,6 +49,7 @@ constexpr SwitchDesc kSwitches[] = {
     {"--help", "-h", &StartOptions::help},
     {"/turbo", "--turbo", &StartOptions::turbo},
     {"/autoplay", "--autoplay", &StartOptions::autoplay},
+    {"/presentall", "--present-every-frame", &StartOptions::presentAll},
 };
 
 // Switches with a value: "/frames N" and "--frames=N", "/statdump FILE" and
@@ -176,7 +178,11 @@ const char* startUsage() {
          "  /record, --record        record the session's input to '#session.rec'\n"
          "  /frames N, --frames=N    end each table session after N frames (for tests)\n"
          "  /turbo,  --turbo         run frames back to back, each one nominal frame of\n"
-         "                           game time (deterministic and as fast as possible)\n"
+         "                           game time (deterministic and as fast as possible);\n"
+         "                           only a session's last frame is shown\n"
+         "  /presentall, --present-every-frame\n"
+         "                           with /turbo, show every frame all the same (for\n"
+         "                           tests: the game plays the same either way)\n"
          "  /autoplay, --autoplay    the built-in player plays (launches, flips, plays the\n"
          "                           subgames, takes the proposed name); with /record its\n"
          "                           keys are recorded like a person's\n"
@@ -241,6 +247,7 @@ int mainInFolder(int argc, char** argv) {
   logDebug(1, "at common_init()");
   COMMON_INIT(!opt.noSound);
   if (opt.turbo) tmSetTurbo(1);
+  frameSetPresentEveryFrame(opt.presentAll ? 1 : 0);
   sessionSetFrameLimit(opt.frames);
   sessionSetStatDump(opt.statDump);
   sessionSetScreenshot(opt.screenshot);

@@ -24,6 +24,7 @@ struct StartOptions {
   bool help;         // "--help"
   bool turbo;        // "/turbo": frames back to back, one nominal frame each
   bool autoplay;     // "/autoplay": the built-in player plays
+  bool presentAll;   // "--present-every-frame": turbo frames are presented too
   int frames;        // "/frames N": sessions end after N frames (0: no limit)
   const char* statDump;  // "/statdump FILE": statistics written there too
   const char* screenshot;  // "/screenshot FILE": each session's last frame as a BMP

@@ -210,6 +210,7 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
 
   gdevFlushEvents(GDEV_EVT_EVERY);
   userEventClearKeys();
+  gFrameCounts = FrameCounts{};
   if (gSubgameOnly >= 0) {
     // The subgame alone: it opens over the start regime's picture, and the
     // session ends when it is over.
@@ -267,6 +268,9 @@ int MILE3(const char* playback, int record, int writeBinary, int regime) {
     if (gFrameLimit && tmFrame >= gFrameLimit) S.result = 1;
   }
 
+  // Turbo frames went unpresented: the window shows how the session ended.
+  frameShowLast();
+  logDebug(1, "%s: %d frames presented, %d not", "MILE3()", gFrameCounts.presented, gFrameCounts.skipped);
   writeStatistics();
   if (gScreenshot[0]) sessionWriteScreenshot(gScreenshot);
   unload();

@@ -59,16 +59,21 @@ struct Screen {
   SDL_Window* window;
   SDL_Renderer* renderer;
   SDL_Texture* texture;
-  uint32_t textureFormat;
+  uint32_t textureFormat;  // a 32-bit format the renderer takes as it is
+  int texelOrder;          // TexelOrder of textureFormat
+  bool software;           // the software renderer: its output keeps what was drawn
   int width, height;
   int vsync;
+  int wholeW, wholeH;  // output size when the whole picture was last drawn; 0: never
 };
 bool openScreen(Screen* screen, const char* title, int width, int height, int bitsPerPixel,
                 int scale, bool fullscreen);
 void closeScreen(Screen* screen);
-// Uploads the rectangle of a surface's page (clipped) to the texture.
+// Converts the rectangle of a surface's page (clipped) into the texture.
 void uploadRect(Screen* screen, const GdevDC* dc, const uint8_t* page, const GdevRect* rect);
-// Clears the window, draws the texture letterboxed and shows it.
-void renderScreen(Screen* screen, int waitRetrace);
+// Clears the window, draws the texture letterboxed and shows it. With
+// `changed`, a software renderer whose output holds the whole picture 1:1
+// from the last draw copies only those rectangles.
+void renderScreen(Screen* screen, int waitRetrace, const GdevRegion* changed = nullptr);
 
 }  // namespace gdev

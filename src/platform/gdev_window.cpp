@@ -7,10 +7,11 @@
 #include <vector>
 
 #include "platform/gdev_internal.h"
+#include "platform/gdev_texel.h"
 
-// Surfaces hold little-endian pixels; the 15- and 16-bit textures are
-// native-endian, so the two agree only on little-endian machines.
-static_assert(std::endian::native == std::endian::little, "surfaces and textures share byte order");
+// Surfaces hold little-endian pixels and the texel converters read them
+// byte by byte; the texture's 32-bit texels are native-endian values.
+static_assert(std::endian::native == std::endian::little, "texel formats are named for little-endian");
 
 struct GdevWindow {
   gdev::Screen screen;
@@ -38,15 +39,44 @@ constexpr GdevMode kModes[] = {
 
 GdevDevice* gDevice;
 
-uint32_t textureFormatFor(int bitsPerPixel) {
-  switch (bitsPerPixel) {
-    case 15: return SDL_PIXELFORMAT_RGB555;
-    case 16: return SDL_PIXELFORMAT_RGB565;
-    // Our 24-bit pixels are the bytes blue, green, red (red at bit 16 of a
-    // little-endian value), which SDL calls BGR24.
-    case 24: return SDL_PIXELFORMAT_BGR24;
-    default: return SDL_PIXELFORMAT_UNKNOWN;
+// The 32-bit texture formats the converters write, with their texel order.
+struct TextureKind {
+  uint32_t format;
+  int order;
+};
+constexpr TextureKind kTextureKinds[] = {
+    {SDL_PIXELFORMAT_ARGB8888, gdev::TEXEL_XRGB},
+    {SDL_PIXELFORMAT_RGB888, gdev::TEXEL_XRGB},
+    {SDL_PIXELFORMAT_ABGR8888, gdev::TEXEL_XBGR},
+    {SDL_PIXELFORMAT_BGR888, gdev::TEXEL_XBGR},
+};
+
+const TextureKind* textureKindOf(uint32_t format) {
+  for (const TextureKind& kind : kTextureKinds) {
+    if (kind.format == format) return &kind;
   }
+  return nullptr;
+}
+
+// The texture format that costs the renderer least: the window's own format
+// when the renderer takes it (a software renderer then copies rows as they
+// are), else the first of ours in the renderer's list, else ARGB8888, which
+// every renderer accepts.
+TextureKind chooseTextureKind(SDL_Renderer* renderer, SDL_Window* window) {
+  SDL_RendererInfo info{};
+  bool haveInfo = SDL_GetRendererInfo(renderer, &info) == 0;
+  auto takes = [&](uint32_t format) {
+    for (Uint32 i = 0; haveInfo && i < info.num_texture_formats; ++i) {
+      if (info.texture_formats[i] == format) return true;
+    }
+    return false;
+  };
+  const TextureKind* own = textureKindOf(SDL_GetWindowPixelFormat(window));
+  if (own && takes(own->format)) return *own;
+  for (Uint32 i = 0; haveInfo && i < info.num_texture_formats; ++i) {
+    if (const TextureKind* kind = textureKindOf(info.texture_formats[i])) return *kind;
+  }
+  return kTextureKinds[0];
 }
 
 bool headlessDriver() {
@@ -74,8 +104,7 @@ int gLinearFilter;
 bool openScreen(Screen* s, const char* title, int width, int height, int bitsPerPixel, int scale,
                 bool fullscreen) {
   *s = Screen{};
-  s->textureFormat = textureFormatFor(bitsPerPixel);
-  if (s->textureFormat == SDL_PIXELFORMAT_UNKNOWN) {
+  if (!texelConverter(bitsPerPixel, TEXEL_XRGB)) {
     fail("gdevSetMode()", "unsupported depth %d bpp", bitsPerPixel);
     return false;
   }
@@ -109,6 +138,11 @@ bool openScreen(Screen* s, const char* title, int width, int height, int bitsPer
     closeScreen(s);
     return false;
   }
+  SDL_RendererInfo info{};
+  s->software = SDL_GetRendererInfo(s->renderer, &info) == 0 && (info.flags & SDL_RENDERER_SOFTWARE);
+  TextureKind kind = chooseTextureKind(s->renderer, s->window);
+  s->textureFormat = kind.format;
+  s->texelOrder = kind.order;
   s->texture =
       SDL_CreateTexture(s->renderer, s->textureFormat, SDL_TEXTUREACCESS_STREAMING, width, height);
   if (!s->texture) {
@@ -116,6 +150,8 @@ bool openScreen(Screen* s, const char* title, int width, int height, int bitsPer
     closeScreen(s);
     return false;
   }
+  // Every texel is opaque: copying beats blending.
+  SDL_SetTextureBlendMode(s->texture, SDL_BLENDMODE_NONE);
   SDL_SetTextureScaleMode(s->texture, gLinearFilter ? SDL_ScaleModeLinear : SDL_ScaleModeNearest);
   s->width = width;
   s->height = height;
@@ -136,13 +172,21 @@ void uploadRect(Screen* s, const GdevDC* dc, const uint8_t* page, const GdevRect
   int right = std::min({rect->right, dc->width, s->width});
   int bottom = std::min({rect->bottom, dc->height, s->height});
   if (left >= right || top >= bottom) return;
+  TexelConvertFn convert = texelConverter(dc->bitsPerPixel, s->texelOrder);
+  if (!convert) return;
   SDL_Rect area{left, top, right - left, bottom - top};
   const uint8_t* from = page + static_cast<ptrdiff_t>(top) * dc->bytesPerLine +
                         static_cast<ptrdiff_t>(left) * dc->bytesPerPixel;
-  SDL_UpdateTexture(s->texture, &area, from, dc->bytesPerLine);
+  // The lock hands out the texture's own memory (or the renderer's staging
+  // copy of the area), so the rectangle is converted straight into place.
+  void* texels = nullptr;
+  int texelPitch = 0;
+  if (SDL_LockTexture(s->texture, &area, &texels, &texelPitch) != 0) return;
+  convert(from, dc->bytesPerLine, static_cast<uint8_t*>(texels), texelPitch, area.w, area.h);
+  SDL_UnlockTexture(s->texture);
 }
 
-void renderScreen(Screen* s, int waitRetrace) {
+void renderScreen(Screen* s, int waitRetrace, const GdevRegion* changed) {
   if (!s->renderer) return;
   int wait = waitRetrace ? 1 : 0;
   if (wait != s->vsync) {
@@ -151,11 +195,36 @@ void renderScreen(Screen* s, int waitRetrace) {
   }
   int outW = 0, outH = 0;
   SDL_GetRendererOutputSize(s->renderer, &outW, &outH);
-  GdevRect box = gdevLetterbox(outW, outH, s->width, s->height, gIntegerScale);
-  SDL_Rect dst{box.left, box.top, box.right - box.left, box.bottom - box.top};
-  SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
-  SDL_RenderClear(s->renderer);
-  SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
+  // A software renderer draws into the window's own surface, which keeps its
+  // pixels from one present to the next. When that surface holds the whole
+  // picture at 1:1 (no bars, no scaling) and has not changed size since, the
+  // changed rectangles are all that differ. Other renderers may hand out a
+  // fresh back buffer each time and are always drawn whole.
+  bool onlyChanged = changed && s->software && outW == s->width && outH == s->height &&
+                     s->wholeW == outW && s->wholeH == outH;
+  if (onlyChanged) {
+    for (int i = 0; i < changed->count; ++i) {
+      const GdevRect& r = changed->rects[i];
+      int left = std::max(r.left, 0), top = std::max(r.top, 0);
+      int right = std::min(r.right, s->width), bottom = std::min(r.bottom, s->height);
+      if (left >= right || top >= bottom) continue;
+      SDL_Rect area{left, top, right - left, bottom - top};
+      SDL_RenderCopy(s->renderer, s->texture, &area, &area);
+    }
+  } else {
+    GdevRect box = gdevLetterbox(outW, outH, s->width, s->height, gIntegerScale);
+    SDL_Rect dst{box.left, box.top, box.right - box.left, box.bottom - box.top};
+    // The bars are cleared; a software renderer whose picture covers the
+    // whole output has none and skips the pass over every pixel.
+    bool covered = dst.x == 0 && dst.y == 0 && dst.w == outW && dst.h == outH;
+    if (!s->software || !covered) {
+      SDL_SetRenderDrawColor(s->renderer, 0, 0, 0, 255);
+      SDL_RenderClear(s->renderer);
+    }
+    SDL_RenderCopy(s->renderer, s->texture, nullptr, &dst);
+    s->wholeW = outW;
+    s->wholeH = outH;
+  }
   SDL_RenderPresent(s->renderer);
 }
 
@@ -371,7 +440,7 @@ void gdevPresent(GdevDevice* device, const GdevRegion* region, int waitRetrace) 
   } else {
     for (int i = 0; i < region->count; ++i) gdev::uploadRect(s, display, page, &region->rects[i]);
   }
-  gdev::renderScreen(s, waitRetrace);
+  gdev::renderScreen(s, waitRetrace, region);
 }
 
 void gdevCopyRegionToDisplay(GdevDevice* device, const GdevRegion* region, int waitRetrace) {
@@ -401,8 +470,8 @@ bool gdevReadPresented(GdevDevice* device, uint8_t* out, int pitch) {
   gdev::Screen* s = &device->window->screen;
   const GdevDC* display = device->displayDC;
   // The texture is drawn 1:1 into a target of 8-bit channels and read from
-  // there; packing back into the display format drops exactly the bits the
-  // texture's expansion to 8 bits added.
+  // there; the texels widened each channel by shifting it up, so packing back
+  // into the display format gives the display's pixels.
   SDL_Texture* target = SDL_CreateTexture(s->renderer, SDL_PIXELFORMAT_ARGB8888,
                                           SDL_TEXTUREACCESS_TARGET, s->width, s->height);
   if (!target) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "core/log.h"
 #include "game/game.h"
@@ -24,6 +25,17 @@ namespace {
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+std::vector<std::string> linesFrom(const std::string& log, const std::string& prefix) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  while ((at = log.find("\n" + prefix, at)) != std::string::npos) {
+    const size_t end = log.find('\n', at + 1);
+    out.push_back(log.substr(at + 1, end - at - 1));
+    at = end;
+  }
+  return out;
+}
+
 // A recording: the launch key (left Ctrl, scan 29) held for a second every
 // 500 frames, R (scan 19) pressed at frame r (none when 0), to frame end.
 std::string script(int end, int r) {
@@ -37,15 +49,17 @@ std::string script(int end, int r) {
 struct Game {
   TempDir dir;
   std::string log, stats;
-  void play(int frames, int r) {
+  void play(int frames, int r, std::vector<std::string> extra = {}) {
     makeGameCopy(dir.path);
     writeFile(dir.file("script.txt"), script(frames, r));
     const std::string make = "'" + std::string(PB_BIN_DIR) + "/pbtool' rec make '" + dir.file("play.rec") + "' < '" +
                              dir.file("script.txt") + "'";
     ASSERT_EQ(std::system(make.c_str()), 0);
-    RunResult run = runProgram(dir.file("pinball"), {"/nomenu", "/w", "/nosnd", "/turbo", "/frames",
-                                                     std::to_string(frames), "/log", "/debug", "/statdump",
-                                                     dir.file("stats.txt"), "play.rec"});
+    std::vector<std::string> args = {"/nomenu", "/w",     "/nosnd",  "/turbo",  "/frames", std::to_string(frames),
+                                      "/log",    "/debug", "/statdump", dir.file("stats.txt")};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back("play.rec");
+    RunResult run = runProgram(dir.file("pinball"), args);
     ASSERT_EQ(run.exitCode, 0) << run.err;
     log = readFile(dir.file("#report.txt"));
     stats = readFile(dir.file("stats.txt"));
@@ -90,6 +104,21 @@ TEST(GamePlay, TheYearRunsAYearIn3600Steps) {
   EXPECT_TRUE(has(g.stats, "game_over\t0\n")) << g.stats;
 }
 
+// Presenting only shows what a frame drew. A turbo replay shows its last
+// frame alone; forced to present every frame, the same replay must score,
+// count and move the ball exactly alike.
+TEST(GamePlay, PresentingEveryTurboFrameChangesNothingThePlayComputes) {
+  Game shown, skipped;
+  skipped.play(3000, 0);
+  shown.play(3000, 0, {"/presentall"});
+  EXPECT_TRUE(has(skipped.log, "MILE3(): 0 frames presented, 3000 not")) << skipped.log.substr(0, 2000);
+  EXPECT_TRUE(has(shown.log, "MILE3(): 3000 frames presented, 0 not"));
+  EXPECT_TRUE(has(skipped.stats, "ball:lost\t")) << skipped.stats;
+  EXPECT_EQ(skipped.stats, shown.stats);
+  const std::vector<std::string> traces = linesFrom(skipped.log, "bt [");
+  ASSERT_GE(traces.size(), 9u);
+  EXPECT_EQ(traces, linesFrom(shown.log, "bt ["));
+}
 
 // The table loaded in memory: a ball dropped onto a Kremlin bumper scores
 // the subject's value of conf/score.conf times the tax multiplier.

@@ -9,6 +9,7 @@
 
 #include "core/log.h"
 #include "platform/gdev.h"
+#include "platform/gdev_internal.h"
 
 namespace {
 
@@ -327,6 +328,80 @@ TEST_F(WindowTest, ChooserCancelsOnEscapeAndOnQuit) {
   GdevEvent left;
   ASSERT_TRUE(gdevGetEvent(&left, GDEV_EVT_USER, true));  // still there for the game's loop
   EXPECT_EQ(left.message, GDEV_APPMSG_QUIT);
+}
+
+// What the window itself shows (its renderer's output), in 8-bit channels.
+std::vector<uint32_t> windowOutput(int* w, int* h) {
+  SDL_Renderer* renderer = gdev::gView.window ? SDL_GetRenderer(gdev::gView.window) : nullptr;
+  *w = *h = 0;
+  if (!renderer || SDL_GetRendererOutputSize(renderer, w, h) != 0) return {};
+  std::vector<uint32_t> out(static_cast<size_t>(*w) * static_cast<size_t>(*h));
+  if (SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, out.data(), *w * 4) != 0) return {};
+  return out;
+}
+
+// Presenting a region redraws only its rectangles in the window when the
+// window already holds the whole picture 1:1. Whatever the sequence of
+// partial presents, resizes and read-backs, the window must end up showing
+// the whole back buffer, each channel widened as gdevUnpackRGB widens it.
+TEST_F(WindowTest, TheWindowShowsTheWholePictureAfterPartialPresents) {
+  for (int bits : {15, 16, 24}) {
+    SCOPED_TRACE(bits);
+    GdevDevice* dev = gdevSetMode(findMode("FDIB", 800, 600, bits), 1);
+    ASSERT_NE(dev, nullptr) << gdevErrorText();
+    GdevDC* back = dev->backDC;
+    GdevRegion* region = gdevNewRegion();
+    // Paints the rectangle (unless red is negative) and presents it.
+    auto present = [&](GdevRect r, int red, int green, int blue) {
+      if (red >= 0) {
+        gdevMakeCurrent(back);
+        gdevSetColorRGB(red, green, blue);
+        gdevFillRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        gdevMakeCurrent(nullptr);
+      }
+      gdevClearRegion(region);
+      gdevUnionRect(region, &r);
+      gdevCopyRegionToDisplay(dev, region, 0);
+    };
+    for (int y = 0; y < 600; ++y) {
+      for (int x = 0; x < 800; ++x) {
+        gdevWritePixel(back, x, y, gdevPackRGB(&back->format, x & 0xFF, y & 0xFF, (x ^ y) & 0xFF));
+      }
+    }
+    present({0, 0, 800, 600}, -1, 0, 0);  // the whole pattern first
+    present({10, 20, 60, 50}, 255, 255, 255);
+    present({700, 500, 800, 600}, 200, 100, 50);
+    (void)readBack(dev);  // reading back borrows the renderer's target
+    present({300, 0, 340, 600}, 10, 250, 130);
+    gdevSetWindowSize(dev, 1000, 700);
+    present({0, 300, 800, 310}, 90, 90, 255);  // drawn whole, letterboxed
+    gdevSetWindowSize(dev, 800, 600);
+    GdevEvent e;
+    while (gdevGetEvent(&e, GDEV_EVT_EVERY, true)) {
+    }
+    present({400, 400, 420, 420}, 255, 0, 0);
+
+    int w = 0, h = 0;
+    std::vector<uint32_t> shown = windowOutput(&w, &h);
+    ASSERT_EQ(w, 800);
+    ASSERT_EQ(h, 600);
+    ASSERT_FALSE(shown.empty()) << SDL_GetError();
+    int mismatches = 0;
+    for (int y = 0; y < 600 && mismatches < 5; ++y) {
+      for (int x = 0; x < 800 && mismatches < 5; ++x) {
+        int r, g, b;
+        gdevUnpackRGB(&back->format, gdevReadPixel(back, x, y), &r, &g, &b);
+        uint32_t want = static_cast<uint32_t>(r) << 16 | static_cast<uint32_t>(g) << 8 | static_cast<uint32_t>(b);
+        uint32_t got = shown[static_cast<size_t>(y) * 800 + static_cast<size_t>(x)] & 0xFFFFFFu;
+        if (got != want) {
+          ++mismatches;
+          ADD_FAILURE() << "pixel " << x << "," << y << " shows " << std::hex << got << ", want " << want;
+        }
+      }
+    }
+    gdevFreeRegion(region);
+    gdevRestoreMode(dev);
+  }
 }
 
 }  // namespace
