@@ -599,10 +599,22 @@ void BOARD_STEP(double dt) {
     double s = remaining;
     BoardObject* target = nullptr;
     BoardEvent ev{};
+    // The balls in slot order: the index's list, or a scan of the slots.
+    BoardIndex* index = b->fullScan ? nullptr : b->index;
+    if (index && index->dirty) bpRebuild(index, b->objects, b->count);
+    const int* ballSlots = b->balls;
+    int nballs = 0;
+    if (index) {
+      ballSlots = index->balls;
+      nballs = index->nBalls;
+    } else {
+      for (int i = 0; i < b->count; i++)
+        if (b->objects[i].id >= 0 && b->objects[i].kind == BK_BALL) b->balls[nballs++] = i;
+    }
     // Balls on tracks advance at most one track segment per sub-step.
-    for (int i = 0; i < b->count; i++) {
-      BoardObject* o = &b->objects[i];
-      if (!live(o) || o->kind != BK_BALL) continue;
+    for (int k = 0; k < nballs; k++) {
+      BoardObject* o = &b->objects[ballSlots[k]];
+      if (!live(o)) continue;
       const BallData* bd = &o->u.ball;
       if (!bd->track || bd->trackvelo == 0) continue;
       double L = bd->track->spacing;
@@ -640,11 +652,10 @@ void BOARD_STEP(double dt) {
         ev.contact = c;
       }
     };
-    BoardIndex* index = b->fullScan ? nullptr : b->index;
-    if (contacts && index && index->dirty) bpRebuild(index, b->objects, b->count);
-    for (int i = 0; contacts && i < b->count; i++) {
+    for (int k = 0; contacts && k < nballs; k++) {
+      int i = ballSlots[k];
       BoardObject* ball = &b->objects[i];
-      if (!live(ball) || ball->kind != BK_BALL) continue;
+      if (!live(ball)) continue;
       int n = index ? ballCandidates(index, b, ball, remaining) : -1;
       if (n < 0) {
         for (int j = 0; j < b->count; j++) visit(i, ball, j);
@@ -652,14 +663,17 @@ void BOARD_STEP(double dt) {
         for (int k = 0; k < n; k++) visit(i, ball, index->candidates[k]);
       }
     }
+    // Each handler gets a fresh copy of the event, made from a prepared one
+    // (cheaper than zeroing it for each object).
+    BoardEvent move{};
+    move.type = BE_MOVE;
+    move.dt = s;
+    move.time = b->time;
     for (int i = 0; i < b->count; i++) {
       BoardObject* o = &b->objects[i];
-      if (!live(o)) continue;
-      BoardEvent mv{};
-      mv.type = BE_MOVE;
-      mv.dt = s;
-      mv.time = b->time;
-      if (o->handler) o->handler(o, &mv);
+      if (!live(o) || !o->handler) continue;
+      BoardEvent mv = move;
+      o->handler(o, &mv);
     }
     if (s < remaining && target && target->id >= 0 && ev.other->id >= 0) {
       int ti = target->id, bi = ev.other->id;
@@ -692,7 +706,9 @@ void BOARD_STEP(double dt) {
     if (live(&b->objects[j]) && b->objects[j].kind == BK_BALL) b->balls[nballs++] = j;
   for (int i = 0; i < b->count; i++) {
     BoardObject* o = &b->objects[i];
-    if (!live(o)) continue;
+    // The index counts each slot's pairs in contact: a slot in none has
+    // nothing to scratch.
+    if ((b->index && b->index->contacts[i] == 0) || !live(o)) continue;
     for (int k = 0; k < nballs; k++) {
       int j = b->balls[k];
       BoardObject* ball = &b->objects[j];

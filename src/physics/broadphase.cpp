@@ -28,6 +28,17 @@ BpKey keyOf(const BoardObject* o) {
   return k;
 }
 
+// Bit for bit, without a library call: this runs over every slot each step.
+bool sameKey(const BpKey& a, const BpKey& b) {
+  static_assert(sizeof(BpKey) == 9 * sizeof(uint64_t));
+  uint64_t x[9], y[9];
+  std::memcpy(x, &a, sizeof x);
+  std::memcpy(y, &b, sizeof y);
+  uint64_t d = 0;
+  for (int i = 0; i < 9; i++) d |= x[i] ^ y[i];
+  return d == 0;
+}
+
 bool sane(double v) { return std::fabs(v) <= kBpLimit; }  // false for NaN too
 
 // A coordinate's column or row, clamped into the grid. Monotone, so boxes
@@ -62,10 +73,11 @@ int bpInit(BoardIndex* index, int maxObjects) {
   size_t n = static_cast<size_t>(maxObjects > 0 ? maxObjects : 1);
   index->keys = static_cast<BpKey*>(std::calloc(n, sizeof(BpKey)));
   index->always = static_cast<int*>(std::calloc(n, sizeof(int)));
+  index->balls = static_cast<int*>(std::calloc(n, sizeof(int)));
   index->stamp = static_cast<uint32_t*>(std::calloc(n, sizeof(uint32_t)));
   index->contacts = static_cast<int*>(std::calloc(n, sizeof(int)));
   index->candidates = static_cast<int*>(std::calloc(n, sizeof(int)));
-  if (!index->keys || !index->always || !index->stamp || !index->contacts || !index->candidates) {
+  if (!index->keys || !index->always || !index->balls || !index->stamp || !index->contacts || !index->candidates) {
     bpFree(index);
     return logError(-1, "%s: not enough memory for %d objects", "bpInit()", maxObjects);
   }
@@ -78,6 +90,7 @@ void bpFree(BoardIndex* index) {
   if (!index) return;
   std::free(index->keys);
   std::free(index->always);
+  std::free(index->balls);
   std::free(index->stamp);
   std::free(index->contacts);
   std::free(index->candidates);
@@ -89,7 +102,7 @@ void bpCheckObjects(BoardIndex* index, const BoardObject* objects, int count) {
   if (index->dirty) return;
   for (int j = 0; j < count; j++) {
     BpKey k = keyOf(&objects[j]);
-    if (std::memcmp(&k, &index->keys[j], sizeof k) != 0) {
+    if (!sameKey(k, index->keys[j])) {
       index->dirty = 1;
       return;
     }
@@ -99,16 +112,18 @@ void bpCheckObjects(BoardIndex* index, const BoardObject* objects, int count) {
 void bpCheckObject(BoardIndex* index, const BoardObject* object) {
   if (index->dirty || object->id < 0 || object->id >= index->maxObjects) return;
   BpKey k = keyOf(object);
-  if (std::memcmp(&k, &index->keys[object->id], sizeof k) != 0) index->dirty = 1;
+  if (!sameKey(k, index->keys[object->id])) index->dirty = 1;
 }
 
 void bpRebuild(BoardIndex* index, const BoardObject* objects, int count) {
   int counts[BP_CELLS + 1] = {};
   long long items = 0;
   index->nAlways = 0;
+  index->nBalls = 0;
   for (int j = 0; j < index->maxObjects; j++) {
     const BpKey& k = index->keys[j] = j < count ? keyOf(&objects[j]) : BpKey{};
     if (!k.used) continue;
+    if (k.kind == BK_BALL) index->balls[index->nBalls++] = j;
     int c0, r0, c1, r1;
     if (k.kind != BK_SHAPE || !shapeCells(k, &c0, &r0, &c1, &r1)) {
       index->always[index->nAlways++] = j;

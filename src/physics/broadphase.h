@@ -47,6 +47,8 @@ struct BoardIndex {
   BpKey* keys;         // maxObjects
   int* always;         // the always-tested slots, ascending
   int nAlways;
+  int* balls;          // the balls' slots, ascending (live or not)
+  int nBalls;
   int cellStart[BP_CELLS + 1];  // cell c holds cellItems[cellStart[c] .. cellStart[c + 1])
   int* cellItems;      // slots, ascending within a cell
   int itemCapacity;
@@ -65,7 +67,8 @@ void bpFree(BoardIndex* index);
 void bpCheckObjects(BoardIndex* index, const BoardObject* objects, int count);
 // The same for one object.
 void bpCheckObject(BoardIndex* index, const BoardObject* object);
-// Rebuilds the cells and the always-tested list from the slots below count.
+// Rebuilds the cells, the always-tested list and the ball list from the
+// slots below count.
 void bpRebuild(BoardIndex* index, const BoardObject* objects, int count);
 
 // The slots a ball may touch during the sub-step: every slot whose box meets
