@@ -701,6 +701,7 @@ void BOARD_STEP(double dt) {
     }
   }
   // Scratches: the pairs in contact whose higher slot holds a ball.
+  const BoardIndex* counted = b->fullScan ? nullptr : b->index;
   int nballs = 0;
   for (int j = 0; j < b->count; j++)
     if (live(&b->objects[j]) && b->objects[j].kind == BK_BALL) b->balls[nballs++] = j;
@@ -708,7 +709,7 @@ void BOARD_STEP(double dt) {
     BoardObject* o = &b->objects[i];
     // The index counts each slot's pairs in contact: a slot in none has
     // nothing to scratch.
-    if ((b->index && b->index->contacts[i] == 0) || !live(o)) continue;
+    if ((counted && counted->contacts[i] == 0) || !live(o)) continue;
     for (int k = 0; k < nballs; k++) {
       int j = b->balls[k];
       BoardObject* ball = &b->objects[j];

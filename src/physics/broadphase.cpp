@@ -17,14 +17,17 @@ BpKey keyOf(const BoardObject* o) {
   k.kind = o->kind;
   if (o->kind != BK_SHAPE) return k;
   const ShapeData* s = &o->u.shape;
+  k.vx = s->velo.x;
+  k.vy = s->velo.y;
+  // A shape with a velocity is always tested wherever it is: it may move
+  // itself without the index being rebuilt.
+  if (!(k.vx == 0 && k.vy == 0)) return k;
   k.px = s->outline.pos.x;
   k.py = s->outline.pos.y;
   k.xmin = s->outline.xmin;
   k.xmax = s->outline.xmax;
   k.ymin = s->outline.ymin;
   k.ymax = s->outline.ymax;
-  k.vx = s->velo.x;
-  k.vy = s->velo.y;
   return k;
 }
 
