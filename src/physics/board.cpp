@@ -660,7 +660,7 @@ void BOARD_STEP(double dt) {
       if (n < 0) {
         for (int j = 0; j < b->count; j++) visit(i, ball, j);
       } else {
-        for (int k = 0; k < n; k++) visit(i, ball, index->candidates[k]);
+        for (int c = 0; c < n; c++) visit(i, ball, index->candidates[c]);
       }
     }
     // Each handler gets a fresh copy of the event, made from a prepared one
