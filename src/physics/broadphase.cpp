@@ -10,8 +10,7 @@
 namespace {
 
 BpKey keyOf(const BoardObject* o) {
-  BpKey k;
-  std::memset(&k, 0, sizeof k);
+  BpKey k{};
   k.used = o->id >= 0;
   if (!k.used) return k;
   k.kind = o->kind;
@@ -101,11 +100,20 @@ void bpFree(BoardIndex* index) {
   std::memset(index, 0, sizeof *index);
 }
 
+// Whether an object still matches its key, reading only what it must: a
+// free slot or an object other than a shape has nothing more to compare.
+bool unchanged(const BoardObject* o, const BpKey& k) {
+  if ((o->id >= 0) != (k.used != 0)) return false;
+  if (!k.used) return true;
+  if (o->kind != k.kind) return false;
+  if (k.kind != BK_SHAPE) return true;
+  return sameKey(keyOf(o), k);
+}
+
 void bpCheckObjects(BoardIndex* index, const BoardObject* objects, int count) {
   if (index->dirty) return;
   for (int j = 0; j < count; j++) {
-    BpKey k = keyOf(&objects[j]);
-    if (!sameKey(k, index->keys[j])) {
+    if (!unchanged(&objects[j], index->keys[j])) {
       index->dirty = 1;
       return;
     }
