@@ -1,6 +1,7 @@
 // The board step: microseconds per BOARD_STEP (the median of single timed
 // steps) for 1, 3 and 6 balls bouncing on a table of 200 shapes, and for 3
-// balls as the number of shapes grows. Each benchmark also times a memcpy of
+// balls as the number of shapes grows, with the shape index and, for
+// comparison, with every ball tested against every object (FullScan). Each benchmark also times a memcpy of
 // 64 KiB per step in the same run (memcpy_us) as a baseline for the machine,
 // and substeps counts the sub-steps (contacts and track points) per step.
 #include <benchmark/benchmark.h>
@@ -106,8 +107,9 @@ double seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
   return std::chrono::duration<double>(b - a).count();
 }
 
-void runBoard(benchmark::State& state, int shapes, int balls) {
+void runBoard(benchmark::State& state, int shapes, int balls, int fullScan = 0) {
   BenchTable table(shapes, balls);
+  table.board.fullScan = fullScan;
   std::vector<double> steps;
   std::vector<uint8_t> src(65536, 1), dst(65536);
   double copyTime = 0;
@@ -147,5 +149,10 @@ BENCHMARK(BM_BoardStep_200Shapes)->Arg(1)->Arg(3)->Arg(6)->Iterations(20000);
 
 void BM_BoardStep_3Balls(benchmark::State& state) { runBoard(state, static_cast<int>(state.range(0)), 3); }
 BENCHMARK(BM_BoardStep_3Balls)->Arg(25)->Arg(50)->Arg(100)->Arg(200)->Arg(400)->Iterations(20000);
+
+void BM_BoardStep_3Balls_FullScan(benchmark::State& state) {
+  runBoard(state, static_cast<int>(state.range(0)), 3, 1);
+}
+BENCHMARK(BM_BoardStep_3Balls_FullScan)->Arg(25)->Arg(50)->Arg(100)->Arg(200)->Arg(400)->Iterations(20000);
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/log.h"
+#include "physics/broadphase.h"
 #include "physics/track.h"
 
 namespace {
@@ -20,6 +21,11 @@ bool gEventUnhit = false;
 // step only takes times up to the remaining time.
 constexpr double kNone = 101.0;
 constexpr double kEps = 0.001;
+// Added to a ball's swept box for the index. The swept tests compare the
+// ball with a shape's box in the shape's frame, the index in table
+// coordinates; within the index's coordinate limit the two differ by far
+// less than this.
+constexpr double kIndexMargin = 0.5;
 constexpr int kMaxStalled = 1000;
 // A cflipper's contact is reported this much of the step's fraction early,
 // so that the ball is turned back before the fast-moving piece reaches it.
@@ -37,6 +43,14 @@ bool live(const BoardObject* o) { return o->id >= 0 && !o->fresh && !o->disabled
 
 void setPair(Board* b, int i, int j, int on) {
   int m = b->maxObjects;
+  // The index counts each slot's pairs in contact, to know when a ball's
+  // partners all lie among its candidates.
+  int was = b->pairs[i * m + j] & 1;
+  if (b->index && was != (on ? 1 : 0)) {
+    int d = on ? 1 : -1;
+    b->index->contacts[i] += d;
+    if (j != i) b->index->contacts[j] += d;
+  }
   if (on) {
     b->pairs[i * m + j] |= 1;
     b->pairs[j * m + i] |= 1;
@@ -88,6 +102,7 @@ BoardObject* insert(const char* fn, BoardObject* record) {
     b->holes--;
   else
     b->count++;
+  if (b->index) b->index->dirty = 1;
   if (o->kind == BK_SHAPE)
     logPrint("%s: new shape %d p-(%d,%d)", fn, slot, static_cast<int>(o->u.shape.outline.pos.x),
              static_cast<int>(o->u.shape.outline.pos.y));
@@ -202,6 +217,21 @@ Vec3 ballEnd(const BallData* b, double R) {
     return Vec3{p.x, p.y, p.z};
   }
   return Vec3{b->pos.x + R * b->velo.x, b->pos.y + R * b->velo.y, b->pos.z};
+}
+
+// The objects a ball may touch within R, for the index: its swept box from
+// where it is to where it would be after R, grown by its radius, the swept
+// tests' tolerance for exits and a margin that covers the rounding between
+// table and outline coordinates. -1: scan every object.
+int ballCandidates(BoardIndex* index, const Board* b, const BoardObject* ball, double R) {
+  const BallData* bd = &ball->u.ball;
+  Vec3 e = ballEnd(bd, R);
+  double grow = bd->radius + 2 * kEps + kIndexMargin;
+  // A coordinate not a number would be dropped by fmin and fmax.
+  if (std::isnan(bd->pos.x) || std::isnan(bd->pos.y) || std::isnan(e.x) || std::isnan(e.y) || std::isnan(grow))
+    return -1;
+  return bpCandidates(index, b, ball->id, std::fmin(bd->pos.x, e.x) - grow, std::fmin(bd->pos.y, e.y) - grow,
+                      std::fmax(bd->pos.x, e.x) + grow, std::fmax(bd->pos.y, e.y) + grow);
 }
 
 double ballBall(const BoardObject* ball, const BoardObject* other, double R, BoardContact* c) {
@@ -380,13 +410,20 @@ int BOARD_INIT(Board* board, int maxObjects, const BoardParams* params) {
   board->objects = static_cast<BoardObject*>(std::calloc(static_cast<size_t>(maxObjects), sizeof(BoardObject)));
   board->pairs = static_cast<int*>(std::calloc(static_cast<size_t>(maxObjects) * maxObjects, sizeof(int)));
   board->balls = static_cast<int*>(std::calloc(static_cast<size_t>(maxObjects), sizeof(int)));
-  if (!board->objects || !board->pairs || !board->balls) {
+  board->index = static_cast<BoardIndex*>(std::calloc(1, sizeof(BoardIndex)));
+  if (board->index && bpInit(board->index, maxObjects) < 0) {
+    std::free(board->index);
+    board->index = nullptr;
+  }
+  if (!board->objects || !board->pairs || !board->balls || !board->index) {
     std::free(board->objects);
     std::free(board->pairs);
     std::free(board->balls);
+    std::free(board->index);
     board->objects = nullptr;
     board->pairs = nullptr;
     board->balls = nullptr;
+    board->index = nullptr;
     logError(0, "%s: not enough memory for objects (%d bytes)", "BOARD_INIT()", static_cast<int>(bytes));
     return -1;
   }
@@ -406,6 +443,8 @@ void BOARD_FREE(Board* board) {
   std::free(board->objects);
   std::free(board->pairs);
   std::free(board->balls);
+  bpFree(board->index);
+  std::free(board->index);
   std::memset(board, 0, sizeof *board);
 }
 
@@ -466,8 +505,13 @@ int BOARD_KILL(int id) {
   if (o->handler) o->handler(o, &e);
   int m = b->maxObjects;
   for (int j = 0; j < m; j++) {
+    if (b->index && j != id && (b->pairs[id * m + j] & 1)) b->index->contacts[j]--;
     b->pairs[id * m + j] = 0;
     b->pairs[j * m + id] = 0;
+  }
+  if (b->index) {
+    b->index->contacts[id] = 0;
+    b->index->dirty = 1;
   }
   o->id = -1;
   if (id == b->count - 1) {
@@ -495,6 +539,10 @@ int BOARD_BALLS(const Board* board) {
   for (int i = 0; i < board->count; i++)
     if (board->objects[i].id >= 0 && board->objects[i].kind == BK_BALL) n++;
   return n;
+}
+
+void boardShapeChanged(int id) {
+  if (gActive && gActive->index && id >= 0 && id < gActive->maxObjects) gActive->index->dirty = 1;
 }
 
 BoardObject* boardObject(int id) {
@@ -544,14 +592,29 @@ void BOARD_STEP(double dt) {
   // of the step moves without contacts.
   int stalled = 0;
   bool contacts = true;
+  // Shapes changed since the last step (by anything but a handler that said
+  // so) are put back in their cells before the first search.
+  if (b->index) bpCheckObjects(b->index, b->objects, b->count);
   while (remaining > 0) {
     double s = remaining;
     BoardObject* target = nullptr;
     BoardEvent ev{};
+    // The balls in slot order: the index's list, or a scan of the slots.
+    BoardIndex* index = b->fullScan ? nullptr : b->index;
+    if (index && index->dirty) bpRebuild(index, b->objects, b->count);
+    const int* ballSlots = b->balls;
+    int nballs = 0;
+    if (index) {
+      ballSlots = index->balls;
+      nballs = index->nBalls;
+    } else {
+      for (int i = 0; i < b->count; i++)
+        if (b->objects[i].id >= 0 && b->objects[i].kind == BK_BALL) b->balls[nballs++] = i;
+    }
     // Balls on tracks advance at most one track segment per sub-step.
-    for (int i = 0; i < b->count; i++) {
-      BoardObject* o = &b->objects[i];
-      if (!live(o) || o->kind != BK_BALL) continue;
+    for (int k = 0; k < nballs; k++) {
+      BoardObject* o = &b->objects[ballSlots[k]];
+      if (!live(o)) continue;
       const BallData* bd = &o->u.ball;
       if (!bd->track || bd->trackvelo == 0) continue;
       double L = bd->track->spacing;
@@ -563,42 +626,54 @@ void BOARD_STEP(double dt) {
         target = nullptr;
       }
     }
-    for (int i = 0; contacts && i < b->count; i++) {
+    // The pair test; a later object wins a tie, so the objects are always
+    // visited in slot order, with or without the index.
+    auto visit = [&](int i, BoardObject* ball, int j) {
+      BoardObject* o = &b->objects[j];
+      if (!live(o) || !(ball->lmask & o->lmask)) return;
+      BoardContact c{};
+      double t;
+      int type;
+      if (b->pairs[i * m + j] & 1) {  // symmetric: the ball's row is read in order
+        t = boardExitTime(ball, o, remaining, &c);
+        type = BE_UNHIT;
+      } else {
+        if (o == ball) return;
+        t = boardTimeOfImpact(ball, o, remaining, &c);
+        type = BE_HIT;
+      }
+      if (t <= s) {
+        s = t;
+        target = o;
+        ev.type = type;
+        ev.dt = t;
+        ev.time = b->time + t;
+        ev.other = ball;
+        ev.contact = c;
+      }
+    };
+    for (int k = 0; contacts && k < nballs; k++) {
+      int i = ballSlots[k];
       BoardObject* ball = &b->objects[i];
-      if (!live(ball) || ball->kind != BK_BALL) continue;
-      for (int j = 0; j < b->count; j++) {
-        BoardObject* o = &b->objects[j];
-        if (!live(o) || !(ball->lmask & o->lmask)) continue;
-        BoardContact c{};
-        double t;
-        int type;
-        if (b->pairs[i * m + j] & 1) {  // symmetric: the ball's row is read in order
-          t = boardExitTime(ball, o, remaining, &c);
-          type = BE_UNHIT;
-        } else {
-          if (o == ball) continue;
-          t = boardTimeOfImpact(ball, o, remaining, &c);
-          type = BE_HIT;
-        }
-        if (t <= s) {
-          s = t;
-          target = o;
-          ev.type = type;
-          ev.dt = t;
-          ev.time = b->time + t;
-          ev.other = ball;
-          ev.contact = c;
-        }
+      if (!live(ball)) continue;
+      int n = index ? ballCandidates(index, b, ball, remaining) : -1;
+      if (n < 0) {
+        for (int j = 0; j < b->count; j++) visit(i, ball, j);
+      } else {
+        for (int c = 0; c < n; c++) visit(i, ball, index->candidates[c]);
       }
     }
+    // Each handler gets a fresh copy of the event, made from a prepared one
+    // (cheaper than zeroing it for each object).
+    BoardEvent move{};
+    move.type = BE_MOVE;
+    move.dt = s;
+    move.time = b->time;
     for (int i = 0; i < b->count; i++) {
       BoardObject* o = &b->objects[i];
-      if (!live(o)) continue;
-      BoardEvent mv{};
-      mv.type = BE_MOVE;
-      mv.dt = s;
-      mv.time = b->time;
-      if (o->handler) o->handler(o, &mv);
+      if (!live(o) || !o->handler) continue;
+      BoardEvent mv = move;
+      o->handler(o, &mv);
     }
     if (s < remaining && target && target->id >= 0 && ev.other->id >= 0) {
       int ti = target->id, bi = ev.other->id;
@@ -607,6 +682,7 @@ void BOARD_STEP(double dt) {
       gEventUnhit = false;
       if (target->handler) target->handler(target, &ev);
       gEventTarget = gEventBall = -1;
+      if (b->index) bpCheckObject(b->index, target);
       if (ev.type == BE_HIT && !gEventUnhit)
         setPair(b, ti, bi, 1);
       else if (ev.type == BE_UNHIT)
@@ -625,12 +701,15 @@ void BOARD_STEP(double dt) {
     }
   }
   // Scratches: the pairs in contact whose higher slot holds a ball.
+  const BoardIndex* counted = b->fullScan ? nullptr : b->index;
   int nballs = 0;
   for (int j = 0; j < b->count; j++)
     if (live(&b->objects[j]) && b->objects[j].kind == BK_BALL) b->balls[nballs++] = j;
   for (int i = 0; i < b->count; i++) {
     BoardObject* o = &b->objects[i];
-    if (!live(o)) continue;
+    // The index counts each slot's pairs in contact: a slot in none has
+    // nothing to scratch.
+    if ((counted && counted->contacts[i] == 0) || !live(o)) continue;
     for (int k = 0; k < nballs; k++) {
       int j = b->balls[k];
       BoardObject* ball = &b->objects[j];

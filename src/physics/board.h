@@ -9,6 +9,7 @@
 #include "physics/geometry.h"
 
 struct Track;
+struct BoardIndex;
 
 enum BoardKind { BK_BALL = 0, BK_SHAPE = 1, BK_FLIPPER = 2, BK_CFLIPPER = 3 };
 
@@ -109,6 +110,12 @@ struct Board {
   int* balls;  // maxObjects: scratch list of the live balls' slots during a step
   const BoardParams* params;
   double time;
+  // The broadphase over the shapes (physics/broadphase.h), owned; null on a
+  // board not made by BOARD_INIT, which then scans every pair.
+  BoardIndex* index;
+  // Set, every ball is tested against every object as without the index:
+  // the reference the tests compare the index with.
+  int fullScan;
 };
 
 int BOARD_INIT(Board* board, int maxObjects, const BoardParams* params);
@@ -125,6 +132,10 @@ int BOARD_KILL(int id);
 void BOARD_UNHIT(int a, int b);
 void BOARD_STEP(double dt);
 int BOARD_BALLS(const Board* board);
+// A handler that moves a shape, changes its box or its velocity in the
+// middle of a step says so, so that the contact search sees it at once;
+// changes made between steps are noticed by the step itself.
+void boardShapeChanged(int id);
 // The object in a used slot of the active board, else null.
 BoardObject* boardObject(int id);
 // Contact state of a pair of the active board.
