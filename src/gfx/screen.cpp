@@ -290,9 +290,10 @@ void gsUpdate(int waitRetrace) {
   if (!s || !s->dirty || !s->device) return;
   GdevDevice* device = s->device;
   if (s->presentPending) {
-    // What the skipped frames changed is no longer known piece by piece.
+    // What the skipped frames changed is kept as one box around it: the box
+    // goes out with this frame's changes.
     s->presentPending = 0;
-    gsDirtyAll();
+    gdevUnionRect(s->dirty, &s->pendingBox);
   }
   gdevOptimizeRegion(s->dirty);
   if (s->ownsBackBuffer) {
@@ -312,7 +313,18 @@ void gsUpdate(int waitRetrace) {
 void gsSkipUpdate() {
   gscr* s = gsCurrent;
   if (!s || !s->dirty || !s->device) return;
-  if (!gdevRegionIsEmpty(s->dirty)) s->presentPending = 1;
+  for (int i = 0; i < s->dirty->count; ++i) {
+    const GdevRect& r = s->dirty->rects[i];
+    if (r.left >= r.right || r.top >= r.bottom) continue;
+    GdevRect& box = s->pendingBox;
+    if (!s->presentPending) {
+      box = r;
+      s->presentPending = 1;
+    } else {
+      box = GdevRect{std::min(box.left, r.left), std::min(box.top, r.top), std::max(box.right, r.right),
+                     std::max(box.bottom, r.bottom)};
+    }
+  }
   gdevClearRegion(s->dirty);
   clearTileMarks(s);
 }

@@ -27,7 +27,8 @@ struct gscr {
   int ownsBackBuffer;
   GdevDevice* device;
   GdevRegion* dirty;
-  int presentPending;  // frames went unpresented: the next gsUpdate shows the whole screen
+  int presentPending;    // frames went unpresented: the next gsUpdate also shows pendingBox
+  GdevRect pendingBox;   // the box around what the unpresented frames changed
 };
 
 extern gscr* gsCurrent;
@@ -74,8 +75,9 @@ void gsDirtyAll();
 void gsClearDirty();
 // Presents gsCurrent's dirty set, then empties it.
 void gsUpdate(int waitRetrace);
-// Leaves the frame unpresented: empties the dirty set as gsUpdate would, and
-// the next gsUpdate presents the whole screen instead of its dirty set.
+// Leaves the frame unpresented: empties the dirty set as gsUpdate would,
+// keeping a box around what it held; the next gsUpdate presents that box
+// with its own dirty set.
 void gsSkipUpdate();
 
 // Surface utilities; surfaces are recorded on heap 2 and freed by mglFreeDC.

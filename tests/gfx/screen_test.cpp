@@ -344,6 +344,42 @@ TEST_F(DeviceScreenTest, PresentCopiesOnlyTheDirtySetThroughTheDeviceBackBuffer)
   EXPECT_TRUE(gdevRegionIsEmpty(screen.dirty));
 }
 
+// Frames left unpresented keep a box around what they changed; the next
+// present shows that box with its own changes, and nothing else.
+TEST_F(DeviceScreenTest, SkippedFramesArePresentedByTheBoxAroundTheirChanges) {
+  make(true);
+  paint();
+  gsAddDirty(10, 20, 30, 5);  // 10..39 x 20..24
+  gsSkipUpdate();
+  gsAddDirty(100, 50, 4, 4);  // 100..103 x 50..53
+  gsSkipUpdate();
+  EXPECT_TRUE(gdevRegionIsEmpty(screen.dirty));
+  for (int y = 0; y < 600; y++)
+    for (int x = 0; x < 800; x++)
+      if (gdevReadPixel(display.get(), x, y) != 0) {
+        ADD_FAILURE() << "presented while skipping: " << x << "," << y;
+        return;
+      }
+  gsAddDirty(700, 500, 2, 2);  // this frame's own change
+  gsUpdate(0);
+  for (int y = 0; y < 600; y++) {
+    for (int x = 0; x < 800; x++) {
+      const bool box = x >= 10 && x < 104 && y >= 20 && y < 54;
+      const bool own = x >= 700 && x < 702 && y >= 500 && y < 502;
+      const uint32_t expected = box || own ? gdevReadPixel(back.get(), x, y) : 0;
+      if (gdevReadPixel(display.get(), x, y) != expected) {
+        ADD_FAILURE() << x << "," << y;
+        return;
+      }
+    }
+  }
+  // Once presented, the box is forgotten.
+  gdevWritePixel(display.get(), 50, 30, 0);
+  gsAddDirty(0, 0, 1, 1);
+  gsUpdate(0);
+  EXPECT_EQ(gdevReadPixel(display.get(), 50, 30), 0u);
+}
+
 TEST_F(DeviceScreenTest, WithoutADeviceBackBufferTheScreenMakesItsOwn) {
   make(false);
   EXPECT_EQ(screen.ownsBackBuffer, 1);
