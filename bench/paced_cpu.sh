@@ -15,11 +15,9 @@ export SDL_VIDEODRIVER=${SDL_VIDEODRIVER:-dummy} SDL_AUDIODRIVER=${SDL_AUDIODRIV
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export QEL_DATA_DIR="$work/data"
-for entry in "$build/game"/*; do
-  base=$(basename "$entry")
-  case "$base" in '#'*) continue ;; esac
-  if [ "$base" = pinball ]; then cp "$entry" "$work/pinball"; else ln -s "$entry" "$work/$base"; fi
-done
+# shellcheck source=scripts/gamecopy.sh
+. "$root/scripts/gamecopy.sh"
+gamecopy "$build/game" "$work"
 
 # Runs the program and prints wall, user and system seconds.
 measure() {

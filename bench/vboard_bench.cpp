@@ -133,16 +133,23 @@ void BM_BoardFrameMemcpy(benchmark::State& state) {
   memcpyLoop(state, static_cast<size_t>(pixels) * static_cast<size_t>(bytesPerPixel), pixels);
 }
 
-void BM_Present(benchmark::State& state) {
-  const int bits = static_cast<int>(state.range(0));
-  Stage stage;
-  if (!stage.open(bits)) {
+// Opens the stage at the benchmark's depth with a pattern on the screen;
+// false (the benchmark marked skipped) when no screen can be had.
+bool openPainted(benchmark::State& state, Stage* stage) {
+  if (!stage->open(static_cast<int>(state.range(0)))) {
     state.SkipWithError("can't set up a screen");
-    return;
+    return false;
   }
-  gscr& screen = stage.screen;
+  gscr& screen = stage->screen;
   for (int y = 0; y < H; ++y)
     for (int x = 0; x < W; ++x) gdevWritePixel(screen.dc, x, y, gdevPackRGB(&screen.pixelFormat, x, y, x ^ y));
+  return true;
+}
+
+void BM_Present(benchmark::State& state) {
+  Stage stage;
+  if (!openPainted(state, &stage)) return;
+  gscr& screen = stage.screen;
   for (auto _ : state) {
     gsDirtyAll();
     gsUpdate(0);
@@ -167,15 +174,9 @@ int64_t typicalPixels() {
 }
 
 void BM_PresentTypical(benchmark::State& state) {
-  const int bits = static_cast<int>(state.range(0));
   Stage stage;
-  if (!stage.open(bits)) {
-    state.SkipWithError("can't set up a screen");
-    return;
-  }
+  if (!openPainted(state, &stage)) return;
   gscr& screen = stage.screen;
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) gdevWritePixel(screen.dc, x, y, gdevPackRGB(&screen.pixelFormat, x, y, x ^ y));
   gsDirtyAll();
   gsUpdate(0);
   int step = 0;

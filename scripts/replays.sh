@@ -37,17 +37,8 @@ trap 'rm -rf "$work"' EXIT
 # The hall of fame of recorded games stays here, never in the player's home.
 export QEL_DATA_DIR="$work/data"
 
-# A game folder of the run's own: the program copied (it works in its own
-# folder), the data linked.
-gamecopy() {
-  local dir="$1" entry base
-  mkdir -p "$dir"
-  for entry in "$game"/*; do
-    base=$(basename "$entry")
-    case "$base" in '#'*) continue ;; esac
-    if [ "$base" = pinball ]; then cp "$entry" "$dir/pinball"; else ln -s "$entry" "$dir/$base"; fi
-  done
-}
+# shellcheck source=scripts/gamecopy.sh
+. "$root/scripts/gamecopy.sh"
 
 # What a session gave: its statistics and end state, then its ball trace.
 outcome() {
@@ -61,7 +52,7 @@ failed=0
 while read -r name how switches <&3; do
   case "$name" in ''|'#'*) continue ;; esac
   dir="$work/$name"
-  gamecopy "$dir"
+  gamecopy "$game" "$dir"
   # shellcheck disable=SC2086
   if [ "$mode" = record ]; then
     if [ "$how" = autoplay ]; then
