@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/hof.h"
 #include "support/gamecopy.h"
 #include "support/testutil.h"
 
@@ -54,6 +55,11 @@ TEST(SessionLog, FailureLinesAreFoundInAnyCase) {
 TEST(SessionSound, TheTableSoundsOverTheRegimeMusic) {
   TempDir dir;
   makeGameCopy(dir.path);
+  // A hall of fame of its own, already stored: the start-up finds it and
+  // writes no line about a first start into the log.
+  ScopedEnv store("QEL_DATA_DIR", dir.file("data-home"));
+  hofDefaults();
+  ASSERT_EQ(SAVE_RESULTS(), 1);
   // Launch (left Ctrl, scan 0x1D) held for a second, then the left (Z, 0x2C)
   // and right (slash, 0x35) flippers once each; the session ends at frame 330.
   writeFile(dir.file("script.txt"),
