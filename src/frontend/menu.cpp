@@ -610,7 +610,6 @@ int runPage(const PageDesc& page) {
   }
   gMenuPage.result = CTL_NONE;
   gMenuPage.mode = page.mode;
-  gMenuPage.running = 1;
   gPage = page.ctl;
   showLogos(false);
   if (page.setup) page.setup();
@@ -645,7 +644,6 @@ int runPage(const PageDesc& page) {
     gsUpdate(0);
     if (done) break;
   }
-  gMenuPage.running = 0;
   gPage = CTL_NONE;
   gCreditsScreen = -1;
   clearPage();
@@ -712,7 +710,7 @@ bool menuBusy() {
 }
 
 bool menuPageSettled() {
-  if (!gMenuPage.running || menuBusy() || gMenuPage.result != CTL_NONE) return false;
+  if (gPage == CTL_NONE || menuBusy() || gMenuPage.result != CTL_NONE) return false;
   for (int i = 0; i < gMenuPage.count; i++)
     if (gMenuPage.elements[i].state != MS_IDLE && gMenuPage.elements[i].state != MS_LIT) return false;
   return true;

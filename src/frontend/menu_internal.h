@@ -51,13 +51,12 @@ struct MenuElement {
 };
 
 // The page on screen: its elements, the control value chosen so far and the
-// page's menu mode.
+// page's menu mode (menuCurrentPage tells whether a page loop is on).
 struct MenuPageState {
   MenuElement elements[MENU_MAX_ELEMENTS];
   int count;
   int result;
   int mode;
-  int running;  // the page loop is on
 };
 extern MenuPageState gMenuPage;
 
